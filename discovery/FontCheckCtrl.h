@@ -1,0 +1,54 @@
+#pragma once
+// Font discovery: the patch sources of the "host" folder, the volumes to walk and the
+// revision targets found on them. One instance per run, reached through getFontCheckCtrl.
+
+#include "discovery/FontEntries.h"
+#include "fonttables/FontTypes.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace fr {
+
+class FontCheckCtrl {
+public:
+    // The single instance; the first call creates it and lists the patch sources.
+    static FontCheckCtrl* getFontCheckCtrl();
+    static void releaseFontCheckCtrl();
+
+    FontCheckCtrl();
+    FontCheckCtrl(const FontCheckCtrl&) = delete;
+    FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
+
+    // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
+    bool checkUpdateFontFile();
+    std::int32_t getUpdateSrcFileCount() const { return static_cast<std::int32_t>(m_UpdateSrcFontArray.size()); }
+    const std::vector<SourceEntryPtr>& getUpdateSrcFontArray() const { return m_UpdateSrcFontArray; }
+    // The target list itself; the search may still be filling it.
+    const std::vector<TargetEntryPtr>& getUpdateFontArray() const { return m_OpenTypeFontArray; }
+    SourceEntryPtr IsUpdateFont(const QString& name, const QString& path) const;
+    SourceEntryPtr getUpdateFontPath(const QString& path, std::uint64_t version) const;
+
+    // --- the scan (discovery/VolumeScan.cpp) ---
+    bool searchOpenTypeFont(SearchStatusProc proc, void* context);
+    bool checkVolume();
+    bool searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context);
+    const QStringList& getVolumeArray() const { return m_VolumeArray; }
+
+    // The folder that holds the patch files: "host" beside the program.
+    static QString patchSourceFolder();
+
+private:
+    QStringList m_VolumeArray;
+    std::int32_t m_folderCnt = 0;
+    std::vector<SourceEntryPtr> m_UpdateSrcFontArray;
+    std::vector<TargetEntryPtr> m_OpenTypeFontArray;
+};
+
+// The twelve alternative patch names (ASCII, ".otf", no family word).
+extern const char* const kAlternativePatchNames[12];
+
+}  // namespace fr

@@ -1,0 +1,42 @@
+#pragma once
+// A patch file in memory: its bytes, its header and its table records.
+
+#include "patch/SabunRecords.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace fr {
+
+class MakeSabunData {
+public:
+    MakeSabunData();
+
+    // True when the file at `path` is a patch file (magic "SBDF" and at least the 40 header
+    // bytes read here); then `name255` (zero-filled by the caller, at least 255 bytes) holds
+    // font_name and `version` font_version. Otherwise neither is written.
+    static bool checkSabunData(const QString& path, char* name255, std::uint32_t& version);
+
+    // Reads the whole patch. False for an unreadable or empty file and for any header,
+    // record or instruction block that runs past the file; records appended before the
+    // failure stay (nothing reads them).
+    bool loadSabunData(const QString& path);
+    // The same from bytes already in memory.
+    bool loadSabunBytes(std::vector<std::uint8_t> bytes);
+
+    _UPDATE_HEADER getUpdateHeader() const { return m_UpdateHeader; }
+    // The first record whose tablePos equals `slot`, or null.
+    const SabunTagObject* getSabunTagTableNum(std::int32_t slot) const;
+    std::size_t recordCount() const { return m_SabunTagArray.size(); }
+
+private:
+    std::vector<std::uint8_t> m_pReadData;  // the file and one zero byte
+    std::int32_t m_fileLength = 0;
+    _UPDATE_HEADER m_UpdateHeader{};
+    std::vector<std::unique_ptr<SabunTagObject>> m_SabunTagArray;
+};
+
+}  // namespace fr

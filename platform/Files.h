@@ -1,0 +1,66 @@
+#pragma once
+// The file system as the program sees it. Every path handed in is an absolute path in the
+// program's own view; an implementation may map it elsewhere (see LinuxFiles' root).
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+// What a folder listing already knows about an entry, so a walk need not ask again.
+enum class EntryKind : std::uint8_t { Unknown, File, Folder, SymbolicLink, Other };
+
+struct DirEntry {
+    QString name;
+    EntryKind kind = EntryKind::Unknown;
+};
+
+class Files {
+public:
+    virtual ~Files() = default;
+
+    // Whole file into memory; nothing when it can't be read.
+    virtual std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const = 0;
+    // Whole file replaced by the bytes (not atomic); false on any failure.
+    virtual bool writeAll(const QString& path, std::span<const std::uint8_t> bytes) = 0;
+
+    // Names in a folder, hidden ones included, without "." and ".."; empty when it can't be listed.
+    virtual QStringList list(const QString& folder) const = 0;
+    virtual std::vector<DirEntry> listEntries(const QString& folder) const = 0;
+
+    virtual bool exists(const QString& path) const = 0;       // links followed
+    virtual bool isFolder(const QString& path) const = 0;     // links followed
+    virtual bool isSymbolicLink(const QString& path) const = 0;
+
+    virtual std::optional<std::uint32_t> permissions(const QString& path) const = 0;  // links followed
+    virtual bool setPermissions(const QString& path, std::uint32_t mode) = 0;
+    // Four-character file type and creator codes; where the file system has no place for
+    // them the request counts as done.
+    virtual bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) = 0;
+
+    // The process may write to the folder that holds the path, or owns the file there.
+    virtual bool isDeletable(const QString& path) const = 0;
+    virtual bool remove(const QString& path) = 0;
+    virtual bool copy(const QString& from, const QString& to) = 0;
+
+    // Creates a new file that did not exist (never through a symbolic link), mode 0600,
+    // holding the bytes; false when the name is taken or anything fails.
+    virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) = 0;
+    // Puts a copy of `from` in place of `to` in one step: the copy goes to a fresh file in
+    // the folder of `to`, is flushed, takes `to`'s owner and group where the process may,
+    // and is renamed over `to`; the folder is flushed. On failure `to` is untouched and no
+    // stray file is left.
+    virtual bool replaceWithCopy(const QString& from, const QString& to) = 0;
+    // The file behind links, in the program's view (for telling two paths to one file apart).
+    virtual QString canonicalPath(const QString& path) const = 0;
+
+    virtual QString applicationPath() const = 0;  // the running program's own file
+    virtual QString temporaryFolder() const = 0;
+};
+
+}  // namespace platform

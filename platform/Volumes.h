@@ -1,0 +1,28 @@
+#pragma once
+// The mounted local volumes and what kind of medium each is.
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+struct VolumeInfo {
+    bool removable = false;
+    bool unmountable = false;
+};
+
+class Volumes {
+public:
+    virtual ~Volumes() = default;
+    // The mounted local volume paths in a stable order.
+    virtual QStringList mountedLocalVolumePaths() const = 0;
+    // False when the query fails (the flags are then meaningless).
+    virtual bool volumeInfo(const QString& path, VolumeInfo& info) const = 0;
+    // True when a folder inside a volume is the mount point of another file system, so a
+    // walk of one volume never strays into another one.
+    virtual bool isOtherMountPoint(const QString& folder) const = 0;
+    // The word in a path that marks the users' home folders ("Users" on the Mac layout).
+    virtual QString homeFolderWord() const = 0;
+};
+
+}  // namespace platform
