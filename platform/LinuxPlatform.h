@@ -1,0 +1,34 @@
+#pragma once
+// The Linux services the program runs on, owned together. With a root folder, every
+// absolute path of the program's view resolves inside that folder (the sample run).
+
+#include "platform/Platform.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace platform {
+
+struct LinuxPlatformOptions {
+    QString root;             // empty: the real file system
+    QString applicationPath;  // in the program's view; empty: the running executable
+    QString temporaryFolder;  // in the program's view; empty: the one Qt reports
+    bool logRestartOnly = false;  // the restart request is only logged, never sent
+};
+
+class LinuxPlatform {
+public:
+    explicit LinuxPlatform(const LinuxPlatformOptions& options = {});
+    ~LinuxPlatform();
+    LinuxPlatform(const LinuxPlatform&) = delete;
+    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+    Platform services() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace platform
