@@ -1,0 +1,168 @@
+// Patches that break their own layout: each must load cleanly or be refused, never read
+// outside the file. Meaningful under AddressSanitizer.
+
+#include "patch/MakeSabunData.h"
+#include "support/FontBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+using namespace testsupport;
+using fr::MakeSabunData;
+using fr::SabunTagObject;
+
+namespace {
+
+constexpr std::size_t kRecordsAt = 53;
+
+// Two changed tables and one carried over; the file ends with the last block's data.
+Bytes smallValidPatch() {
+    PatchSpec spec;
+    spec.fontName = "Kestrune-W3";
+    spec.fontLength = 400;
+    spec.tables.push_back({"head", 1, 0, 54, 100, false, {}, {}});
+    spec.tables.push_back({"name", 0, 1, 40, 160, true, {{0, 6, 0}, {10, 4, 20}}, {{2, {0xCA, 0xFE}}, {30, {}}}});
+    spec.tables.push_back({"CFF ", 2, 2, 24, 200, true, {}, {{0, {1, 2, 3, 4, 5, 6, 7}}}});
+    return buildPatch(spec);
+}
+
+// Touches every byte the loaded tree hands out, so ASan sees any short copy.
+std::uint32_t walk(const MakeSabunData& patch) {
+    std::uint32_t seen = 0;
+    for (std::int32_t slot = 0; slot < 256; ++slot) {
+        const SabunTagObject* record = patch.getSabunTagTableNum(slot);
+        if (!record) continue;
+        for (std::int32_t i = 0; i < record->getOldCopyArraySize(); ++i)
+            seen += record->getOldTagObject(i)->getOldFontStruct().src_length;
+        for (std::int32_t i = 0; i < record->getNewCopyArraySize(); ++i) {
+            const fr::NewTagObject& added = *record->getNewTagObject(i);
+            const std::uint32_t length = added.getNewStructFont().length;
+            for (std::uint32_t k = 0; k < length + 3; ++k) seen += added.getData()[k];
+        }
+    }
+    return seen;
+}
+
+// One changed table whose block is `block`, appended after the header and the record.
+Bytes patchWithBlock(const Bytes& block) {
+    PatchSpec spec;
+    spec.tables.push_back({"GSUB", 0, 0, 64, 100, false, {}, {}});
+    Bytes patch = buildPatch(spec);
+    putU32(patch, kRecordsAt + 6, static_cast<std::uint32_t>(patch.size()));
+    patch.insert(patch.end(), block.begin(), block.end());
+    return patch;
+}
+
+TEST(HostilePatch, EveryTruncationOfAValidPatchIsRefused) {
+    const Bytes full = smallValidPatch();
+    {
+        MakeSabunData patch;
+        ASSERT_TRUE(patch.loadSabunBytes(full));
+        walk(patch);
+    }
+    for (std::size_t length = 0; length < full.size(); ++length) {
+        MakeSabunData patch;
+        EXPECT_FALSE(patch.loadSabunBytes(Bytes(full.begin(), full.begin() + std::ptrdiff_t(length)))) << length;
+        walk(patch);
+    }
+}
+
+TEST(HostilePatch, RecordsPastTheEndAreRefused) {
+    PatchSpec spec;
+    spec.tables.push_back({"head", 0, 0, 54, 100, false, {}, {}});
+    Bytes bytes = buildPatch(spec);
+    bytes[44] = 2;  // two records claimed, one present
+    MakeSabunData patch;
+    EXPECT_FALSE(patch.loadSabunBytes(bytes));
+    bytes[44] = 255;
+    EXPECT_FALSE(patch.loadSabunBytes(bytes));
+}
+
+TEST(HostilePatch, BlockOffsetsPastTheEndAreRefused) {
+    Bytes bytes = smallValidPatch();
+    for (std::uint32_t offset : {std::uint32_t(bytes.size()), std::uint32_t(bytes.size() + 1), 0x7FFFFFFFu,
+                                 0xFFFFFFFFu}) {
+        Bytes bad = bytes;
+        putU32(bad, kRecordsAt + 18 + 6, offset);
+        MakeSabunData patch;
+        EXPECT_FALSE(patch.loadSabunBytes(bad)) << offset;
+    }
+    // A block that starts inside the file but whose instructions run out of it.
+    Bytes bad = bytes;
+    putU32(bad, kRecordsAt + 18 + 6, static_cast<std::uint32_t>(bytes.size() - 2));
+    MakeSabunData patch;
+    EXPECT_FALSE(patch.loadSabunBytes(bad));
+}
+
+TEST(HostilePatch, HugeCountsAreRefusedWithoutWalking) {
+    for (std::uint32_t count : {0xFFFFFFFFu, 0x80000000u, 1000u}) {
+        Bytes oldHeavy;
+        appendU32(oldHeavy, count);
+        appendU32(oldHeavy, 0);
+        MakeSabunData patch;
+        EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(oldHeavy))) << count;
+
+        Bytes newHeavy;
+        appendU32(newHeavy, 0);
+        appendU32(newHeavy, count);
+        appendU32(newHeavy, 0), appendU32(newHeavy, 0);  // one empty instruction, then the end
+        EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(newHeavy))) << count;
+    }
+}
+
+TEST(HostilePatch, PositionsThatWouldWrapIn32BitsAreRefused) {
+    // 4 + 12·M wraps to 12 in 32 bits: a 32-bit reader would take the copies as the count.
+    Bytes wrapsOld;
+    appendU32(wrapsOld, 0x15555556u);
+    for (int i = 0; i < 6; ++i) appendU32(wrapsOld, 0);
+    MakeSabunData patch;
+    EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(wrapsOld)));
+
+    // A data length that brings the next position back to this instruction, and lengths
+    // near 2^31 and 2^32.
+    for (std::uint32_t length : {0xFFFFFFF8u, 0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu}) {
+        Bytes wrapsNew;
+        appendU32(wrapsNew, 0);
+        appendU32(wrapsNew, 2);
+        appendU32(wrapsNew, 0), appendU32(wrapsNew, length);
+        appendU32(wrapsNew, 0), appendU32(wrapsNew, 0);
+        EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(wrapsNew))) << length;
+    }
+}
+
+TEST(HostilePatch, OverlappingAndOutlandishCopiesStillLoad) {
+    // The loader keeps copy instructions as numbers; they are checked where they are applied.
+    Bytes block;
+    appendU32(block, 2);
+    appendU32(block, 0), appendU32(block, 0xFFFFFFFFu), appendU32(block, 0xFFFFFFFFu);
+    appendU32(block, 4), appendU32(block, 8), appendU32(block, 0);
+    appendU32(block, 0);
+    MakeSabunData patch;
+    ASSERT_TRUE(patch.loadSabunBytes(patchWithBlock(block)));
+    EXPECT_EQ(patch.getSabunTagTableNum(0)->getOldCopyArraySize(), 2);
+}
+
+TEST(HostilePatch, RandomByteFlipsNeverCrash) {
+    const Bytes valid = smallValidPatch();
+    std::mt19937 rng(0x5EED);
+    int loaded = 0;
+    for (int round = 0; round < 4000; ++round) {
+        Bytes mutated = valid;
+        const int flips = 1 + int(rng() % 4);
+        for (int f = 0; f < flips; ++f) {
+            // Mostly the header, records and block heads, where numbers live.
+            const std::size_t at = rng() % 2 ? rng() % std::min<std::size_t>(mutated.size(), 160) : rng() % mutated.size();
+            mutated[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
+        }
+        if (round % 10 == 0) mutated.resize(rng() % (mutated.size() + 1));
+        MakeSabunData patch;
+        if (patch.loadSabunBytes(std::move(mutated))) ++loaded;
+        walk(patch);
+    }
+    EXPECT_GT(loaded, 0);  // the loop reaches loads that succeed, not only early refusals
+}
+
+}  // namespace
