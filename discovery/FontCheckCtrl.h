@@ -42,6 +42,13 @@ public:
     static QString patchSourceFolder();
 
 private:
+    // One walk's fixed inputs (defined with the scan).
+    struct ScanContext;
+    // The walk of one folder; `pathC` is the folder's path in Form C, for the word tests.
+    bool walkFolder(const ScanContext& scan, const QString& path, const QString& pathC);
+    // The pairing and identity checks of one candidate file.
+    void examineCandidate(const QString& path, const QString& name);
+
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;

@@ -1,0 +1,96 @@
+#include "discovery/FontCheckCtrl.h"
+
+#include "discovery/TextRules.h"
+#include "patch/MakeSabunData.h"
+#include "platform/Platform.h"
+
+#include <array>
+#include <memory>
+
+namespace fr {
+
+namespace {
+std::unique_ptr<FontCheckCtrl> g_fontCheckCtrl;
+
+const QString kVelmora = QStringLiteral("Velmora");
+const QString kKestrune = QStringLiteral("Kestrune");
+
+// Revisions up to 1.002 of a font in the alternative list take the "2.pa" patch.
+constexpr std::uint64_t kAlternativeRevisionBound = 65667;  // 0x10083
+}  // namespace
+
+// Fonts of other families whose early revisions are mended by a second patch named after
+// them. None of them carries a family word, so the scan never admits one.
+const char* const kAlternativePatchNames[12] = {
+    "PlainGothicStd-W3-Legacy.otf", "PlainGothicStd-W6-Legacy.otf", "PlainGothicStd-W9-Legacy.otf",
+    "PlainMinchoStd-W2-Legacy.otf", "PlainMinchoStd-W5-Legacy.otf", "PlainMinchoStd-W8-Legacy.otf",
+    "PlainRoundStd-W4-Legacy.otf",  "PlainRoundStd-W7-Legacy.otf",  "PlainBrushStd-W5-Legacy.otf",
+    "PlainGothicPro-W3-Legacy.otf", "PlainGothicPro-W6-Legacy.otf", "PlainMinchoPro-W3-Legacy.otf",
+};
+
+FontCheckCtrl* FontCheckCtrl::getFontCheckCtrl() {
+    if (!g_fontCheckCtrl) {
+        g_fontCheckCtrl = std::make_unique<FontCheckCtrl>();
+        g_fontCheckCtrl->checkUpdateFontFile();
+    }
+    return g_fontCheckCtrl.get();
+}
+
+void FontCheckCtrl::releaseFontCheckCtrl() { g_fontCheckCtrl.reset(); }
+
+FontCheckCtrl::FontCheckCtrl() = default;
+
+QString FontCheckCtrl::patchSourceFolder() {
+    const QString app = platform::files().applicationPath();
+    const qsizetype slash = app.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : app.left(slash));
+    return text::joinPath(folder, QStringLiteral("host"));
+}
+
+bool FontCheckCtrl::checkUpdateFontFile() {
+    const QString folder = patchSourceFolder();
+    const QStringList names = platform::files().list(folder);
+    for (const QString& name : names) {
+        // A file without a family word is never opened.
+        const QString nameC = text::formC(name);
+        if (!nameC.contains(kVelmora) && !nameC.contains(kKestrune)) continue;
+
+        const QString path = text::joinPath(folder, name);
+        std::array<char, 255> fontName{};
+        std::uint32_t version = 0;
+        if (!MakeSabunData::checkSabunData(path, fontName.data(), version)) continue;
+
+        auto entry = std::make_shared<SourceEntry>();
+        entry->fullpath = path;
+        entry->fontfile = text::formKC(text::removeLastExtension(name) + QStringLiteral(".otf"));
+        entry->fontname = text::decodeZeroTerminatedUtf8(
+            std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), fontName.size()));
+        entry->version = version;
+        m_UpdateSrcFontArray.push_back(std::move(entry));
+    }
+    return false;
+}
+
+SourceEntryPtr FontCheckCtrl::IsUpdateFont(const QString& name, const QString& /*path*/) const {
+    for (const auto& source : m_UpdateSrcFontArray)
+        if (source->fontfile == name) return source;
+    return nullptr;
+}
+
+SourceEntryPtr FontCheckCtrl::getUpdateFontPath(const QString& path, std::uint64_t version) const {
+    const QString fileName = text::lastPathComponent(path);
+    for (const char* alternative : kAlternativePatchNames) {
+        if (fileName != QLatin1String(alternative)) continue;
+        if (version <= kAlternativeRevisionBound) {
+            const QString patchName = text::removeLastExtension(fileName) + QStringLiteral("2.pa");
+            for (const auto& source : m_UpdateSrcFontArray)
+                if (text::lastPathComponent(source->fullpath) == patchName) return source;
+        }
+        break;  // the names all differ: no other one can match
+    }
+    for (const auto& source : m_UpdateSrcFontArray)
+        if (source->fontfile == fileName) return source;
+    return nullptr;
+}
+
+}  // namespace fr

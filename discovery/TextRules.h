@@ -1,0 +1,50 @@
+#pragma once
+// The text rules of font discovery: normalization, word tests that treat canonically
+// equivalent spellings as equal, path joining and splitting, and strict UTF-8 decoding.
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace fr::text {
+
+// Unicode Normalization Form KC (compatibility composed): how file names are compared.
+QString formKC(const QString& s);
+// Unicode Normalization Form C (canonical composed): the form the word tests compare in.
+QString formC(const QString& s);
+
+// True when every code unit is ASCII (so both normal forms leave the text as it is).
+bool isAscii(const QString& s);
+
+// Case-sensitive substring test under canonical equivalence: a name stored decomposed
+// contains a word written composed. `word` must already be in Form C.
+bool containsCanonical(const QString& text, const QString& word);
+// The same where the caller already holds the text in Form C.
+inline bool containsInFormC(const QString& textC, const QString& word) { return textC.contains(word); }
+
+// Folder and name with one "/" between; a folder that already ends in "/" (the root) gets
+// none, so the root joined with N is "/N".
+QString joinPath(const QString& folder, const QString& name);
+
+// Length as the walk counts it: UTF-16 code units.
+inline qsizetype utf16Length(const QString& s) { return s.size(); }
+
+// Parts of a path split at every "/": "/" gives 2, "/Library/Fonts" 3.
+qsizetype pathPartCount(const QString& path);
+
+// The name without its last dot and what follows; a name without a dot is unchanged.
+QString removeLastExtension(const QString& name);
+
+// The last component of a path ("/a/b.otf" -> "b.otf"; trailing "/" ignored; "/" -> "/").
+QString lastPathComponent(const QString& path);
+
+// Bytes decoded as UTF-8, or nothing when they are not valid UTF-8 (overlong forms,
+// surrogates, values above U+10FFFF and cut sequences included).
+std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes);
+
+// Bytes up to the first zero byte (all of them when there is none), decoded strictly.
+std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes);
+
+}  // namespace fr::text

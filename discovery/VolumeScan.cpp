@@ -1,0 +1,154 @@
+// The walk over the local fixed volumes that finds the installed fonts to revise.
+
+#include "discovery/FontCheckCtrl.h"
+#include "discovery/TextRules.h"
+#include "fonttables/CommonTool.h"
+#include "fonttables/OpenTypeManager.h"
+#include "platform/Platform.h"
+
+namespace fr {
+
+namespace {
+
+const QString kVelmora = QStringLiteral("Velmora");
+const QString kKestrune = QStringLiteral("Kestrune");
+const QString kFontExtension = QStringLiteral(".otf");
+const QString kRoot = QStringLiteral("/");
+
+// Folders never entered: other volumes seen from the root, backup sets, application
+// bundles, bundle contents and frameworks.
+const QString kVolumesFolder = QStringLiteral("/Volumes");
+const QString kBackups = QStringLiteral("Backups.backupdb");
+const QString kApplication = QStringLiteral(".app");
+const QString kContents = QStringLiteral("Contents");
+const QString kFramework = QStringLiteral("framework");
+
+constexpr qsizetype kMaxFolderPathLength = 300;
+constexpr qsizetype kMaxParts = 5;
+constexpr qsizetype kMaxPartsInHome = 7;
+constexpr std::int32_t kCallbackPace = 300;
+
+}  // namespace
+
+struct FontCheckCtrl::ScanContext {
+    bool root = false;
+    SearchStatusProc proc = nullptr;
+    void* context = nullptr;
+    QString homeWordC;  // in Form C
+    platform::Files& files;
+    platform::Volumes& volumes;
+};
+
+bool CommonTool::fileExist(const QString& path) { return platform::files().exists(path); }
+
+bool CommonTool::fileDirectory(const QString& path) {
+    const auto& files = platform::files();
+    return files.exists(path) && files.isFolder(path);
+}
+
+bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
+    checkVolume();
+    const qsizetype count = m_VolumeArray.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        m_folderCnt = 0;
+        const QString volume = m_VolumeArray.at(i);
+        if (!searchDirectorySub(volume, volume == kRoot, proc, context)) break;
+    }
+    return false;
+}
+
+bool FontCheckCtrl::checkVolume() {
+    auto& volumes = platform::volumes();
+    for (const QString& path : volumes.mountedLocalVolumePaths()) {
+        platform::VolumeInfo info;
+        // A volume that can't say what it is might be a network or removable one: not walked.
+        if (!volumes.volumeInfo(path, info)) continue;
+        if (!info.removable && !info.unmountable) m_VolumeArray.append(path);
+    }
+    return false;
+}
+
+bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context) {
+    const ScanContext scan{root, proc, context, text::formC(platform::volumes().homeFolderWord()),
+                           platform::files(), platform::volumes()};
+    return walkFolder(scan, path, text::formC(path));
+}
+
+bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, const QString& pathC) {
+    const bool inHome = !scan.homeWordC.isEmpty() && pathC.contains(scan.homeWordC);
+    if (text::pathPartCount(path) > (inHome ? kMaxPartsInHome : kMaxParts)) return true;
+
+    const std::vector<platform::DirEntry> entries = scan.files.listEntries(path);
+    for (const platform::DirEntry& entry : entries) {
+        const QString full = text::joinPath(path, entry.name);
+
+        // What the listing says spares a second look at the disk; only entries it can't
+        // place are asked about, links followed.
+        bool isFolder = false;
+        bool knownToExist = false;
+        switch (entry.kind) {
+        case platform::EntryKind::Folder:
+            isFolder = true;
+            break;
+        case platform::EntryKind::File:
+            knownToExist = true;
+            break;
+        case platform::EntryKind::SymbolicLink:
+            // A link to a folder is never followed; a link to anything else is a file if its
+            // name can make it a candidate at all.
+            if (!entry.name.contains(kFontExtension) || scan.files.isFolder(full)) continue;
+            break;
+        case platform::EntryKind::Other:
+            // Pipes, sockets and devices are no font files; reading one could block the search.
+            continue;
+        case platform::EntryKind::Unknown:
+            if (scan.files.isFolder(full)) {
+                if (scan.files.isSymbolicLink(full)) continue;
+                isFolder = true;
+            }
+            break;
+        }
+
+        if (isFolder) {
+            if (text::utf16Length(full) > kMaxFolderPathLength) continue;
+            const QString fullC = text::joinPath(pathC, text::formC(entry.name));
+            if (scan.root && fullC.contains(kVolumesFolder)) continue;
+            if (fullC.contains(kBackups) || fullC.contains(kApplication) || fullC.contains(kContents) ||
+                fullC.contains(kFramework))
+                continue;
+            // Another file system mounted here is walked as its own volume, if at all.
+            if (scan.volumes.isOtherMountPoint(full)) continue;
+
+            if (m_folderCnt % kCallbackPace == 0) {
+                if (scan.proc && scan.proc(full, scan.context)) return false;
+                m_folderCnt = 0;
+            }
+            if (!walkFolder(scan, full, fullC)) return false;
+            ++m_folderCnt;
+            continue;
+        }
+
+        // A name without ".otf" has none in any canonically equivalent spelling either.
+        if (!entry.name.contains(kFontExtension)) continue;
+        const QString nameC = text::formC(entry.name);
+        if (!nameC.contains(kFontExtension)) continue;
+        if (!nameC.contains(kVelmora) && !nameC.contains(kKestrune)) continue;
+        if (!knownToExist && !scan.files.exists(full)) continue;
+        examineCandidate(full, entry.name);
+    }
+    return true;
+}
+
+void FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
+    const SourceEntryPtr source = IsUpdateFont(text::formKC(name), path);
+    if (!source) return;
+    std::uint64_t revision = 0;
+    const OpenTypeManager manager;
+    if (!manager.checkOpenTypeVersion(path, *source, revision)) return;
+    auto target = std::make_shared<TargetEntry>();
+    target->fullpath = text::formKC(path);
+    target->version = static_cast<std::uint32_t>(revision);
+    m_OpenTypeFontArray.push_back(std::move(target));
+}
+
+}  // namespace fr
