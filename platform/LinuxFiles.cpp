@@ -1,0 +1,348 @@
+#include "platform/LinuxFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Where the file system keeps the type and creator codes: the 32-byte Finder information,
+// type in bytes 0-3 and creator in bytes 4-7, both big-endian.
+constexpr const char* kFinderInfoName = "user.com.apple.FinderInfo";
+constexpr std::size_t kFinderInfoSize = 32;
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            close();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    // Closes now and says whether the close succeeded (a late write error shows here).
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+bool writeFully(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies everything from `in` to `out`.
+bool copyContents(int in, int out) {
+    std::vector<std::uint8_t> buffer(256 * 1024);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        if (!writeFully(out, buffer.data(), static_cast<std::size_t>(n))) return false;
+    }
+}
+
+// Opens a regular file for reading. A fifo or device never blocks the open and is refused.
+int openRegularForReading(const QByteArray& host, struct stat& st) {
+    const int fd = ::open(host.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The folder part and the name part of a native path ("/a/b" gives "/a" and "b").
+std::pair<QByteArray, QByteArray> splitNative(QByteArray path) {
+    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) return {QByteArray("."), path};
+    return {slash == 0 ? QByteArray("/") : path.left(slash), path.mid(slash + 1)};
+}
+
+bool isUnsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+QString realPath(const QByteArray& native) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(native.constData(), nullptr), &std::free);
+    if (!resolved) return {};
+    return QFile::decodeName(resolved.get());
+}
+
+EntryKind kindOf(unsigned char type) {
+    switch (type) {
+        case DT_REG: return EntryKind::File;
+        case DT_DIR: return EntryKind::Folder;
+        case DT_LNK: return EntryKind::SymbolicLink;
+        case DT_UNKNOWN: return EntryKind::Unknown;
+        default: return EntryKind::Other;
+    }
+}
+
+}  // namespace
+
+LinuxFiles::LinuxFiles(QString root, QString applicationPath, QString temporaryFolder)
+    : m_applicationPath(std::move(applicationPath)), m_temporaryFolder(std::move(temporaryFolder)) {
+    if (!root.isEmpty()) {
+        root = QDir::cleanPath(root);
+        if (root != QLatin1String("/")) m_root = root;
+    }
+}
+
+QString LinuxFiles::hostPath(const QString& path) const {
+    if (m_root.isEmpty()) return path;
+    // Resolved lexically inside the root: "/.." stays at the top, as it does on a real disk.
+    QString clean = QDir::cleanPath(QLatin1Char('/') + path);
+    while (clean.startsWith(QLatin1String("/../"))) clean.remove(0, 3);
+    if (clean == QLatin1String("/..") || clean == QLatin1String("/")) return m_root;
+    return m_root + clean;
+}
+
+std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path) const {
+    struct stat st {};
+    Fd fd(openRegularForReading(QFile::encodeName(hostPath(path)), st));
+    if (!fd) return std::nullopt;
+    try {
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+        std::array<std::uint8_t, 64 * 1024> chunk{};
+        for (;;) {
+            const ssize_t n = ::read(fd.get(), chunk.data(), chunk.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+        }
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+bool LinuxFiles::writeAll(const QString& path, std::span<const std::uint8_t> bytes) {
+    Fd fd(::open(QFile::encodeName(hostPath(path)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) return false;
+    if (!writeFully(fd.get(), bytes.data(), bytes.size())) return false;
+    return fd.close();
+}
+
+QStringList LinuxFiles::list(const QString& folder) const {
+    QStringList names;
+    for (auto& e : listEntries(folder)) names.push_back(std::move(e.name));
+    return names;
+}
+
+std::vector<DirEntry> LinuxFiles::listEntries(const QString& folder) const {
+    std::vector<DirEntry> out;
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(hostPath(folder)).constData()));
+    if (!dir) return out;
+    while (const dirent* e = ::readdir(dir.get())) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+        out.push_back({QFile::decodeName(n), kindOf(e->d_type)});
+    }
+    return out;
+}
+
+bool LinuxFiles::exists(const QString& path) const {
+    struct stat st {};
+    return ::stat(QFile::encodeName(hostPath(path)).constData(), &st) == 0;
+}
+
+bool LinuxFiles::isFolder(const QString& path) const {
+    struct stat st {};
+    return ::stat(QFile::encodeName(hostPath(path)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool LinuxFiles::isSymbolicLink(const QString& path) const {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(hostPath(path)).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::optional<std::uint32_t> LinuxFiles::permissions(const QString& path) const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(hostPath(path)).constData(), &st) != 0) return std::nullopt;
+    return static_cast<std::uint32_t>(st.st_mode & 07777);
+}
+
+bool LinuxFiles::setPermissions(const QString& path, std::uint32_t mode) {
+    return ::chmod(QFile::encodeName(hostPath(path)).constData(), static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool LinuxFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) {
+    const QByteArray host = QFile::encodeName(hostPath(path));
+    std::array<std::uint8_t, kFinderInfoSize> info{};
+    // Keep whatever else an existing value holds.
+    const ssize_t had = ::getxattr(host.constData(), kFinderInfoName, info.data(), info.size());
+    if (had < 0) {
+        if (isUnsupported(errno)) return true;
+        if (errno != ENODATA && errno != ERANGE) return false;
+        info.fill(0);
+    }
+    for (int i = 0; i < 4; ++i) {
+        info[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(type >> (24 - 8 * i));
+        info[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(creator >> (24 - 8 * i));
+    }
+    if (::setxattr(host.constData(), kFinderInfoName, info.data(), info.size(), 0) == 0) return true;
+    return isUnsupported(errno);
+}
+
+bool LinuxFiles::isDeletable(const QString& path) const {
+    const QString view = hostPath(path);
+    if (path.isEmpty() || view == QLatin1String("/") || (!m_root.isEmpty() && view == m_root)) return false;
+    const QByteArray host = QFile::encodeName(view);
+    const auto [folder, name] = splitNative(host);
+    // Removing a name needs write and search permission on its folder.
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+    struct stat fs {};
+    if (::stat(folder.constData(), &fs) != 0) return false;
+    if (!(fs.st_mode & S_ISVTX)) return true;
+    // In a sticky folder only the file's owner, the folder's owner or the superuser may.
+    const uid_t me = ::geteuid();
+    if (me == 0 || fs.st_uid == me) return true;
+    struct stat st {};
+    if (::lstat(host.constData(), &st) != 0) return true;  // nothing there to keep
+    return st.st_uid == me;
+}
+
+bool LinuxFiles::remove(const QString& path) {
+    return ::unlink(QFile::encodeName(hostPath(path)).constData()) == 0;
+}
+
+bool LinuxFiles::copy(const QString& from, const QString& to) {
+    struct stat st {};
+    Fd in(openRegularForReading(QFile::encodeName(hostPath(from)), st));
+    if (!in) return false;
+    const QByteArray target = QFile::encodeName(hostPath(to));
+    // Like the platform's copy, never over something that is already there.
+    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out) return false;
+    const bool ok = copyContents(in.get(), out.get()) && ::fchmod(out.get(), st.st_mode & 0777) == 0;
+    if (out.close() && ok) return true;
+    ::unlink(target.constData());
+    return false;
+}
+
+bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
+    const QByteArray host = QFile::encodeName(hostPath(path));
+    Fd fd(::open(host.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return false;
+    const bool ok = writeFully(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+    if (fd.close() && ok) return true;
+    ::unlink(host.constData());  // the name was ours: nothing half-written stays behind
+    return false;
+}
+
+bool LinuxFiles::replaceWithCopy(const QString& from, const QString& to) {
+    struct stat source {};
+    Fd in(openRegularForReading(QFile::encodeName(hostPath(from)), source));
+    if (!in) return false;
+
+    const QByteArray target = QFile::encodeName(hostPath(to));
+    struct stat old {};
+    const bool hadTarget = ::stat(target.constData(), &old) == 0;
+    if (hadTarget && S_ISDIR(old.st_mode)) return false;
+
+    // A hidden sibling of the target, so the final rename stays within one file system.
+    const auto [folder, name] = splitNative(target);
+    const QByteArray stem = '.' + name.left(200) + '.';
+    QByteArray fresh;
+    Fd out;
+    for (int attempt = 0; attempt < 16 && !out; ++attempt) {
+        fresh = folder + '/' + stem + QByteArray::number(QRandomGenerator::system()->generate(), 16);
+        out = Fd(::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out && errno != EEXIST) return false;
+    }
+    if (!out) return false;
+
+    bool ok = copyContents(in.get(), out.get());
+    if (ok && hadTarget && (::geteuid() == 0 || ::geteuid() == old.st_uid)) {
+        // Ownership is a courtesy: a group the process is not in may be refused.
+        (void)::fchown(out.get(), old.st_uid, old.st_gid);
+    }
+    // The new file is in place with the old one's permissions from the first moment.
+    const mode_t mode = hadTarget ? (old.st_mode & 07777) : (source.st_mode & 0777);
+    ok = ok && ::fchmod(out.get(), mode) == 0 && ::fsync(out.get()) == 0;
+    ok = out.close() && ok;
+    if (!ok || ::rename(fresh.constData(), target.constData()) != 0) {
+        ::unlink(fresh.constData());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) (void)::fsync(dir.get());
+    return true;
+}
+
+QString LinuxFiles::canonicalPath(const QString& path) const {
+    const QString resolved = realPath(QFile::encodeName(hostPath(path)));
+    if (resolved.isEmpty() || m_root.isEmpty()) return resolved;
+    QString root = realPath(QFile::encodeName(m_root));
+    if (root.isEmpty()) root = m_root;
+    if (resolved == root) return QStringLiteral("/");
+    if (resolved.startsWith(root + QLatin1Char('/'))) return resolved.mid(root.size());
+    return resolved;  // outside the view: never equal to a path inside it
+}
+
+QString LinuxFiles::applicationPath() const {
+    if (!m_applicationPath.isEmpty()) return m_applicationPath;
+    if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
+    std::array<char, PATH_MAX> buffer{};
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return n > 0 ? QFile::decodeName(QByteArray(buffer.data(), n)) : QString();
+}
+
+QString LinuxFiles::temporaryFolder() const {
+    QString folder = m_temporaryFolder.isEmpty() ? QDir::tempPath() : m_temporaryFolder;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder;
+}
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#include "platform/LinuxPlatform.h"
+
+#include "platform/LinuxFiles.h"
+#include "platform/LinuxPauses.h"
+#include "platform/LinuxProcesses.h"
+#include "platform/LinuxRestart.h"
+#include "platform/LinuxSystemInfo.h"
+#include "platform/LinuxVolumes.h"
+
+namespace platform {
+
+struct LinuxPlatform::Impl {
+    explicit Impl(const LinuxPlatformOptions& o)
+        : files(o.root, o.applicationPath, o.temporaryFolder),
+          // A rooted view stands for one fixed disk.
+          volumes(!o.root.isEmpty()),
+          restart(o.logRestartOnly) {}
+
+    LinuxFiles files;
+    LinuxVolumes volumes;
+    LinuxProcesses processes;
+    LinuxSystemInfo systemInfo;
+    LinuxPauses pauses;
+    LinuxRestart restart;
+};
+
+LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options) : m_impl(std::make_unique<Impl>(options)) {}
+
+LinuxPlatform::~LinuxPlatform() = default;
+
+Platform LinuxPlatform::services() const {
+    Platform p;
+    p.files = &m_impl->files;
+    p.volumes = &m_impl->volumes;
+    p.processes = &m_impl->processes;
+    p.systemInfo = &m_impl->systemInfo;
+    p.pauses = &m_impl->pauses;
+    p.restart = &m_impl->restart;
+    return p;
+}
+
+}  // namespace platform
