@@ -19,6 +19,7 @@
 namespace fr {
 
 class MakeSabunData;
+class SourceLookup;
 struct SourceEntry;
 struct TargetEntry;
 
@@ -39,6 +40,9 @@ public:
 
     // --- identity checks (discovery/IdentityChecks.cpp) ---
     bool checkOpenTypeVersion(const QString& path, const SourceEntry& source, std::uint64_t& revision) const;
+    // The same checks on a file's bytes already in memory (patch/RevisionDriver.cpp).
+    bool checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
+                              std::uint64_t& revision) const;
     static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
     // `recordOffset` is the table record's position in `bytes`.
     static bool checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
@@ -60,6 +64,9 @@ public:
                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
     std::int32_t updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
                                     std::int32_t count, std::int32_t index);
+    // The same with the sources looked up in `sources` instead of the discovery singleton.
+    std::int32_t updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
+                                    std::int32_t count, std::int32_t index, const SourceLookup& sources);
     std::int32_t loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context, std::int32_t count,
                                   std::int32_t index);
     bool compareFontData(const QString& path, std::uint32_t sum) const;

@@ -1,0 +1,41 @@
+#include "patch/ProgressText.h"
+
+namespace fr::progress {
+
+namespace {
+// The texts hold one "%@" each, standing for the inserted text.
+QString filled(QStringView format, const QString& value) {
+    QString text = format.toString();
+    const qsizetype at = text.indexOf(u"%@");
+    if (at >= 0) text.replace(at, 2, value);
+    return text;
+}
+}  // namespace
+
+QString revisingLine(const QString& fontPath) { return filled(u"%@の改訂をしています。", fontPath); }
+QString openingLine(const QString& name) { return filled(u"%@のファイルをオープンしています。", name); }
+QString readingLine(const QString& name) { return filled(u"%@のファイルを読み込んでいます。", name); }
+QString tagsReadLine() { return QStringLiteral("タグデータを読み込みました。"); }
+QString serialNumberLine(const QString& name) {
+    return filled(u"%@のファイルにシリアルナンバーを書き込んでいます。", name);
+}
+QString checksumLine(const QString& name) { return filled(u"%@のファイルのチェックサムを再計算しています。", name); }
+QString writingLine(const QString& name) { return filled(u"%@のファイルを書き込んでいます。", name); }
+QString copyingLine(const QString& name) {
+    return filled(u"%@のファイルをテンポラリフォルダからファイルをコピーしています。", name);
+}
+
+QString fileName(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+bool report(RevisionProgressProc proc, void* context, std::int32_t step, std::int32_t count, std::int32_t index,
+            const QString& fontPath, const QString& line2) {
+    if (proc == nullptr) return false;
+    // A count below one would divide by zero; the wizard always passes at least one.
+    const std::int32_t n = count < 1 ? 1 : count;
+    return proc(overallPercent(step, n, index), step, revisingLine(fontPath), line2, context);
+}
+
+}  // namespace fr::progress

@@ -1,0 +1,198 @@
+// Revises one installed font end to end: load, the check that the file is still the one the
+// search admitted, the License Description strings, the patch source, the assembly into a
+// temporary file, the replacement of the installed file, its attributes and the check of
+// what is in place.
+
+#include "patch/RevisionDriver.h"
+
+#include "discovery/FontCheckCtrl.h"
+#include "fonttables/ImageSum.h"
+#include "fonttables/OpenTypeManager.h"
+#include "patch/ProgressText.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <optional>
+
+namespace fr {
+
+namespace {
+constexpr std::size_t kOffsetTableSize = 12;
+constexpr std::size_t kTableRecordSize = 16;
+constexpr std::uint32_t kFileTypeSfnt = 0x73666E74;     // "sfnt"
+constexpr std::uint32_t kFileCreatorATMC = 0x41544D43;  // "ATMC"
+// Names taken already (by another revision in the same second, or planted) are skipped;
+// after this many the temporary folder is taken to be unusable.
+constexpr int kTemporaryNameAttempts = 64;
+
+QString nameInFormKC(const QString& path) {
+    return progress::fileName(path).normalized(QString::NormalizationForm_KC);
+}
+
+// A path in the temporary folder at which nothing, not even a dangling link, stands. The
+// assembly creates the file there exclusively, so a name taken meanwhile fails cleanly.
+std::optional<QString> freeTemporaryPath() {
+    const platform::Files& files = platform::files();
+    QString folder = files.temporaryFolder();
+    if (!folder.endsWith(u'/')) folder += u'/';
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        const QString path = folder + temporaryFileName();
+        if (!files.exists(path) && !files.isSymbolicLink(path)) return path;
+    }
+    return std::nullopt;
+}
+}  // namespace
+
+QString temporaryFileName() {
+    return QString::number(static_cast<qlonglong>(std::time(nullptr))) + QString::number(std::rand() % 255);
+}
+
+QString revisionIdentity(const QString& targetPath) {
+    const QString canonical = platform::files().canonicalPath(targetPath);
+    return canonical.isEmpty() ? targetPath : canonical;
+}
+
+SourceEntryPtr DiscoverySourceLookup::sourceForName(const QString& name) const {
+    return FontCheckCtrl::getFontCheckCtrl()->IsUpdateFont(name, QString());
+}
+SourceEntryPtr DiscoverySourceLookup::sourceForTarget(const QString& path, std::uint64_t version) const {
+    return FontCheckCtrl::getFontCheckCtrl()->getUpdateFontPath(path, version);
+}
+
+SourceEntryPtr FixedSourceLookup::sourceForName(const QString& name) const {
+    for (const auto& source : m_sources)
+        if (source && source->fontfile == name) return source;
+    return nullptr;
+}
+SourceEntryPtr FixedSourceLookup::sourceForTarget(const QString& path, std::uint64_t) const {
+    return sourceForName(progress::fileName(path));
+}
+
+bool OpenTypeManager::checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
+                                           std::uint64_t& revision) const {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return false;
+    _sfntHeader header;
+    if (!checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), header)) return false;
+    if (header.numTables == 0) return false;
+
+    bool revisionMatches = false;
+    for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
+        revisionMatches = checkHeadTbleVersion(kOffsetTableSize + kTableRecordSize * i, bytes, source, revision);
+    if (!revisionMatches) return false;
+    for (std::size_t j = 0; j < header.numTables; ++j)
+        if (checknameTblFontName(kOffsetTableSize + kTableRecordSize * j, bytes, source)) return true;
+    return false;
+}
+
+std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context,
+                                               std::int32_t count, std::int32_t index) {
+    const QString name = progress::fileName(path);
+    if (progress::report(proc, context, 10, count, index, path, progress::openingLine(name)))
+        return result::kCancelled;
+
+    auto file = platform::files().readAll(path);
+    // Lengths are 32-bit signed throughout the engine: a larger file is no font of ours.
+    const bool read = file && !file->empty() &&
+                      file->size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    if (read) setReadData(std::move(*file));
+    file.reset();
+
+    if (progress::report(proc, context, 20, count, index, path, progress::readingLine(name)))
+        return result::kCancelled;
+
+    if (read) {
+        const std::span<const std::uint8_t> font(m_pReadData.data(), static_cast<std::size_t>(m_fileLength));
+        if (!checkOpenTypeHeader(font, m_fileLength, m_sfntHead)) return result::kFontUnusable;
+        if (buildTagObjects() != result::kRevised) return result::kFontUnusable;
+    }
+
+    if (progress::report(proc, context, 30, count, index, path, progress::tagsReadLine()))
+        return result::kCancelled;
+    return read ? result::kRevised : result::kFontUnusable;
+}
+
+bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
+    const auto file = platform::files().readAll(path);
+    if (!file || file->empty()) return false;
+    // The sum leaves out a last partial word and cannot see a lost tail of zero words: the
+    // length must be the image's too.
+    if (file->size() != m_WriteLength) return false;
+    return wholeWordSum(*file, file->size()) == sum;
+}
+
+std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
+                                                 std::int32_t count, std::int32_t index) {
+    const DiscoverySourceLookup discovery;
+    return updateOpenTypeDiff(target, proc, context, count, index, discovery);
+}
+
+std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
+                                                 std::int32_t count, std::int32_t index,
+                                                 const SourceLookup& sources) {
+    const QString path = target.fullpath;
+    const std::uint32_t version = target.version;
+
+    if (const std::int32_t code = loadOpenTypeDiff(path, proc, context, count, index); code != result::kRevised)
+        return code;
+
+    // The file may have changed since the search admitted it: the bytes loaded must pass the
+    // same identity checks, with the revision the target was listed with.
+    {
+        const SourceEntryPtr paired = sources.sourceForName(nameInFormKC(path));
+        std::uint64_t revision = 0;
+        const std::span<const std::uint8_t> font(m_pReadData.data(), static_cast<std::size_t>(m_fileLength));
+        if (!paired || !checkOpenTypeVersion(font, *paired, revision) || revision != version)
+            return result::kFontUnusable;
+    }
+
+    m_SerialNumber.fill(0);
+    m_SerialNumberUni.fill(0);
+    if (!getSerialNumber(m_SerialNumber, m_SerialNumberUni)) return result::kFontUnusable;
+
+    const SourceEntryPtr source = sources.sourceForTarget(path, version);
+    if (!source || source->fullpath.isEmpty()) return result::kFontUnusable;
+    const QString patch = source->fullpath;
+
+    const std::optional<QString> temporary = freeTemporaryPath();
+    if (!temporary) return result::kNewFileFailed;
+
+    // The temporary file exists only once the assembly has returned 0: it is created at its
+    // last step, and a failed creation leaves nothing behind.
+    if (const std::int32_t code = creatFontFileDiff(path, patch, *temporary, proc, context, count, index);
+        code != result::kRevised)
+        return code;
+
+    platform::Files& files = platform::files();
+    platform::Pauses& pauses = platform::pauses();
+    auto cleanUp = [&](std::int32_t code) {
+        if (!files.isDeletable(*temporary)) return result::kTempNotRemovable;
+        files.remove(*temporary);
+        return code;
+    };
+
+    if (progress::report(proc, context, 100, count, index, path, progress::copyingLine(progress::fileName(patch))))
+        return cleanUp(result::kCancelled);
+
+    const std::optional<std::uint32_t> permissions = files.permissions(path);
+    if (!permissions) return cleanUp(result::kNewFileFailed);
+    if (!files.isDeletable(path)) return cleanUp(result::kNotReplaceable);
+
+    // The installed file is replaced in one step by a complete copy, so a failed copy leaves
+    // it as it was.
+    pauses.pause(200);
+    if (!files.replaceWithCopy(*temporary, path)) return cleanUp(result::kCopyFailed);
+    pauses.pause(100);
+
+    if (!files.setTypeAndCreator(path, kFileTypeSfnt, kFileCreatorATMC)) return cleanUp(result::kNewFileFailed);
+    pauses.pause(100);
+
+    if (!files.setPermissions(path, *permissions)) return cleanUp(result::kNewFileFailed);
+    pauses.pause(100);
+
+    return cleanUp(compareFontData(path, m_VerifyCheckSum) ? result::kRevised : result::kNewFileFailed);
+}
+
+}  // namespace fr
