@@ -1,0 +1,275 @@
+// The controller's life cycle, the start-up checks, the message operations and modal runs,
+// and ending the application.
+
+#include "app/MainCtrl.h"
+
+#include "app/Messages.h"
+#include "app/WizardTableModel.h"
+#include "discovery/FontCheckCtrl.h"
+#include "fonttables/OpenTypeManager.h"
+#include "platform/Platform.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QWidget>
+
+namespace wizard {
+
+namespace {
+// From this system version on, the application must not be relaunched at the next login.
+constexpr std::int32_t kRelaunchSwitchVersion = 0x1070;
+
+void leaveMainLoop() {
+    // Queued, so that a request made before the main loop runs still ends it.
+    if (auto* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
+                                   std::int32_t count, std::int32_t index) {
+    fr::OpenTypeManager engine;
+    return engine.updateOpenTypeDiff(target, proc, context, count, index);
+}
+
+const std::vector<fr::TargetEntryPtr>& discoveredTargets() {
+    return fr::FontCheckCtrl::getFontCheckCtrl()->getUpdateFontArray();
+}
+}  // namespace
+
+MainCtrl::MainCtrl()
+    : m_UpdateFontArray(QStringList{}),
+      m_terminator(leaveMainLoop),
+      m_reviseFont(reviseWithFreshEngine),
+      m_targets(discoveredTargets) {
+    // The query is not expected to fail; its answer is taken as it comes.
+    if (platform::systemInfo().systemVersion() >= kRelaunchSwitchVersion)
+        platform::systemInfo().disableRelaunchOnLogin();
+}
+
+MainCtrl::~MainCtrl() {
+    // A worker still running stops at its next report: every callback answers "stop" now.
+    m_ended = true;
+    joinWorker(m_searchThread);
+    joinWorker(m_updateThread);
+    releaseData();
+}
+
+void MainCtrl::awakeFromNib() {
+    if (m_UpdateFontArray) {
+        for (const auto& name : kUpdateFontNames) m_UpdateFontArray->append(QString::fromUtf8(name));
+    }
+    if (m_updateListModel) m_updateListModel->reloadData();
+
+    if (fontManagerRunning()) {
+        alertErrorMessage(kFontManagerRunning);
+        terminate();
+        return;
+    }
+    showWindow(r_startWindow);
+}
+
+bool MainCtrl::fontManagerRunning() const {
+    const QString fontManager = QString::fromUtf8(kFontManagerBundleName);
+    bool running = false;
+    for (const auto& process : platform::processes().running()) {
+        // A process whose bundle can't be located ends the walk with what was found so far.
+        if (!process.hasLocation) break;
+        if (process.catalogName && *process.catalogName == fontManager) running = true;
+    }
+    return running;
+}
+
+void MainCtrl::releaseData() {
+    m_UpdateFontArray.reset();
+    fr::FontCheckCtrl::releaseFontCheckCtrl();
+}
+
+void MainCtrl::setTerminator(std::function<void()> terminator) { m_terminator = std::move(terminator); }
+void MainCtrl::setFontReviser(FontReviser reviser) { m_reviseFont = std::move(reviser); }
+void MainCtrl::setTargetList(TargetList targets) { m_targets = std::move(targets); }
+const std::vector<fr::TargetEntryPtr>& MainCtrl::targets() const { return m_targets(); }
+
+void MainCtrl::terminate() {
+    if (m_ended.exchange(true)) return;  // already ending
+    post([this] {
+        if (m_terminator) m_terminator();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reaching the main thread
+
+bool MainCtrl::onMainThread() const { return QThread::currentThread() == thread(); }
+
+void MainCtrl::post(std::function<void()> f) {
+    if (onMainThread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+}
+
+void MainCtrl::callOnMain(const std::function<void()>& f) {
+    if (onMainThread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, [&f] { f(); }, Qt::BlockingQueuedConnection);
+}
+
+void MainCtrl::showWindow(QWidget* window) {
+    post([this, window] {
+        if (!window || m_ended) return;
+        if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+            QRect frame = window->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            window->move(frame.topLeft());
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+}
+
+void MainCtrl::hideWindow(QWidget* window) {
+    post([window] {
+        if (window) window->hide();
+    });
+}
+
+void MainCtrl::setText(QLabel* field, const QString& text) {
+    post([field, text] {
+        if (!field) return;
+        field->setText(text);
+        field->repaint();
+    });
+}
+
+void MainCtrl::setBar(QProgressBar* bar, std::int32_t value) {
+    post([bar, value] {
+        if (!bar) return;
+        bar->setValue(value);
+        bar->repaint();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Modal runs
+
+int MainCtrl::runModalForWindow(QWidget* window) {
+    if (!window || m_ended) return kModalNotRun;
+    window->setWindowModality(Qt::ApplicationModal);
+    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    QEventLoop loop;
+    m_modalLoops.push_back(&loop);
+    const int code = loop.exec(QEventLoop::DialogExec);
+    m_modalLoops.pop_back();
+    return code;
+}
+
+void MainCtrl::stopModalWithCode(int code) {
+    if (!m_modalLoops.empty()) m_modalLoops.back()->exit(code);
+}
+
+void MainCtrl::askMessageOK() { stopModalWithCode(kModalYes); }
+void MainCtrl::askMessageCancel() { stopModalWithCode(kModalNo); }
+void MainCtrl::messageOK() { stopModalWithCode(kModalOK); }
+
+bool MainCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && !m_modalLoops.empty() &&
+        (watched == r_AskMessageWindow || watched == r_MessageWindow)) {
+        event->ignore();
+        stopModalWithCode(watched == r_AskMessageWindow ? kModalNo : kModalOK);
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Messages
+
+bool MainCtrl::askAlertMessage(const char* utf8) { return askAlertMessage(QString::fromUtf8(utf8)); }
+
+bool MainCtrl::askAlertMessage(const QString& text) {
+    int code = kModalNotRun;
+    callOnMain([&] {
+        if (m_ended || !r_AskMessageWindow) return;
+        r_AskMessageText->setText(text);
+        code = runModalForWindow(r_AskMessageWindow);
+        r_AskMessageWindow->hide();
+    });
+    return code == kModalYes;
+}
+
+void MainCtrl::alertErrorMessage(const char* utf8) { askAlertMessage(QString::fromUtf8(utf8)); }
+
+void MainCtrl::alertErrorMessage2(const QString& text) {
+    askAlertMessage(text);
+    terminate();
+}
+
+void MainCtrl::alertErrorMessage3(const QString& text) {
+    callOnMain([&] {
+        if (m_ended || !r_MessageWindow) return;
+        r_MessageText->setText(text);
+        runModalForWindow(r_MessageWindow);
+        r_MessageWindow->hide();
+    });
+    terminate();
+}
+
+void MainCtrl::alertStopErrorMessage(const char* utf8) { alertStopNSStringErrorMessage(QString::fromUtf8(utf8)); }
+
+void MainCtrl::alertStopNSStringErrorMessage(const QString& text) {
+    callOnMain([&] {
+        if (m_ended) return;
+        QMessageBox alert;
+        alert.setText(text);
+        alert.setStandardButtons(QMessageBox::Ok);
+        alert.exec();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start window
+
+void MainCtrl::startWindowCancelButton() {
+    if (!askAlertMessage(kCancelRevision)) return;
+    if (r_startWindow) r_startWindow->close();
+    releaseData();
+    terminate();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Workers
+
+void MainCtrl::startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)()) {
+    if (slot || m_ended) return;  // one worker of each kind per run
+    slot.reset(QThread::create([this, body] { (this->*body)(); }));
+    slot->start();
+}
+
+void MainCtrl::joinWorker(std::unique_ptr<QThread>& slot) {
+    if (!slot) return;
+    // The worker may be waiting for the main thread (a question or a window change): keep
+    // serving those until it has finished. A nested event loop won't do here, since one
+    // started after the application was asked to quit returns at once.
+    while (!slot->wait(QDeadlineTimer(20))) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    slot.reset();
+}
+
+}  // namespace wizard

@@ -1,0 +1,195 @@
+#pragma once
+// The wizard's controller: owns the window set, decides at start whether the program may run,
+// shows each window in turn, runs the confirmation and message windows, starts the search and
+// revision workers and ends the application.
+//
+// Threads: everything here runs on the main thread except the two worker bodies
+// (searchFontThread, updateFontThread) and the two callbacks they hand to the engines. A worker
+// never touches a widget: waitFontString, updateProgress and the window switches are queued to
+// the main thread; askAlertMessage and the message windows block the worker until answered.
+
+#include "discovery/FontEntries.h"
+#include "fonttables/FontTypes.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QEventLoop;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QThread;
+class QWidget;
+
+namespace wizard {
+
+class WizardTableModel;
+
+class MainCtrl : public QObject {
+    Q_OBJECT
+
+public:
+    // The revision of one font: target, progress callback, context, number of targets, index.
+    using FontReviser = std::function<std::int32_t(const fr::TargetEntry&, fr::RevisionProgressProc, void*,
+                                                   std::int32_t, std::int32_t)>;
+    // The list of revision targets the font list and the revision worker read.
+    using TargetList = std::function<const std::vector<fr::TargetEntryPtr>&()>;
+
+    // Modal run codes.
+    static constexpr int kModalYes = 1;
+    static constexpr int kModalNo = 2;
+    static constexpr int kModalOK = 0;
+    static constexpr int kModalNotRun = -1;  // the application has ended; nothing was shown
+
+    // Creates the empty family list, clears both cancel flags and applies the system version test.
+    MainCtrl();
+    // Stops and joins a running worker, then releases the data.
+    ~MainCtrl() override;
+    MainCtrl(const MainCtrl&) = delete;
+    MainCtrl& operator=(const MainCtrl&) = delete;
+
+    // --- life cycle (main thread) ---
+    // Creates the seven windows, connects the references below and binds every button.
+    void loadWindows();
+    // Fills the family list, refuses to go on while the font manager runs, shows the start window.
+    void awakeFromNib();
+    // Drops the family list and the discovery singleton; safe to call more than once.
+    void releaseData();
+
+    // --- ending the application ---
+    // Asks the application to end (through the terminator) and shows no further window.
+    void terminate();
+    bool isEnded() const { return m_ended.load(); }
+    // Replaces what ending the application does (default: leave the main event loop).
+    void setTerminator(std::function<void()> terminator);
+
+    // --- messages (any thread; modal runs happen on the main thread) ---
+    bool askAlertMessage(const char* utf8);
+    bool askAlertMessage(const QString& text);
+    void alertErrorMessage(const char* utf8);
+    void alertErrorMessage2(const QString& text);
+    void alertErrorMessage3(const QString& text);
+    void alertStopErrorMessage(const char* utf8);
+    void alertStopNSStringErrorMessage(const QString& text);
+
+    // --- modal runs (main thread) ---
+    int runModalForWindow(QWidget* window);
+    void stopModalWithCode(int code);
+    void askMessageOK();
+    void askMessageCancel();
+    void messageOK();
+
+    // --- start window ---
+    void startWindowNextButton();
+    void startWindowCancelButton();
+
+    // --- search phase ---
+    void searchFontThread();                   // search worker
+    void waitFontString(const QString& text);  // any thread
+    void searchWindowCancelButton();
+    signed char isbWaitAbort() const { return m_bWaitAbort.load(); }
+    void SetbWaitAbort(signed char flag) { m_bWaitAbort.store(flag); }
+
+    // --- the two tables' data source (main thread) ---
+    std::int32_t numberOfRowsInTableView(const QTableView* table) const;
+    QVariant tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const;
+    void fontListWindowCancelButton();
+
+    // --- revision phase ---
+    void fontListWindowEnterButton();
+    void updateFontThread();  // revision worker
+    void updateProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2);
+    void progressWindowCancelButton();
+    signed char isbUpdateAbort() const { return m_bUpdateAbort.load(); }
+    void SetbUpdateAbort(signed char flag) { m_bUpdateAbort.store(flag); }
+    void endWindowEnterButton();
+    void endWindowCancelButton();
+
+    // --- restart request ---
+    std::int32_t SendAppleEventToSystemProcess(std::uint32_t eventId);
+
+    // --- replaceable engine ends ---
+    void setFontReviser(FontReviser reviser);
+    void setTargetList(TargetList targets);
+
+    // Interface references, connected by loadWindows; the controller never frees them itself.
+    QWidget* r_startWindow = nullptr;
+    QTableView* r_updateList = nullptr;
+    QWidget* r_searchWindow = nullptr;
+    QLabel* r_waitMessage = nullptr;
+    QWidget* r_fontListWindow = nullptr;
+    QTableView* r_searchFontList = nullptr;
+    QWidget* r_progressWindow = nullptr;
+    QLabel* r_progressMessage1 = nullptr;
+    QProgressBar* r_progressBar1 = nullptr;
+    QLabel* r_percent1 = nullptr;
+    QLabel* r_progressMessage2 = nullptr;
+    QProgressBar* r_progressBar2 = nullptr;
+    QLabel* r_percent2 = nullptr;
+    QWidget* r_endWindow = nullptr;
+    QLabel* r_endMessage = nullptr;
+    QWidget* r_AskMessageWindow = nullptr;
+    QLabel* r_AskMessageText = nullptr;
+    QPushButton* r_AskOKButton = nullptr;
+    QPushButton* r_AskCancelButton = nullptr;
+    QWidget* r_MessageWindow = nullptr;
+    QLabel* r_MessageText = nullptr;
+    QPushButton* r_OKButton = nullptr;
+
+protected:
+    // Closing a modal window from its title bar answers it: "no" or OK.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Main thread: runs `f` at once; elsewhere: queues it to the main thread.
+    void post(std::function<void()> f);
+    // Runs `f` on the main thread and waits for it.
+    void callOnMain(const std::function<void()>& f);
+    bool onMainThread() const;
+
+    // Centres the window on its screen, shows it, brings it to the front and makes it key.
+    void showWindow(QWidget* window);
+    void hideWindow(QWidget* window);
+    void setText(QLabel* field, const QString& text);
+    void setBar(QProgressBar* bar, std::int32_t value);
+
+    bool fontManagerRunning() const;
+    const std::vector<fr::TargetEntryPtr>& targets() const;
+    QString resultMessage(std::int32_t code, const QString& fullpath) const;
+    void startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)());
+    void joinWorker(std::unique_ptr<QThread>& slot);
+
+    std::optional<QStringList> m_UpdateFontArray;
+    std::atomic<signed char> m_bWaitAbort{0};
+    std::atomic<signed char> m_bUpdateAbort{0};
+    std::atomic<bool> m_ended{false};
+
+    std::function<void()> m_terminator;
+    FontReviser m_reviseFont;
+    TargetList m_targets;
+
+    std::vector<QEventLoop*> m_modalLoops;
+    std::unique_ptr<WizardTableModel> m_updateListModel;
+    std::unique_ptr<WizardTableModel> m_searchFontListModel;
+    std::vector<std::unique_ptr<QWidget>> m_windows;
+    std::unique_ptr<QThread> m_searchThread;
+    std::unique_ptr<QThread> m_updateThread;
+};
+
+// The search callback: shows the folder and, after a cancel press, asks whether to stop.
+bool MainCtrlSearchStatus(const QString& path, void* context);
+// The progress callback: shows the progress point and, after a cancel press, asks whether to stop.
+bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2,
+                              void* context);
+
+}  // namespace wizard

@@ -1,0 +1,13 @@
+// The restart request: one event of the core class to the system process.
+
+#include "app/MainCtrl.h"
+
+#include "platform/Platform.h"
+
+namespace wizard {
+
+std::int32_t MainCtrl::SendAppleEventToSystemProcess(std::uint32_t eventId) {
+    return platform::restart().sendToSystemProcess(platform::kCoreEventClass, eventId);
+}
+
+}  // namespace wizard

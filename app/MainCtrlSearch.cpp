@@ -1,0 +1,99 @@
+// The search phase: from the start window's Next button to the font list, with the search
+// callback and the two tables' data source.
+
+#include "app/MainCtrl.h"
+
+#include "app/Messages.h"
+#include "app/WizardTableModel.h"
+#include "discovery/FontCheckCtrl.h"
+#include "platform/Platform.h"
+
+#include <QLabel>
+#include <QTableView>
+#include <QThread>
+#include <QWidget>
+
+namespace wizard {
+
+namespace {
+constexpr int kSearchEndPauseMs = 500;
+}
+
+void MainCtrl::startWindowNextButton() {
+    if (m_searchThread || m_ended) return;
+    // The first access builds the list of patch sources.
+    if (fr::FontCheckCtrl::getFontCheckCtrl()->getUpdateSrcFileCount() == 0) {
+        alertErrorMessage3(QString::fromUtf8(kNoSource));
+        return;
+    }
+    hideWindow(r_startWindow);
+    showWindow(r_searchWindow);
+    startWorker(m_searchThread, &MainCtrl::searchFontThread);
+}
+
+void MainCtrl::searchFontThread() {
+    fr::FontCheckCtrl::getFontCheckCtrl()->searchOpenTypeFont(MainCtrlSearchStatus, this);
+    platform::pauses().pause(kSearchEndPauseMs);
+    if (m_ended) return;
+
+    hideWindow(r_searchWindow);
+    // The search has ended: the target list no longer changes.
+    if (targets().empty()) {
+        alertErrorMessage3(QString::fromUtf8(kNoTarget));
+        return;
+    }
+    showWindow(r_fontListWindow);
+    post([this] {
+        if (m_searchFontListModel) m_searchFontListModel->reloadData();
+    });
+}
+
+void MainCtrl::waitFontString(const QString& text) { setText(r_waitMessage, text); }
+
+void MainCtrl::searchWindowCancelButton() { m_bWaitAbort = 1; }
+
+std::int32_t MainCtrl::numberOfRowsInTableView(const QTableView* table) const {
+    if (!table) return 0;
+    if (table == r_updateList) return m_UpdateFontArray ? static_cast<std::int32_t>(m_UpdateFontArray->size()) : 0;
+    if (table == r_searchFontList) return static_cast<std::int32_t>(targets().size());
+    return 0;
+}
+
+QVariant MainCtrl::tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const {
+    if (!table || row < 0) return {};
+    if (table == r_updateList) {
+        if (!m_UpdateFontArray || columnIdentifier != QLatin1String("upFontList")) return {};
+        if (row >= m_UpdateFontArray->size()) return {};
+        return m_UpdateFontArray->at(row);
+    }
+    if (table == r_searchFontList) {
+        if (columnIdentifier != QLatin1String("searchFontList")) return {};
+        const auto& list = targets();
+        if (static_cast<std::size_t>(row) >= list.size() || !list[row]) return {};
+        return list[row]->fullpath;
+    }
+    return {};
+}
+
+void MainCtrl::fontListWindowCancelButton() {
+    if (!askAlertMessage(kCancelRevision)) return;
+    if (r_startWindow) r_startWindow->close();
+    releaseData();
+    terminate();
+}
+
+bool MainCtrlSearchStatus(const QString& path, void* context) {
+    auto* ctrl = static_cast<MainCtrl*>(context);
+    if (!ctrl) return false;
+    // The application is ending: the search stops here.
+    if (ctrl->isEnded()) return true;
+    bool stop = ctrl->isbWaitAbort() != 0;
+    if (stop && !ctrl->askAlertMessage(kCancelSearch)) {
+        ctrl->SetbWaitAbort(0);
+        stop = false;
+    }
+    ctrl->waitFontString(path);
+    return stop;
+}
+
+}  // namespace wizard

@@ -1,0 +1,58 @@
+#pragma once
+// Every text the wizard shows on its own, in one place, as UTF-8. "\n" is a line break;
+// the typographic ” around a button name belongs to the text. Texts with "%@" take one
+// inserted text; "%d %%" is the percentage format.
+
+namespace wizard {
+
+// The families the program revises, shown in the start window: fixed 255-byte slots.
+inline constexpr int kUpdateFontNameCount = 4;
+inline constexpr char kUpdateFontNames[kUpdateFontNameCount][255] = {
+    "Velmora角ゴ Std/StdN W9",
+    "Velmora丸ゴ Std/StdN W6",
+    "Velmora行書 StdN W8",
+    "Kestruneゴシック StdN W3",
+};
+
+// The font manager application whose running keeps the program from starting.
+inline constexpr char kFontManagerBundleName[] = "Font Book.app";
+
+// The font manager message. The word プログラム is kept decomposed (フ + U+309A, ク + U+3099)
+// and shown exactly so; never normalise it.
+inline constexpr char kFontManagerRunning[] =
+    "\"Font Book\"が起動中ですので改訂"
+    "\u30D5\u309A\u30ED\u30AF\u3099\u30E9\u30E0"
+    "を起動できません。\n\"Font Book\"を終了してから\"OpenType Velmoraフォント 改訂"
+    "\u30D5\u309A\u30ED\u30AF\u3099\u30E9\u30E0"
+    "\"を起動してください。";
+
+// Cancel confirmations: the start and font list windows and the revision worker share one.
+inline constexpr char kCancelRevision[] =
+    "フォントの改訂を中止します。\n\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”ボタンを押してください。";
+inline constexpr char kCancelSearch[] =
+    "改訂対象フォントの検索を中止します。\nよろしいですか？\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”ボタンを押してください。";
+
+// The search phase.
+inline constexpr char kNoSource[] = "改訂元のフォントが存在しません。\n改訂を中止します。";
+inline constexpr char kNoTarget[] = "該当するフォントがありませんでした。\n\n改訂プログラムを終了します。";
+
+// The revision phase.
+inline constexpr char kNoTargetToRevise[] = "改訂対象となるフォントが存在しません。\n改訂を開始できません";
+inline constexpr char kRevisionStopped[] = "OpenType Velmoraフォント の改訂を中止しました。";
+inline constexpr char kSourceReadFailed[] =
+    "改訂元（%@）ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+inline constexpr char kNewFileFailed[] =
+    "新しいフォントファイル（%@）の作成に失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+// Follows the target's file name directly.
+inline constexpr char kPatchReadFailed[] =
+    "の改訂ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+inline constexpr char kNotReplaceable[] =
+    "アクセス権が異なる環境のためフォント(%@)が更新できません。\n\n他のOSで管理されているフォントの場合は、管理OSを起動の上、アップデータを実行してください。";
+inline constexpr char kRevisionSucceeded[] =
+    "改訂が正常に終了しました。\n\n改訂したフォントを有効にする為に、システムを再起動します。\n再起動する場合は、”再起動”を押してください。";
+
+// Percentage texts: "37 %", and the full one set when every font is done.
+inline constexpr char kPercentFormat[] = "%d %%";
+inline constexpr char kFullPercentFormat[] = "100 %%";
+
+}  // namespace wizard

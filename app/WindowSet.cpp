@@ -1,0 +1,96 @@
+// The window set: the seven windows of the wizard, made from their .ui descriptions, with
+// every control the controller reads or writes connected to its reference and every button
+// bound to its action.
+
+#include "app/MainCtrl.h"
+#include "app/WizardTableModel.h"
+
+#include "ui_AskMessageWindow.h"
+#include "ui_EndWindow.h"
+#include "ui_FontListWindow.h"
+#include "ui_MessageWindow.h"
+#include "ui_ProgressWindow.h"
+#include "ui_SearchWindow.h"
+#include "ui_StartWindow.h"
+
+#include <QHeaderView>
+
+namespace wizard {
+
+namespace {
+template <typename Ui>
+QWidget* makeWindow(std::vector<std::unique_ptr<QWidget>>& windows, Ui& ui) {
+    auto window = std::make_unique<QWidget>();
+    ui.setupUi(window.get());
+    windows.push_back(std::move(window));
+    return windows.back().get();
+}
+
+// Long paths must not widen the window they are shown in.
+void keepWidth(QLabel* label) { label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); }
+}  // namespace
+
+void MainCtrl::loadWindows() {
+    if (!m_windows.empty()) return;
+
+    Ui::StartWindow start;
+    r_startWindow = makeWindow(m_windows, start);
+    r_updateList = start.r_updateList;
+    connect(start.nextButton, &QPushButton::clicked, this, &MainCtrl::startWindowNextButton);
+    connect(start.cancelButton, &QPushButton::clicked, this, &MainCtrl::startWindowCancelButton);
+
+    Ui::SearchWindow search;
+    r_searchWindow = makeWindow(m_windows, search);
+    r_waitMessage = search.r_waitMessage;
+    keepWidth(r_waitMessage);
+    connect(search.cancelButton, &QPushButton::clicked, this, &MainCtrl::searchWindowCancelButton);
+
+    Ui::FontListWindow fontList;
+    r_fontListWindow = makeWindow(m_windows, fontList);
+    r_searchFontList = fontList.r_searchFontList;
+    connect(fontList.enterButton, &QPushButton::clicked, this, &MainCtrl::fontListWindowEnterButton);
+    connect(fontList.cancelButton, &QPushButton::clicked, this, &MainCtrl::fontListWindowCancelButton);
+
+    Ui::ProgressWindow progress;
+    r_progressWindow = makeWindow(m_windows, progress);
+    r_progressMessage1 = progress.r_progressMessage1;
+    r_progressBar1 = progress.r_progressBar1;
+    r_percent1 = progress.r_percent1;
+    r_progressMessage2 = progress.r_progressMessage2;
+    r_progressBar2 = progress.r_progressBar2;
+    r_percent2 = progress.r_percent2;
+    keepWidth(r_progressMessage1);
+    keepWidth(r_progressMessage2);
+    connect(progress.cancelButton, &QPushButton::clicked, this, &MainCtrl::progressWindowCancelButton);
+
+    Ui::EndWindow end;
+    r_endWindow = makeWindow(m_windows, end);
+    r_endMessage = end.r_endMessage;
+    connect(end.enterButton, &QPushButton::clicked, this, &MainCtrl::endWindowEnterButton);
+    connect(end.cancelButton, &QPushButton::clicked, this, &MainCtrl::endWindowCancelButton);
+
+    Ui::AskMessageWindow ask;
+    r_AskMessageWindow = makeWindow(m_windows, ask);
+    r_AskMessageText = ask.r_AskMessageText;
+    r_AskOKButton = ask.r_AskOKButton;
+    r_AskCancelButton = ask.r_AskCancelButton;
+    connect(r_AskOKButton, &QPushButton::clicked, this, &MainCtrl::askMessageOK);
+    connect(r_AskCancelButton, &QPushButton::clicked, this, &MainCtrl::askMessageCancel);
+    r_AskMessageWindow->installEventFilter(this);
+
+    Ui::MessageWindow message;
+    r_MessageWindow = makeWindow(m_windows, message);
+    r_MessageText = message.r_MessageText;
+    r_OKButton = message.r_OKButton;
+    connect(r_OKButton, &QPushButton::clicked, this, &MainCtrl::messageOK);
+    r_MessageWindow->installEventFilter(this);
+
+    // The two tables; the font list is counted only when it is reloaded after the search.
+    m_updateListModel = std::make_unique<WizardTableModel>(*this, *r_updateList, QStringLiteral("upFontList"));
+    r_updateList->setModel(m_updateListModel.get());
+    m_searchFontListModel =
+        std::make_unique<WizardTableModel>(*this, *r_searchFontList, QStringLiteral("searchFontList"));
+    r_searchFontList->setModel(m_searchFontListModel.get());
+}
+
+}  // namespace wizard

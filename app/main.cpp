@@ -1,0 +1,19 @@
+// The program's entry: the Linux platform services, the controller with its windows, and the
+// main loop. No command line.
+
+#include "app/MainCtrl.h"
+#include "platform/LinuxPlatform.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    platform::LinuxPlatform linux;
+    platform::ScopedPlatform services(linux.services());
+
+    wizard::MainCtrl ctrl;
+    ctrl.loadWindows();
+    ctrl.awakeFromNib();
+    return QApplication::exec();
+}
