@@ -1,0 +1,107 @@
+#include "fonttables/TagObj.h"
+
+#include "fonttables/ByteReader.h"
+#include "fonttables/CommonTool.h"
+#include "patch/SabunRecords.h"
+
+#include <cstring>
+#include <new>
+
+namespace fr {
+
+TagObj::TagObj() { m_ObjectType = 2; }
+
+void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, std::span<const std::uint8_t> font) {
+    m_ObjectType = type;
+    std::memcpy(m_TagName, record, 4);
+    m_TagName[4] = 0;
+
+    const bytes::Reader in(std::span<const std::uint8_t>(record, 16));
+    std::memcpy(m_TableList.tag, record, 4);
+    m_TableList.checksum = *in.u32(4);
+    m_TableList.offset = *in.u32(8);
+    m_TableList.length = *in.u32(12);
+
+    m_TableAddress = record;
+    // A table that doesn't lie in the font keeps no address: nothing can be copied from it.
+    if (bytes::fits(font.size(), m_TableList.offset, m_TableList.length)) {
+        m_installedTable = font.subspan(m_TableList.offset, m_TableList.length);
+        m_TopDataAddress = m_installedTable.data();
+    } else {
+        m_installedTable = {};
+        m_TopDataAddress = nullptr;
+    }
+    m_byte4length = CommonTool::byte4_chk_checked(m_TableList.length).value_or(0);
+}
+
+void TagObj::getTagName(char* out5) const {
+    std::size_t i = 0;
+    for (; i < 4 && m_TagName[i] != 0; ++i) out5[i] = m_TagName[i];
+    out5[i] = 0;
+}
+
+bool TagObj::createUpdateTagObject(const SabunTagObject& record) {
+    m_pNewUpdateData.clear();
+    m_pNewUpdateData.shrink_to_fit();
+
+    const _UPDATE_TAG_TABLE table = record.getUpdateTagTable();
+    m_TableNum = table.tablePos;
+    m_WriteNum = table.dataPos;
+
+    // A new table too long to round in 32 signed bits can't be a table of a font.
+    const auto rounded = CommonTool::byte4_chk_checked(table.up_datalength);
+    if (!rounded) return false;
+    m_byte4length = *rounded;
+    try {
+        m_pNewUpdateData.assign(static_cast<std::size_t>(m_byte4length) + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::span<std::uint8_t> target(m_pNewUpdateData.data(), table.up_datalength);
+
+    if (record.isUpdateFlag()) {
+        // Every instruction is checked against both tables before any byte is written.
+        const std::int32_t oldCount = record.getOldCopyArraySize();
+        const std::int32_t newCount = record.getNewCopyArraySize();
+        for (std::int32_t j = 0; j < oldCount; ++j) {
+            const _oldFontStruct copy = record.getOldTagObject(j)->getOldFontStruct();
+            if (!bytes::fits(m_installedTable.size(), copy.src_offset, copy.src_length)) return false;
+            if (!bytes::fits(target.size(), copy.dst_offset, copy.src_length)) return false;
+        }
+        for (std::int32_t i = 0; i < newCount; ++i) {
+            const _newFontStruct data = record.getNewTagObject(i)->getNewStructFont();
+            if (!bytes::fits(target.size(), data.offset, data.length)) return false;
+        }
+
+        // Old copies first, then new data: where they overlap the new data wins.
+        for (std::int32_t j = 0; j < oldCount; ++j) {
+            const _oldFontStruct copy = record.getOldTagObject(j)->getOldFontStruct();
+            if (copy.src_length == 0) continue;
+            std::memcpy(target.data() + copy.dst_offset, m_installedTable.data() + copy.src_offset,
+                         copy.src_length);
+        }
+        for (std::int32_t i = 0; i < newCount; ++i) {
+            const NewTagObject& added = *record.getNewTagObject(i);
+            const _newFontStruct data = added.getNewStructFont();
+            if (data.length == 0) continue;
+            std::memcpy(target.data() + data.offset, added.getData(), data.length);
+        }
+        std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
+        m_NewTblLst.length = table.up_datalength;
+        m_NewTblLst.offset = table.up_dataOffset;
+    } else {
+        // Carried over unchanged: the patch must agree with the installed length.
+        if (table.up_datalength != m_TableList.length) return false;
+        if (m_installedTable.size() != m_TableList.length) return false;
+        if (!m_installedTable.empty()) std::memcpy(target.data(), m_installedTable.data(), m_installedTable.size());
+        std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
+        m_NewTblLst.length = m_TableList.length;
+        m_NewTblLst.offset = table.up_dataOffset;
+    }
+
+    m_NewTblLst.checksum =
+        CommonTool::calcTableCheckSum(m_pNewUpdateData.data(), static_cast<std::uint32_t>(m_byte4length));
+    return true;
+}
+
+}  // namespace fr
