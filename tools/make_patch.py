@@ -5,14 +5,19 @@ Usage:
     make_patch.py OLD.otf NEW.otf OUT [--timestamp]
 
 OLD is the installed revision the patch is made for, NEW the revision it produces, OUT the
-patch file to write ("SBDF" format). The header carries OLD's Macintosh full name (name ID 4,
-platform 1/0/0, its bytes taken as UTF-8, at most 32 bytes), NEW's 'head' fontRevision as the
-version number, NEW's length and the table count; createtime is eight zero bytes unless
---timestamp asks for the current time (big-endian seconds). Every table of NEW gets a
-record in NEW's directory order; a table whose bytes equal OLD's table of the same tag has no
-instruction block, a changed one gets old-copy instructions found by block matching against
-OLD's table plus new-data instructions for the rest. OLD's License Description strings
-(name ID 13) are never used as a copy source, since they differ between installed copies.
+patch file to write ("SBDF" format). The program pairs a patch with installed fonts by its
+file name: name OUT after the installed font's file, with another extension (for
+"Velmora角ゴ StdN W9.otf", "Velmora角ゴ StdN W9.pa") and put it in the "host" folder.
+
+The header carries OLD's Macintosh full name (name ID 4, platform 1/0/0, its bytes taken as
+UTF-8, at most 32 bytes), NEW's 'head' fontRevision as the version number, NEW's length and
+the table count; createtime is eight zero bytes unless --timestamp asks for the current
+time (big-endian seconds). Every table of NEW gets a record in NEW's directory order; a
+table whose bytes equal OLD's table of the same tag has no instruction block, a changed one
+gets old-copy instructions found by block matching against OLD's table plus new-data
+instructions for the rest. OLD's License Description strings (name ID 13) are never used as
+a copy source, since they differ between installed copies (which must, for one patch to fit
+them all, hold strings of the same length).
 
 Exits 2 with a message when the fonts can't be used: not both CFF ("OTTO"), different table
 tag sets, no usable Macintosh full name, or a malformed table directory.

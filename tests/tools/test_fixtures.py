@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Tests of the fixture fonts, the patch maker and the reference applier.
 
 Run: python3 tests/tools/test_fixtures.py  (or through ctest). Needs python3-fonttools and
