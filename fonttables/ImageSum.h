@@ -25,11 +25,12 @@ inline std::uint32_t paddedTableSum(std::span<const std::uint8_t> image, std::si
     return sum + last;
 }
 
-// The verification sum: the big-endian words of the first `length` bytes, a last partial
-// word left out.
-inline std::uint32_t wholeWordSum(std::span<const std::uint8_t> bytes, std::size_t length) {
+// The verification sum of a new image or of the file written from it: the big-endian words
+// of the first `length` bytes, a last partial word counted zero-padded so that no byte of
+// the file escapes the comparison.
+inline std::uint32_t verificationSum(std::span<const std::uint8_t> bytes, std::size_t length) {
     const std::size_t usable = length < bytes.size() ? length : bytes.size();
-    return CommonTool::calcTableCheckSum(bytes.data(), static_cast<std::uint32_t>(usable & ~std::size_t{3}));
+    return paddedTableSum(bytes.first(usable), 0, static_cast<std::uint32_t>(usable));
 }
 
 }  // namespace fr

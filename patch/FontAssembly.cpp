@@ -123,7 +123,7 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
     // A fresh file only: a name someone took meanwhile, or a link planted there, fails.
     if (!platform::files().createExclusive(tempPath, image)) return result::kNewFileFailed;
 
-    m_VerifyCheckSum += wholeWordSum(image, image.size());
+    m_VerifyCheckSum += verificationSum(image, image.size());
     return result::kRevised;
 }
 

@@ -117,10 +117,9 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProg
 bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
     const auto file = platform::files().readAll(path);
     if (!file || file->empty()) return false;
-    // The sum leaves out a last partial word and cannot see a lost tail of zero words: the
-    // length must be the image's too.
+    // A sum cannot see a lost tail of zero words: the length must be the image's too.
     if (file->size() != m_WriteLength) return false;
-    return wholeWordSum(*file, file->size()) == sum;
+    return verificationSum(*file, file->size()) == sum;
 }
 
 std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,

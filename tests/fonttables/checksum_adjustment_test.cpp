@@ -1,0 +1,121 @@
+// The 'head' checksum and the whole-font checkSumAdjustment of a new image.
+
+#include "fonttables/CommonTool.h"
+#include "fonttables/OpenTypeManager.h"
+#include "support/FontBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace testsupport;
+using fr::OpenTypeManager;
+
+namespace {
+
+struct Recorder {
+    std::vector<std::pair<int, int>> points;
+    QString line2;
+    bool cancel = false;
+    static bool call(std::int32_t overall, std::int32_t step, const QString&, const QString& l2, void* ctx) {
+        auto* self = static_cast<Recorder*>(ctx);
+        self->points.push_back({overall, step});
+        self->line2 = l2;
+        return self->cancel;
+    }
+};
+
+// The sum of a buffer's big-endian words over its length zero-padded to four.
+std::uint32_t paddedSum(const Bytes& b, std::size_t length) {
+    Bytes copy(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(length));
+    copy.resize((length + 3) & ~std::size_t{3}, 0);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < copy.size(); i += 4) sum += getU32(copy, i);
+    return sum;
+}
+
+// An image whose last table is the 54-byte 'head', written out without its padding, held in
+// a buffer that ends exactly there: nothing may be read past it.
+struct Image {
+    OpenTypeManager m;
+    Recorder progress;
+    std::size_t headAt = 0;
+
+    explicit Image(std::uint32_t priorAdjustment = 0) {
+        Bytes head = headTable(0x00080100);
+        putU32(head, 8, priorAdjustment);
+        Bytes image = buildSfnt({{"CFF ", Bytes{1, 2, 3, 4, 5, 6, 7}}, {"head", head}});
+        headAt = getU32(image, 12 + 16 + 8);
+        image.resize(headAt + 54);
+        m.m_pWriteData = image;
+        m.m_WriteLength = static_cast<std::uint32_t>(image.size());
+        m.m_sfntHead.numTables = 2;
+    }
+    std::int32_t run(int count = 1, int index = 0) {
+        return m.setCheckSumAdjustment(QStringLiteral("/Fonts/a.otf"), m.m_sfntHead, Recorder::call, &progress, count,
+                                       index);
+    }
+    std::uint32_t adjustment() const { return getU32(m.m_pWriteData, headAt + 8); }
+    std::uint32_t headChecksum() const { return getU32(m.m_pWriteData, 12 + 16 + 4); }
+};
+
+TEST(CheckSumAdjustment, MakesTheWholeImageSumToTheFontConstant) {
+    Image img(0x12345678);  // a prior adjustment counts as zero
+    ASSERT_EQ(img.run(), 0);
+    Bytes headZeroed(img.m.m_pWriteData.begin() + static_cast<std::ptrdiff_t>(img.headAt), img.m.m_pWriteData.end());
+    putU32(headZeroed, 8, 0);
+    EXPECT_EQ(img.headChecksum(), paddedSum(headZeroed, 54));  // 56 bytes, two of them padding
+    EXPECT_EQ(paddedSum(img.m.m_pWriteData, img.m.m_WriteLength), 0xB1B0AFBAu);
+
+    Image fresh(0);
+    ASSERT_EQ(fresh.run(), 0);
+    EXPECT_EQ(fresh.adjustment(), img.adjustment());
+    EXPECT_EQ(fresh.headChecksum(), img.headChecksum());
+}
+
+TEST(CheckSumAdjustment, ReportsStepSeventyFiveAndStopsWithTheFieldZero) {
+    Image one;
+    ASSERT_EQ(one.run(1, 0), 0);
+    EXPECT_EQ(one.progress.points, (std::vector<std::pair<int, int>>{{75, 75}}));
+    EXPECT_EQ(one.progress.line2, QStringLiteral("a.otfのファイルのチェックサムを再計算しています。"));
+
+    Image second;
+    ASSERT_EQ(second.run(3, 1), 0);
+    EXPECT_EQ(second.progress.points.at(0).first, 58);
+
+    Image cancelled(0x12345678);
+    cancelled.progress.cancel = true;
+    EXPECT_EQ(cancelled.run(), 6);
+    EXPECT_EQ(cancelled.adjustment(), 0u);
+    EXPECT_EQ(cancelled.headChecksum(), one.headChecksum());
+}
+
+TEST(CheckSumAdjustment, LeavesImagesWithoutAUsableHeadUntouched) {
+    {
+        SCOPED_TRACE("no 'head' record: progress, then 2");
+        Image img(0x12345678);
+        std::memcpy(img.m.m_pWriteData.data() + 12 + 16, "hea ", 4);
+        const Bytes before = img.m.m_pWriteData;
+        EXPECT_EQ(img.run(), 2);
+        EXPECT_EQ(img.m.m_pWriteData, before);
+        EXPECT_EQ(img.progress.points.size(), 1u);
+    }
+    {
+        SCOPED_TRACE("numTables 0");
+        Image img;
+        img.m.m_sfntHead.numTables = 0;
+        const Bytes before = img.m.m_pWriteData;
+        EXPECT_EQ(img.run(), 2);
+        EXPECT_EQ(img.m.m_pWriteData, before);
+    }
+    {
+        SCOPED_TRACE("a 'head' table past the image's end");
+        Image img;
+        putU32(img.m.m_pWriteData, 12 + 16 + 12, 60);
+        const Bytes before = img.m.m_pWriteData;
+        EXPECT_EQ(img.run(), 2);
+        EXPECT_EQ(img.m.m_pWriteData, before);
+    }
+}
+
+}  // namespace
