@@ -1,0 +1,75 @@
+#pragma once
+// A wizard on the scratch platform for the window tests: the controller with its windows,
+// the application's end recorded instead of performed, and a log of the windows shown with
+// the answers the test gives to the confirmation and message windows.
+
+#include "app/MainCtrl.h"
+#include "support/FakePlatform.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace apptest {
+
+// Where the program lies in the scratch view; its patches are in "host" beside it.
+inline const QString kHost = QStringLiteral("/Applications/Reviser/host");
+inline const QString kStdNW9 = QStringLiteral(u"Velmora角ゴ StdN W9");
+
+// A patch for the StdN W9 font in the host folder.
+void writeStdNW9Patch(const testsupport::TestPlatform& tp);
+// An installed StdN W9 font, of the revision the patch is made for, in `folder`.
+void writeStdNW9Font(const testsupport::TestPlatform& tp, const QString& folder);
+QString stdNW9Path(const QString& folder);
+
+// Watches the seven windows. Each time the confirmation or the message window shows, its
+// text is logged and the next queued answer is given; with none queued the window is
+// answered "no" / OK and `unexpected` counts it.
+class WindowLog : public QObject {
+public:
+    explicit WindowLog(wizard::MainCtrl& ctrl);
+
+    void yes();
+    void no();
+    void ok();
+    void then(std::function<void()> action);  // any other action as the answer
+
+    QStringList shown;   // object names of the windows shown, in order
+    QStringList asked;   // texts of the confirmation window, each time it showed
+    QStringList told;    // texts of the message window, each time it showed
+    int unexpected = 0;  // modal windows shown with no answer queued
+    // What the progress window showed when it was hidden.
+    QString percent1AtHide, percent2AtHide;
+    int bar1AtHide = -1, bar2AtHide = -1;
+
+    int timesShown(const QWidget* window) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    wizard::MainCtrl& m_ctrl;
+    std::deque<std::function<void()>> m_answers;
+};
+
+// Drops the offscreen platform's notes on what it can't do (raise, size hints); call from
+// initTestCase, after the test framework has set up its own message handling.
+void quietPlatformWarnings();
+
+// The platform doubles, then the controller made on them with its windows loaded.
+struct Wizard {
+    explicit Wizard(std::int32_t systemVersion = 0x1070, std::vector<platform::RunningProcess> processes = {});
+    ~Wizard();
+
+    testsupport::TestPlatform tp;
+    std::unique_ptr<wizard::MainCtrl> ctrlPtr;
+    wizard::MainCtrl& ctrl;
+    std::unique_ptr<WindowLog> log;
+    int terminated = 0;  // times the application was asked to end
+};
+
+}  // namespace apptest

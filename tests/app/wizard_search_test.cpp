@@ -1,0 +1,200 @@
+// The search phase on a scratch disk: the patch source check, the search worker with its
+// callback and cancel confirmation, the font list and its Cancel button.
+
+#include "WizardTestSupport.h"
+
+#include "app/Messages.h"
+#include "discovery/FontCheckCtrl.h"
+#include "platform/Platform.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <functional>
+#include <mutex>
+
+using apptest::Wizard;
+
+namespace {
+
+const QString kVolumeA = QStringLiteral("/Volumes/A");
+const QString kVolumeB = QStringLiteral("/Volumes/B");
+const QString kFontsA = kVolumeA + QStringLiteral("/Fonts");
+const QString kFontsB = kVolumeB + QStringLiteral("/Fonts");
+
+// Volumes that let a test act while the walk stands at a folder: the walk asks about every
+// folder just before it reports it to the search callback.
+class WatchedVolumes : public testsupport::FakeVolumes {
+public:
+    std::function<void(const QString&)> atFolder;
+    bool isOtherMountPoint(const QString& folder) const override {
+        if (atFolder) atFolder(folder);
+        return FakeVolumes::isOtherMountPoint(folder);
+    }
+};
+
+// Two fixed volumes with one installed StdN W9 font each, its patch beside the program.
+struct SearchWizard : Wizard {
+    SearchWizard() {
+        volumes.volumes = {{kVolumeA}, {kVolumeB}};
+        platform::Platform p = platform::current();
+        p.volumes = &volumes;
+        scope = std::make_unique<platform::ScopedPlatform>(p);
+        apptest::writeStdNW9Patch(tp);
+        apptest::writeStdNW9Font(tp, kFontsA);
+        apptest::writeStdNW9Font(tp, kFontsB);
+        ctrl.awakeFromNib();
+    }
+    ~SearchWizard() {
+        // The controller goes first, with its worker, while the volumes still exist.
+        log.reset();
+        ctrlPtr.reset();
+    }
+    // Presses the search window's Cancel `times` times while the walk stands at `folder`.
+    void pressCancelAt(const QString& folder, int times = 1) {
+        auto* button = ctrl.r_searchWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        auto previous = volumes.atFolder;
+        volumes.atFolder = [=](const QString& at) {
+            if (previous) previous(at);
+            if (at != folder) return;
+            for (int i = 0; i < times; ++i)
+                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::BlockingQueuedConnection);
+        };
+    }
+    QStringList fontList() const {
+        QStringList rows;
+        const QAbstractItemModel* model = ctrl.r_searchFontList->model();
+        for (int r = 0; r < model->rowCount(); ++r) rows << model->index(r, 0).data().toString();
+        return rows;
+    }
+
+    WatchedVolumes volumes;
+    std::unique_ptr<platform::ScopedPlatform> scope;
+};
+
+}  // namespace
+
+class WizardSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { apptest::quietPlatformWarnings(); }
+
+    void noPatchSourceEndsBeforeSearching() {
+        Wizard w;
+        w.ctrl.awakeFromNib();
+        w.log->ok();
+        w.ctrl.startWindowNextButton();
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoSource)});
+        QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
+        QVERIFY(w.ctrl.isEnded());
+        QCOMPARE(w.terminated, 1);
+    }
+
+    void searchShowsEveryTargetFound() {
+        SearchWizard w;
+        w.ctrl.r_startWindow->findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
+        QVERIFY(!w.ctrl.r_startWindow->isVisible());
+        QVERIFY(w.ctrl.r_searchWindow->isVisible());
+        QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+        QVERIFY(!w.ctrl.r_searchWindow->isVisible());
+        QCOMPARE(w.fontList(), (QStringList{apptest::stdNW9Path(kFontsA), apptest::stdNW9Path(kFontsB)}));
+        QCOMPARE(w.ctrl.r_waitMessage->text(), kFontsB);
+        QVERIFY(w.log->asked.isEmpty());
+        QVERIFY(w.tp.pauses.taken() == std::vector<int>{500});
+        QVERIFY(!w.ctrl.isEnded());
+    }
+
+    void searchWithoutTargetEnds() {
+        SearchWizard w;
+        w.volumes.volumes = {{QStringLiteral("/Volumes/Empty")}};
+        w.tp.makeFolder(QStringLiteral("/Volumes/Empty/Fonts"));
+        w.log->ok();
+        w.ctrl.startWindowNextButton();
+        QTRY_VERIFY(w.ctrl.isEnded());
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
+        QVERIFY(!w.ctrl.r_searchWindow->isVisible());
+        QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
+        QTRY_COMPARE(w.terminated, 1);
+    }
+
+    void cancelYesKeepsTheTargetsFoundSoFar() {
+        SearchWizard w;
+        w.pressCancelAt(kFontsB);
+        w.log->yes();
+        w.ctrl.startWindowNextButton();
+        QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelSearch)});
+        QCOMPARE(w.fontList(), QStringList{apptest::stdNW9Path(kFontsA)});
+        // The folder at which the user answered is the one shown.
+        QCOMPARE(w.ctrl.r_waitMessage->text(), kFontsB);
+        QCOMPARE(w.ctrl.isbWaitAbort(), 1);
+    }
+
+    void cancelYesBeforeAnyTargetEnds() {
+        SearchWizard w;
+        w.pressCancelAt(kFontsA);
+        w.log->yes();
+        w.log->ok();
+        w.ctrl.startWindowNextButton();
+        QTRY_COMPARE(w.terminated, 1);
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
+        QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
+    }
+
+    void cancelNoGoesOnAndALaterCancelAsksAgain() {
+        SearchWizard w;
+        w.pressCancelAt(kFontsA, 3);  // several presses, one question
+        w.pressCancelAt(kFontsB);
+        w.log->no();
+        w.log->no();
+        w.ctrl.startWindowNextButton();
+        QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+        QCOMPARE(w.log->asked.size(), 2);
+        QCOMPARE(w.fontList().size(), 2);
+        QCOMPARE(w.ctrl.isbWaitAbort(), 0);
+        QCOMPARE(w.log->unexpected, 0);
+    }
+
+    void fontListCancel() {
+        SearchWizard w;
+        w.ctrl.startWindowNextButton();
+        QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+        auto* cancel = w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        w.log->no();
+        cancel->click();
+        QVERIFY(w.ctrl.r_fontListWindow->isVisible());
+        QVERIFY(!w.ctrl.isEnded());
+        QCOMPARE(w.fontList().size(), 2);
+        w.log->yes();
+        cancel->click();
+        QVERIFY(w.ctrl.isEnded());
+        QCOMPARE(w.terminated, 1);
+        QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
+        QCOMPARE(w.log->asked,
+                 (QStringList{QString::fromUtf8(wizard::kCancelRevision), QString::fromUtf8(wizard::kCancelRevision)}));
+    }
+
+    void enterRevisesTheTargetsInListOrder() {
+        SearchWizard w;
+        std::mutex mutex;
+        QStringList revised;
+        w.ctrl.setFontReviser([&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n,
+                                  std::int32_t i) {
+            std::lock_guard lock(mutex);
+            revised << QStringLiteral("%1 %2/%3").arg(t.fullpath).arg(i).arg(n);
+            return std::int32_t{0};
+        });
+        w.ctrl.startWindowNextButton();
+        QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+        w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+        std::lock_guard lock(mutex);
+        QCOMPARE(revised, (QStringList{apptest::stdNW9Path(kFontsA) + " 0/2", apptest::stdNW9Path(kFontsB) + " 1/2"}));
+    }
+};
+
+QTEST_MAIN(WizardSearch)
+#include "wizard_search_test.moc"
