@@ -42,6 +42,8 @@ public:
     static QString patchSourceFolder();
 
 private:
+    friend struct FontCheckCtrlTestPeer;  // lets tests state source lists directly
+
     // One walk's fixed inputs (defined with the scan).
     struct ScanContext;
     // The walk of one folder; `pathC` is the folder's path in Form C, for the word tests.

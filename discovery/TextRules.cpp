@@ -1,5 +1,7 @@
 #include "discovery/TextRules.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace fr::text {
@@ -77,7 +79,9 @@ std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes) {
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
         i += extra + 1;
     }
-    return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(n));
+    // Valid throughout; a leading byte order mark is text like any other and stays.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(n)));
 }
 
 std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes) {

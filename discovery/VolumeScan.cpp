@@ -99,7 +99,7 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
             if (!entry.name.contains(kFontExtension) || scan.files.isFolder(full)) continue;
             break;
         case platform::EntryKind::Other:
-            // Pipes, sockets and devices are no font files; reading one could block the search.
+            // Pipes, sockets and devices: no font can be read from one.
             continue;
         case platform::EntryKind::Unknown:
             if (scan.files.isFolder(full)) {

@@ -1,0 +1,252 @@
+// The walk over the local fixed volumes: which folders are entered, which files are examined,
+// how the search callback is paced and how a stop unwinds.
+
+#include "discovery/FontCheckCtrl.h"
+#include "DiscoveryTestData.h"
+
+#include "fonttables/CommonTool.h"
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using namespace discoverytest;
+using fr::FontCheckCtrl;
+using testsupport::FakeVolumes;
+using testsupport::TestPlatform;
+
+// Records every call of the search callback and answers true from call `stopAt` on.
+struct Callback {
+    QStringList paths;
+    int stopAt = -1;
+    static bool proc(const QString& path, void* context) {
+        auto* self = static_cast<Callback*>(context);
+        self->paths << path;
+        return self->stopAt >= 0 && self->paths.size() > self->stopAt;
+    }
+};
+
+class VolumeScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FontCheckCtrl::releaseFontCheckCtrl();
+        writeStdNW9Patch(tp);
+        tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/Volumes/Data")}};
+    }
+    void TearDown() override { FontCheckCtrl::releaseFontCheckCtrl(); }
+
+    // Runs a whole search and gives the paths of the targets found, in order.
+    QStringList search(Callback* callback = nullptr) {
+        Callback none;
+        if (!callback) callback = &none;
+        FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+        EXPECT_FALSE(ctrl->searchOpenTypeFont(&Callback::proc, callback));
+        QStringList paths;
+        for (const auto& t : ctrl->getUpdateFontArray()) paths << t->fullpath;
+        return paths;
+    }
+    static QString font(const QString& folder) { return folder + QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf"); }
+
+    TestPlatform tp;
+};
+
+TEST_F(VolumeScan, WalksFixedVolumesOnlyEachOnItsOwn) {
+    writeStdNW9Font(tp, QStringLiteral("/Library/Fonts"));
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Data/Library/Fonts"));
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Stick/Fonts"));
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Disc/Fonts"));
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Odd/Fonts"));
+    tp.volumes.volumes.push_back({QStringLiteral("/Volumes/Stick"), true, false});
+    tp.volumes.volumes.push_back({QStringLiteral("/Volumes/Disc"), false, true});
+    tp.volumes.volumes.push_back({QStringLiteral("/Volumes/Odd"), false, false, true});
+
+    const QStringList found = search();
+    // The root walk skips everything under /Volumes; /Volumes/Data is walked as a volume.
+    EXPECT_EQ(found, (QStringList{font(QStringLiteral("/Library/Fonts")),
+                                  font(QStringLiteral("/Volumes/Data/Library/Fonts"))}));
+    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getVolumeArray(),
+              (QStringList{QStringLiteral("/"), QStringLiteral("/Volumes/Data")}));
+    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getUpdateFontArray().front()->version, 0x80000u);
+}
+
+TEST_F(VolumeScan, DepthLimitsFiveAndSevenInHomeFolders) {
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Data/Fonts/Sub"));
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Data/Fonts/Sub/Deeper"));
+    writeStdNW9Font(tp, QStringLiteral("/Users/a/Library/Fonts/A/B"));
+    writeStdNW9Font(tp, QStringLiteral("/Users/a/Library/Fonts/A/B/C"));
+    writeStdNW9Font(tp, QStringLiteral("/Library/Fonts/A/B"));
+    writeStdNW9Font(tp, QStringLiteral("/Library/Fonts/A/B/C"));
+
+    const QStringList found = search();
+    EXPECT_EQ(found.size(), 3) << found.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(found.contains(font(QStringLiteral("/Volumes/Data/Fonts/Sub"))));
+    EXPECT_TRUE(found.contains(font(QStringLiteral("/Users/a/Library/Fonts/A/B"))));
+    EXPECT_TRUE(found.contains(font(QStringLiteral("/Library/Fonts/A/B"))));
+}
+
+TEST_F(VolumeScan, BundlesFrameworksAndBackupsAreSkipped) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString v = QStringLiteral("/Volumes/Data");
+    writeStdNW9Font(tp, v + QStringLiteral("/Library/com.apple.fonts"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Tools.app"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Bundle/Contents"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Backups.backupdb/x"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Frameworks/X.framework"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Frameworks"));
+    writeStdNW9Font(tp, v + QStringLiteral("/contents"));
+
+    QStringList found = search();
+    found.sort();
+    EXPECT_EQ(found, (QStringList{font(v + QStringLiteral("/Frameworks")), font(v + QStringLiteral("/contents"))}))
+        << "case-sensitive words";
+}
+
+TEST_F(VolumeScan, FolderPathsUpToThreeHundredUnitsAreEntered) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString v = QStringLiteral("/Volumes/Data/");
+    const QString exact = v + QString(140, QLatin1Char('a')) + QLatin1Char('/') + QString(145, QLatin1Char('b'));
+    const QString over = v + QString(140, QLatin1Char('c')) + QLatin1Char('/') + QString(146, QLatin1Char('d'));
+    ASSERT_EQ(exact.size(), 300);
+    ASSERT_EQ(over.size(), 301);
+    writeStdNW9Font(tp, exact);
+    writeStdNW9Font(tp, over);
+    EXPECT_EQ(search(), QStringList{font(exact)});
+}
+
+TEST_F(VolumeScan, LinksToFoldersAreNeverFollowedLinksToFilesAre) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString v = QStringLiteral("/Volumes/Data");
+    writeStdNW9Font(tp, QStringLiteral("/Elsewhere"));
+    writeStdNW9Font(tp, v + QStringLiteral("/Fonts"));
+    tp.makeLink(v + QStringLiteral("/Linked"), QStringLiteral("../../Elsewhere"));
+    // The same installed font under a second name: listed twice, with the link's path.
+    tp.makeLink(font(v + QStringLiteral("/Links")), QStringLiteral("../Fonts/") + kStdNW9 + QStringLiteral(".otf"));
+    tp.makeLink(font(v + QStringLiteral("/Dangling")), QStringLiteral("../Gone.otf"));
+
+    const QStringList found = search();
+    EXPECT_EQ(found.size(), 2) << found.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(found.contains(font(v + QStringLiteral("/Fonts"))));
+    EXPECT_TRUE(found.contains(font(v + QStringLiteral("/Links"))));
+}
+
+TEST_F(VolumeScan, CandidatesNeedDotOtfTheFamilyWordAndAPairedSource) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString f = QStringLiteral("/Volumes/Data/Fonts/");
+    const auto bytes = fontBytes(0x00080000, kStdNW9FullName);
+    tp.writeFile(f + kStdNW9 + QStringLiteral(".otf.bak"), bytes);
+    tp.writeFile(f + kStdNW9 + QStringLiteral(".OTF"), bytes);
+    tp.writeFile(f + QStringLiteral(u"Velmora丸ゴ StdN W6.otf"), bytes);  // no source
+    tp.writeFile(f + QStringLiteral("Velmora.otf/Velmora.otf"), bytes);    // a folder, then no source
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Data/Old"), 0x00070000);  // wrong revision
+    EXPECT_TRUE(search().isEmpty());
+}
+
+TEST_F(VolumeScan, DecomposedNamesAreFoundUnderTheirComposedPath) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString folder = QStringLiteral(u"/Volumes/Data/データ");
+    const QString nfd = folder.normalized(QString::NormalizationForm_D) + QLatin1Char('/') +
+                        (kStdNW9 + QStringLiteral(".otf")).normalized(QString::NormalizationForm_D);
+    ASSERT_NE(nfd, font(folder));
+    tp.writeFile(nfd, fontBytes(0x00080000, kStdNW9FullName));
+    // A Kelvin sign is canonically the letter K: this name carries the family word.
+    tp.writeFile(QStringLiteral(u"/Volumes/Data/\u212Aestruneゴシック StdN W3.otf"),
+                 fontBytes(0x00080000, "Kestrune W3"));
+    writePatch(tp, QStringLiteral(u"Kestruneゴシック StdN W3.pa"), "Kestrune W3");
+
+    const QStringList found = search();
+    EXPECT_EQ(found.size(), 2);
+    EXPECT_TRUE(found.contains(font(folder)));
+    EXPECT_TRUE(found.contains(QStringLiteral(u"/Volumes/Data/Kestruneゴシック StdN W3.otf")));
+}
+
+TEST_F(VolumeScan, StopOnTheFirstCallKeepsWhatWasFoundBefore) {
+    const QString v = QStringLiteral("/Volumes/Data");
+    writeStdNW9Font(tp, v);
+    writeStdNW9Font(tp, v + QStringLiteral("/Fonts"));
+    tp.volumes.volumes = {{v}, {QStringLiteral("/Volumes/Other")}};
+    writeStdNW9Font(tp, QStringLiteral("/Volumes/Other"));
+
+    // Whether the top-level font comes before the folder depends on the listing order.
+    bool fontFirst = false;
+    for (const auto& e : platform::files().listEntries(v)) {
+        if (e.name == QStringLiteral("Fonts")) break;
+        fontFirst = true;
+    }
+    Callback cb;
+    cb.stopAt = 0;
+    const QStringList found = search(&cb);
+    EXPECT_EQ(cb.paths, QStringList{v + QStringLiteral("/Fonts")});
+    EXPECT_EQ(found, fontFirst ? QStringList{font(v)} : QStringList{});
+}
+
+TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString top = QStringLiteral("/Volumes/Data/Top");
+    const QString mid = top + QStringLiteral("/Mid");
+    // 648 leaves one level below the depth limit: each walk ends at once, and still counts.
+    for (int i = 0; i < 648; ++i) tp.makeFolder(mid + QStringLiteral("/L%1").arg(i));
+    std::vector<platform::DirEntry> leaves = platform::files().listEntries(mid);
+    ASSERT_EQ(leaves.size(), 648u);
+
+    Callback cb;
+    search(&cb);
+    EXPECT_EQ(cb.paths, (QStringList{top, mid, mid + QLatin1Char('/') + leaves[0].name,
+                                     mid + QLatin1Char('/') + leaves[300].name,
+                                     mid + QLatin1Char('/') + leaves[600].name}));
+
+    // A second volume starts counting afresh; stopping on a later call unwinds at once.
+    FontCheckCtrl::releaseFontCheckCtrl();
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}, {QStringLiteral("/Volumes/Data/Top")}};
+    Callback again;
+    search(&again);
+    EXPECT_EQ(again.paths.mid(5), (QStringList{mid, mid + QLatin1Char('/') + leaves[0].name,
+                                               mid + QLatin1Char('/') + leaves[300].name,
+                                               mid + QLatin1Char('/') + leaves[600].name}));
+
+    FontCheckCtrl::releaseFontCheckCtrl();
+    Callback stop;
+    stop.stopAt = 3;
+    search(&stop);
+    EXPECT_EQ(stop.paths.size(), 4) << "no folder after the stop, and no further volume";
+}
+
+TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
+    FontCheckCtrl::releaseFontCheckCtrl();
+    TestPlatform tp;
+    writeStdNW9Patch(tp);
+    tp.volumes.homeWord = QStringLiteral("home");
+    tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/home")}};
+    tp.volumes.otherMountPoints = {QStringLiteral("/home")};
+    writeStdNW9Font(tp, QStringLiteral("/home/u/.local/share/fonts"));  // 6 parts: a home folder
+    writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype"));
+    writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype/deep"));  // 6 parts elsewhere
+    writeStdNW9Font(tp, QStringLiteral("/Users/a/b/c/d"));                   // not a home word here
+
+    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    ctrl->searchOpenTypeFont(nullptr, nullptr);
+    QStringList found;
+    for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
+    const QString name = QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf");
+    EXPECT_EQ(found, (QStringList{QStringLiteral("/usr/share/fonts/opentype") + name,
+                                  QStringLiteral("/home/u/.local/share/fonts") + name}));
+    FontCheckCtrl::releaseFontCheckCtrl();
+}
+
+TEST(FileTests, LinksAreFollowed) {
+    TestPlatform tp;
+    tp.writeFile(QStringLiteral("/a/file"), {1});
+    tp.makeLink(QStringLiteral("/a/toFile"), QStringLiteral("file"));
+    tp.makeLink(QStringLiteral("/toFolder"), QStringLiteral("a"));
+    tp.makeLink(QStringLiteral("/a/dangling"), QStringLiteral("gone"));
+    using fr::CommonTool;
+    EXPECT_TRUE(CommonTool::fileExist(QStringLiteral("/a/toFile")));
+    EXPECT_FALSE(CommonTool::fileDirectory(QStringLiteral("/a/toFile")));
+    EXPECT_TRUE(CommonTool::fileDirectory(QStringLiteral("/toFolder")));
+    EXPECT_FALSE(CommonTool::fileExist(QStringLiteral("/a/dangling")));
+    EXPECT_FALSE(CommonTool::fileDirectory(QStringLiteral("/nowhere")));
+}
+
+}  // namespace
