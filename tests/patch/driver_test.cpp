@@ -1,0 +1,373 @@
+// One target revised end to end on a scratch disk: the progress points, every way the
+// revision can end, and that the installed font is never lost.
+
+#include "discovery/FontCheckCtrl.h"
+#include "fonttables/OpenTypeManager.h"
+#include "patch/RevisionDriver.h"
+#include "support/FakePlatform.h"
+#include "support/FaultyFiles.h"
+#include "support/FontBytes.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace testsupport;
+using fr::OpenTypeManager;
+
+namespace {
+
+const QString kName = QStringLiteral("Velmora角ゴ StdN W9");
+const QString kFont = QStringLiteral("/Fonts/") + kName + QStringLiteral(".otf");
+const QString kPatch = QStringLiteral("/Applications/Reviser/host/") + kName + QStringLiteral(".pa");
+constexpr std::uint32_t kRevision = 0x00080000;
+
+struct Recorder {
+    std::vector<int> steps, overall;
+    std::vector<QString> lines1, lines2;
+    int cancelAtStep = -1;
+    static bool call(std::int32_t o, std::int32_t step, const QString& l1, const QString& l2, void* ctx) {
+        auto* self = static_cast<Recorder*>(ctx);
+        self->overall.push_back(o);
+        self->steps.push_back(step);
+        self->lines1.push_back(l1);
+        self->lines2.push_back(l2);
+        return step == self->cancelAtStep;
+    }
+};
+
+// FaultyFiles with the faults this driver needs besides: permissions that can't be read,
+// and a file in place that changed after the replacement.
+class DriverFiles : public FaultyFiles {
+public:
+    using FaultyFiles::FaultyFiles;
+    bool permissionsUnknown = false;
+    std::size_t cutAfterReplace = 0;  // bytes lost from the end
+    std::optional<std::size_t> flipAfterReplace;
+
+    std::optional<std::uint32_t> permissions(const QString& path) const override {
+        if (permissionsUnknown) return std::nullopt;
+        return FaultyFiles::permissions(path);
+    }
+    bool replaceWithCopy(const QString& from, const QString& to) override {
+        if (!FaultyFiles::replaceWithCopy(from, to)) return false;
+        if (cutAfterReplace == 0 && !flipAfterReplace) return true;
+        auto bytes = readAll(to);
+        if (flipAfterReplace) (*bytes)[*flipAfterReplace] ^= 0x01;
+        bytes->resize(bytes->size() - cutAfterReplace);
+        return writeAll(to, *bytes);
+    }
+};
+
+Bytes installedFont(const std::string& fullName = "Velmora角ゴ StdN W9", bool windowsSerial = true) {
+    std::vector<NameRecord> names = {{1, 0, 0, 4, bytesOf(fullName)}, {1, 0, 0, 13, bytesOf("MAC-SERIAL-0042")}};
+    if (windowsSerial) names.push_back({3, 1, 0x0409, 13, utf16be("WIN-SERIAL-0042")});
+    return buildSfnt({{"head", headTable(kRevision)},
+                      {"name", nameTable(names)},
+                      {"CFF ", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+                      {"post", Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5}}});
+}
+
+PatchTable table(const char* tag, std::uint8_t slot, std::uint32_t length, std::uint32_t offset) {
+    PatchTable t;
+    t.tag = tag;
+    t.tablePos = slot;
+    t.up_datalength = length;
+    t.up_dataOffset = offset;
+    return t;
+}
+
+// The tables moved, 'CFF ' rewritten to 8 bytes, the file ending `zeroTail` bytes after 'head'.
+PatchSpec patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
+    const std::uint32_t nameLength = getU32(font, 12 + 16 + 12);
+    PatchSpec spec;
+    spec.fontName = "Velmora角ゴ StdN W9";
+    const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
+    PatchTable cff = table("CFF ", 1, 8, 108);
+    cff.changed = true;
+    cff.olds = {{4, 4, 0}};
+    cff.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
+    spec.tables = {table("head", 3, 54, headAt), table("name", 2, nameLength, nameAt), cff, table("post", 0, 5, 100)};
+    spec.fontLength = headAt + 54 + zeroTail;
+    return spec;
+}
+
+fr::SourceEntryPtr source() {
+    auto s = std::make_shared<fr::SourceEntry>();
+    s->fullpath = kPatch;
+    s->fontfile = kName + QStringLiteral(".otf");
+    s->fontname = kName;
+    s->version = 1;
+    return s;
+}
+
+struct Fixture {
+    TestPlatform tp;
+    DriverFiles files{tp.files()};
+    std::unique_ptr<platform::ScopedPlatform> scope;
+    Recorder progress;
+    Bytes installed = installedFont();
+    fr::TargetEntry target{kFont, kRevision};
+    std::vector<fr::SourceEntryPtr> sources{source()};
+
+    Fixture() {
+        platform::Platform p = platform::current();
+        p.files = &files;
+        scope = std::make_unique<platform::ScopedPlatform>(p);
+        tp.writeFile(kFont, installed);
+        ::chmod(QFile::encodeName(tp.real(kFont)).constData(), 0640);
+        tp.writeFile(kPatch, buildPatch(patchFor(installed)));
+    }
+    std::int32_t run(int count = 1, int index = 0) {
+        OpenTypeManager m;
+        return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index, fr::FixedSourceLookup(sources));
+    }
+    Bytes onDisk(const QString& path = kFont) const {
+        QFile f(tp.real(path));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const QByteArray b = f.readAll();
+        return Bytes(b.begin(), b.end());
+    }
+    QStringList temporaryFiles() const { return QDir(tp.real(QStringLiteral("/tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+    unsigned mode() const {
+        struct stat st {};
+        ::stat(QFile::encodeName(tp.real(kFont)).constData(), &st);
+        return st.st_mode & 07777;
+    }
+};
+
+std::uint32_t paddedSum(Bytes b) {
+    b.resize((b.size() + 3) & ~std::size_t{3}, 0);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < b.size(); i += 4) sum += getU32(b, i);
+    return sum;
+}
+
+const std::vector<int> kAllSteps = {10, 20, 30, 40, 55, 65, 75, 90, 100};
+
+TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
+    Fixture f;
+    ASSERT_EQ(f.run(), 0);
+    EXPECT_EQ(f.progress.steps, kAllSteps);
+    EXPECT_EQ(f.progress.overall, kAllSteps);
+    EXPECT_EQ(f.progress.lines1.front(), kFont + QStringLiteral("の改訂をしています。"));
+    EXPECT_EQ(f.progress.lines2[2], QStringLiteral("タグデータを読み込みました。"));
+    EXPECT_EQ(f.progress.lines2.back(),
+              kName + QStringLiteral(".paのファイルをテンポラリフォルダからファイルをコピーしています。"));
+
+    const Bytes out = f.onDisk();
+    ASSERT_EQ(out.size(), patchFor(f.installed).fontLength);
+    EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 116), (Bytes{5, 6, 7, 8, 0xEE, 0xEF, 0xF0, 0xF1}));
+    EXPECT_EQ(paddedSum(out), 0xB1B0AFBAu);
+    EXPECT_EQ(f.mode(), 0640u);
+    EXPECT_TRUE(f.temporaryFiles().isEmpty());
+    EXPECT_EQ(f.tp.pauses.taken(), (std::vector<int>{200, 100, 100, 100}));
+}
+
+TEST(RevisionDriver, ReportsOnTheRunsScale) {
+    Fixture f;
+    ASSERT_EQ(f.run(4, 3), 0);
+    EXPECT_EQ(f.progress.overall.front(), 77);
+    EXPECT_EQ(f.progress.overall.back(), 100);
+}
+
+TEST(RevisionDriver, RefusesFontsThatAreNotUsable) {
+    {
+        SCOPED_TRACE("the installed file can't be read");
+        Fixture f;
+        f.target.fullpath = QStringLiteral("/Fonts/missing.otf");
+        EXPECT_EQ(f.run(), 2);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+    }
+    for (const Bytes& bad : {buildSfnt({{"head", headTable(kRevision)}}, std::string("true")),
+                             buildSfnt({{"head", headTable(kRevision)}, {"DSIG", Bytes(8, 0)}})}) {
+        SCOPED_TRACE("not CFF OpenType, or a table outside the accepted list");
+        Fixture f;
+        f.tp.writeFile(kFont, bad);
+        EXPECT_EQ(f.run(), 2);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20}));
+    }
+    {
+        SCOPED_TRACE("no Windows License Description");
+        Fixture f;
+        f.tp.writeFile(kFont, installedFont("Velmora角ゴ StdN W9", false));
+        EXPECT_EQ(f.run(), 2);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+    }
+}
+
+TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
+    auto expectRefused = [](Fixture& f) {
+        const Bytes before = f.onDisk();
+        EXPECT_EQ(f.run(), 2);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+        EXPECT_EQ(f.onDisk(), before);
+    };
+    {
+        SCOPED_TRACE("another revision than the one listed");
+        Fixture f;
+        f.target.version = kRevision + 1;
+        expectRefused(f);
+    }
+    {
+        SCOPED_TRACE("another font under the same name");
+        Fixture f;
+        f.tp.writeFile(kFont, installedFont("Velmora角ゴ StdN W8"));
+        expectRefused(f);
+    }
+    {
+        SCOPED_TRACE("a revision the patch was not made for");
+        Fixture f;
+        Bytes font = f.installed;
+        putU32(font, getU32(font, 12 + 8) + 4, 0x00080100);
+        f.tp.writeFile(kFont, font);
+        f.target.version = 0x00080100;
+        expectRefused(f);
+    }
+}
+
+TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
+    struct NoPatch : fr::SourceLookup {
+        fr::SourceEntryPtr paired;
+        fr::SourceEntryPtr sourceForName(const QString&) const override { return paired; }
+        fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
+    };
+    Fixture f;
+    NoPatch lookup;
+    lookup.paired = source();
+    OpenTypeManager m;
+    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, lookup), 2);
+    EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+    EXPECT_TRUE(f.temporaryFiles().isEmpty());
+
+    Fixture g;
+    auto pathless = std::make_shared<fr::SourceEntry>(*source());
+    pathless->fullpath.clear();
+    g.sources = {pathless};
+    EXPECT_EQ(g.run(), 2);
+    EXPECT_TRUE(g.temporaryFiles().isEmpty());
+}
+
+TEST(RevisionDriver, ACancelAnywhereLeavesTheInstalledFontAndNoTemporaryFile) {
+    for (int step : kAllSteps) {
+        Fixture f;
+        f.progress.cancelAtStep = step;
+        EXPECT_EQ(f.run(), 6) << step;
+        EXPECT_EQ(f.progress.steps.back(), step);
+        EXPECT_EQ(f.onDisk(), f.installed) << step;
+        EXPECT_TRUE(f.temporaryFiles().isEmpty()) << step;
+    }
+}
+
+TEST(RevisionDriver, NeverLosesTheInstalledFontWhenItCannotBeReplaced) {
+    {
+        SCOPED_TRACE("not deletable");
+        Fixture f;
+        f.files.notDeletable.on(QStringLiteral("/Fonts/"));
+        EXPECT_EQ(f.run(), 10);
+        EXPECT_EQ(f.onDisk(), f.installed);
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+    }
+    {
+        SCOPED_TRACE("the copy into place fails");
+        Fixture f;
+        f.files.failReplaceWithCopy.on();
+        f.files.failCopy.on();
+        EXPECT_EQ(f.run(), 11);
+        EXPECT_EQ(f.onDisk(), f.installed);
+        EXPECT_EQ(f.mode(), 0640u);
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+    }
+    {
+        SCOPED_TRACE("permissions that can't be read");
+        Fixture f;
+        f.files.permissionsUnknown = true;
+        EXPECT_EQ(f.run(), 8);
+        EXPECT_EQ(f.onDisk(), f.installed);
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+    }
+}
+
+TEST(RevisionDriver, AttributesThatCannotBeSetGiveEight) {
+    Fixture typeFails;
+    typeFails.files.failSetTypeAndCreator.on();
+    EXPECT_EQ(typeFails.run(), 8);
+    EXPECT_TRUE(typeFails.temporaryFiles().isEmpty());
+
+    Fixture modeFails;
+    modeFails.files.failSetPermissions.on();
+    EXPECT_EQ(modeFails.run(), 8);
+    EXPECT_TRUE(modeFails.temporaryFiles().isEmpty());
+}
+
+TEST(RevisionDriver, AFileInPlaceThatIsNotTheImageGivesEight) {
+    {
+        SCOPED_TRACE("the last byte flipped (inside the last partial word)");
+        Fixture f;
+        f.files.corruptCopy.on(QStringLiteral("/Fonts/"));
+        EXPECT_EQ(f.run(), 8);
+        EXPECT_NE(f.onDisk(), f.installed);  // the new file stays in place
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+    }
+    {
+        SCOPED_TRACE("one whole word differs");
+        Fixture f;
+        f.files.flipAfterReplace = 110;
+        EXPECT_EQ(f.run(), 8);
+    }
+    {
+        SCOPED_TRACE("a lost tail of zero words");
+        Fixture f;
+        f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
+        f.files.cutAfterReplace = 8;
+        EXPECT_EQ(f.run(), 8);
+    }
+}
+
+TEST(RevisionDriver, ATemporaryFileThatCannotBeRemovedGivesTwelve) {
+    Fixture f;
+    f.files.notDeletable.on(QStringLiteral("/tmp/"));
+    EXPECT_EQ(f.run(), 12);
+    EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);  // the font itself was revised
+}
+
+TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
+    Fixture f;
+    f.tp.writeFile(QStringLiteral("/victim"), Bytes{7, 7, 7});
+    std::srand(7);
+    const int first = std::rand() % 255;
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now; t < now + 3; ++t)
+        f.tp.makeLink(QStringLiteral("/tmp/%1%2").arg(static_cast<qlonglong>(t)).arg(first), QStringLiteral("../victim"));
+    std::srand(7);
+    EXPECT_EQ(f.run(), 0);
+    EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));
+    EXPECT_EQ(f.temporaryFiles().size(), 3);  // the planted links, nothing of ours
+}
+
+TEST(RevisionDriver, FindsThePatchThroughTheDiscoverySingleton) {
+    Fixture f;
+    fr::FontCheckCtrl::releaseFontCheckCtrl();
+    OpenTypeManager m;
+    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0), 0);
+    fr::FontCheckCtrl::releaseFontCheckCtrl();
+    EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);
+}
+
+TEST(RevisionIdentity, OneFileReachedThroughALinkHasOneIdentity) {
+    TestPlatform tp;
+    tp.writeFile(QStringLiteral("/Fonts/a.otf"), Bytes{1});
+    tp.makeLink(QStringLiteral("/Other/b.otf"), QStringLiteral("../Fonts/a.otf"));
+    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Other/b.otf")), fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")));
+    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")), QStringLiteral("/Fonts/a.otf"));
+    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/none.otf")), QStringLiteral("/Fonts/none.otf"));
+}
+
+}  // namespace
