@@ -174,10 +174,7 @@ std::vector<MountEntry> LinuxVolumes::readTable() const {
 QStringList LinuxVolumes::mountedLocalVolumePaths() const {
     if (m_singleVolume) return {QStringLiteral("/")};
     QStringList out;
-    for (const auto& v : localVolumes(readTable())) {
-        // A file bind-mounted over a file (a container's /etc/hosts) is no volume.
-        if (v.mountPoint == QLatin1String("/") || QFileInfo(v.mountPoint).isDir()) out << v.mountPoint;
-    }
+    for (const auto& v : localVolumes(readTable())) out << v.mountPoint;
     return out;
 }
 

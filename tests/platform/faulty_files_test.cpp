@@ -1,0 +1,47 @@
+#include "platform/LinuxFiles.h"
+#include "support/FaultyFiles.h"
+#include "QtPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace {
+
+std::vector<std::uint8_t> bytesOf(std::string_view s) { return {s.begin(), s.end()}; }
+
+// The double that later tests trust to break things in a known way.
+TEST(FaultyFiles, BreaksOnlyWhatItIsToldAndAsItSays) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkpath("fonts"));
+    platform::LinuxFiles disk(dir.path());
+    testsupport::FaultyFiles files(disk);
+    ASSERT_TRUE(files.writeAll("/new", bytesOf("12345678")));
+
+    files.failCopy.on("/fonts/A");
+    EXPECT_FALSE(files.copy("/new", "/fonts/A.otf"));
+    EXPECT_EQ(disk.readAll("/fonts/A.otf"), bytesOf("1234"));  // broken off midway
+    EXPECT_TRUE(files.copy("/new", "/fonts/B.otf"));
+
+    files.corruptCopy.on("/fonts/C");
+    EXPECT_TRUE(files.copy("/new", "/fonts/C.otf"));
+    EXPECT_EQ(disk.readAll("/fonts/C.otf"), bytesOf("1234567\xC7"));
+    EXPECT_TRUE(files.replaceWithCopy("/new", "/fonts/B.otf"));
+    EXPECT_EQ(disk.readAll("/fonts/B.otf"), bytesOf("12345678"));
+
+    files.notDeletable.on("/fonts/");
+    EXPECT_FALSE(files.isDeletable("/fonts/B.otf"));
+    EXPECT_TRUE(files.isDeletable("/new"));
+    files.failReplaceWithCopy.on();
+    EXPECT_FALSE(files.replaceWithCopy("/new", "/fonts/B.otf"));
+    EXPECT_EQ(disk.readAll("/fonts/B.otf"), bytesOf("12345678"));
+
+    const auto calls = files.calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), "writeAll /new");
+    EXPECT_EQ(calls.back(), "replaceWithCopy /new /fonts/B.otf");
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+#include "platform/LinuxFiles.h"
+#include "platform/LinuxPlatform.h"
+#include "QtPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <array>
+#include <map>
+
+namespace {
+
+using platform::EntryKind;
+using platform::LinuxFiles;
+
+std::vector<std::uint8_t> bytesOf(std::string_view s) { return {s.begin(), s.end()}; }
+
+// Runs as the unprivileged user "nobody" for its lifetime, where the tests run as root, so
+// that permission checks really apply.
+class AsNobody {
+public:
+    AsNobody() : m_active(::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0) {}
+    ~AsNobody() {
+        if (m_active) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+        }
+    }
+    AsNobody(const AsNobody&) = delete;
+    AsNobody& operator=(const AsNobody&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool m_active;
+};
+
+class RootedFiles : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString real(const QString& path) const { return dir.path() + path; }
+    void put(const QString& path, std::string_view content) const {
+        QDir().mkpath(QFileInfo(real(path)).path());
+        QFile f(real(path));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content.data(), static_cast<qint64>(content.size()));
+    }
+    QByteArray contents(const QString& path) const {
+        QFile f(real(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    // Every name in a folder on the real disk, hidden ones included.
+    QStringList namesIn(const QString& folder) const {
+        QStringList names = QDir(real(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.sort();
+        return names;
+    }
+    void link(const QString& at, const QString& target) const { ASSERT_TRUE(QFile::link(target, real(at))); }
+
+    QTemporaryDir dir;
+    LinuxFiles files{dir.path()};
+};
+
+TEST_F(RootedFiles, EveryPathResolvesInsideTheRoot) {
+    ASSERT_TRUE(QDir().mkpath(real("/a")));
+    ASSERT_TRUE(files.writeAll("/a/f", bytesOf("abc")));
+    EXPECT_EQ(contents("/a/f"), "abc");
+    EXPECT_EQ(files.readAll("/x/../a/f"), bytesOf("abc"));
+    // Climbing above the top stays at the top, as on a real disk.
+    EXPECT_EQ(files.hostPath("/../../a/f"), real("/a/f"));
+    EXPECT_EQ(files.hostPath("/"), dir.path());
+
+    ASSERT_TRUE(files.writeAll("/a/f", bytesOf("z")));  // replaced, not appended
+    EXPECT_EQ(contents("/a/f"), "z");
+
+    put("/a/empty", "");
+    const auto empty = files.readAll("/a/empty");
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->empty());
+    EXPECT_FALSE(files.readAll("/a/missing").has_value());
+    EXPECT_FALSE(files.readAll("/a").has_value());  // a folder is no file
+    EXPECT_FALSE(files.writeAll("/nofolder/f", bytesOf("x")));
+}
+
+TEST_F(RootedFiles, ListingKeepsHiddenNamesAndReportsKinds) {
+    put("/d/file", "x");
+    put("/d/.hidden", "x");
+    put("/d/sub/inner", "x");
+    link("/d/toFile", "file");
+    link("/d/toSub", "sub");
+    link("/d/dangling", "nothing");
+
+    QStringList names = files.list("/d");
+    names.sort();
+    EXPECT_EQ(names, (QStringList{".hidden", "dangling", "file", "sub", "toFile", "toSub"}));
+
+    std::map<QString, EntryKind> kinds;
+    for (const auto& e : files.listEntries("/d")) kinds[e.name] = e.kind;
+    EXPECT_EQ(kinds.size(), 6u);
+    EXPECT_EQ(kinds["file"], EntryKind::File);
+    EXPECT_EQ(kinds["sub"], EntryKind::Folder);
+    EXPECT_EQ(kinds["toFile"], EntryKind::SymbolicLink);
+    EXPECT_EQ(kinds["toSub"], EntryKind::SymbolicLink);
+
+    EXPECT_TRUE(files.list("/d/file").isEmpty());
+    EXPECT_TRUE(files.listEntries("/missing").empty());
+}
+
+TEST_F(RootedFiles, ExistenceFollowsLinksButTheLinkTestDoesNot) {
+    put("/d/file", "x");
+    put("/d/sub/inner", "x");
+    link("/d/toFile", "file");
+    link("/d/toSub", "sub");
+    link("/d/dangling", "nothing");
+
+    EXPECT_TRUE(files.exists("/d/toFile"));
+    EXPECT_FALSE(files.isFolder("/d/toFile"));
+    EXPECT_TRUE(files.isFolder("/d/toSub"));
+    EXPECT_TRUE(files.isSymbolicLink("/d/toSub"));
+    EXPECT_FALSE(files.isSymbolicLink("/d/sub"));
+    EXPECT_FALSE(files.exists("/d/dangling"));
+    EXPECT_FALSE(files.isFolder("/d/dangling"));
+    EXPECT_TRUE(files.isSymbolicLink("/d/dangling"));
+
+    // Two names of one file tell themselves apart in the program's view.
+    EXPECT_EQ(files.canonicalPath("/d/toFile"), "/d/file");
+    EXPECT_EQ(files.canonicalPath("/d/toSub/inner"), "/d/sub/inner");
+    EXPECT_EQ(files.canonicalPath("/"), "/");
+    EXPECT_TRUE(files.canonicalPath("/d/dangling").isEmpty());
+}
+
+TEST_F(RootedFiles, CreateExclusiveNeverTakesAnExistingNameOrFollowsALink) {
+    ASSERT_TRUE(QDir().mkpath(real("/t")));
+    ASSERT_TRUE(files.createExclusive("/t/new", bytesOf("data")));
+    EXPECT_EQ(contents("/t/new"), "data");
+    EXPECT_EQ(*files.permissions("/t/new"), 0600u);
+
+    EXPECT_FALSE(files.createExclusive("/t/new", bytesOf("other")));
+    EXPECT_EQ(contents("/t/new"), "data");
+
+    put("/t/victim", "keep");
+    link("/t/planted", "victim");
+    link("/t/planted2", "absent");
+    EXPECT_FALSE(files.createExclusive("/t/planted", bytesOf("evil")));
+    EXPECT_FALSE(files.createExclusive("/t/planted2", bytesOf("evil")));
+    EXPECT_EQ(contents("/t/victim"), "keep");
+    EXPECT_FALSE(QFileInfo::exists(real("/t/absent")));
+}
+
+TEST_F(RootedFiles, CopyRefusesAnExistingDestination) {
+    put("/c/from", "new bytes");
+    put("/c/taken", "old");
+    ASSERT_TRUE(files.copy("/c/from", "/c/to"));
+    EXPECT_EQ(contents("/c/to"), "new bytes");
+    EXPECT_FALSE(files.copy("/c/from", "/c/taken"));
+    EXPECT_EQ(contents("/c/taken"), "old");
+    EXPECT_FALSE(files.copy("/c/missing", "/c/to2"));
+    EXPECT_FALSE(QFileInfo::exists(real("/c/to2")));
+}
+
+TEST_F(RootedFiles, ReplaceWithCopyPutsTheBytesInPlaceAndLeavesNothingStray) {
+    put("/tmp/new", "revised font");
+    put("/fonts/A.otf", "installed font");
+    ASSERT_TRUE(files.setPermissions("/fonts/A.otf", 0640));
+    ASSERT_TRUE(files.replaceWithCopy("/tmp/new", "/fonts/A.otf"));
+    EXPECT_EQ(contents("/fonts/A.otf"), "revised font");
+    EXPECT_EQ(*files.permissions("/fonts/A.otf"), 0640u);  // never readable by more than before
+    EXPECT_EQ(namesIn("/fonts"), QStringList{"A.otf"});
+    EXPECT_EQ(contents("/tmp/new"), "revised font");
+}
+
+TEST_F(RootedFiles, ReplaceWithCopyKeepsTheOwnerWhereItMay) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    put("/tmp/new", "revised");
+    put("/fonts/A.otf", "installed");
+    ASSERT_EQ(::chown(QFile::encodeName(real("/fonts/A.otf")).constData(), 65534, 65534), 0);
+    ASSERT_TRUE(files.replaceWithCopy("/tmp/new", "/fonts/A.otf"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(real("/fonts/A.otf")).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+}
+
+TEST_F(RootedFiles, FailedReplaceLeavesTheTargetByteIdentical) {
+    put("/tmp/new", "revised");
+    put("/fonts/A.otf", "installed");
+    put("/fonts/Folder/inner", "x");
+
+    EXPECT_FALSE(files.replaceWithCopy("/tmp/missing", "/fonts/A.otf"));
+    EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/fonts/Folder"));
+    EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/nofolder/A.otf"));
+    EXPECT_EQ(contents("/fonts/A.otf"), "installed");
+    EXPECT_EQ(namesIn("/fonts"), (QStringList{"A.otf", "Folder"}));
+    EXPECT_EQ(namesIn("/fonts/Folder"), QStringList{"inner"});
+}
+
+TEST_F(RootedFiles, ReplaceInAFolderThatMayNotBeWrittenFails) {
+    put("/tmp/new", "revised");
+    put("/locked/A.otf", "installed");
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ExeOther |
+                                                      QFileDevice::ExeGroup));
+    ASSERT_EQ(::chmod(QFile::encodeName(real("/tmp")).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real("/tmp/new")).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real("/locked")).constData(), 0555), 0);
+    {
+        AsNobody nobody;
+        if (::geteuid() == 0) GTEST_SKIP() << "could not drop root for the check";
+        EXPECT_FALSE(files.isDeletable("/locked/A.otf"));
+        EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/locked/A.otf"));
+    }
+    EXPECT_EQ(contents("/locked/A.otf"), "installed");
+    EXPECT_EQ(namesIn("/locked"), QStringList{"A.otf"});
+    ::chmod(QFile::encodeName(real("/locked")).constData(), 0755);
+}
+
+TEST_F(RootedFiles, DeletableFollowsTheFolderAndTheStickyRule) {
+    put("/w/file", "x");
+    EXPECT_TRUE(files.isDeletable("/w/file"));
+    EXPECT_TRUE(files.isDeletable("/w/never-written"));  // a temporary file the assembly didn't make
+    EXPECT_FALSE(files.isDeletable("/missing-folder/file"));
+    EXPECT_FALSE(files.isDeletable("/"));
+
+    if (::geteuid() != 0) GTEST_SKIP() << "the sticky folder case needs a second user";
+    // A shared sticky folder (like /tmp): only one's own files may go.
+    put("/sticky/roots", "x");
+    ASSERT_TRUE(QDir().mkpath(real("/open")));
+    put("/open/roots", "x");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real("/sticky")).constData(), 01777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(real("/open")).constData(), 0777), 0);
+    AsNobody nobody;
+    ASSERT_TRUE(nobody.active());
+    EXPECT_FALSE(files.isDeletable("/sticky/roots"));
+    EXPECT_TRUE(files.isDeletable("/sticky/own"));
+    EXPECT_TRUE(files.isDeletable("/open/roots"));
+}
+
+TEST_F(RootedFiles, PermissionsRoundTripThroughLinks) {
+    put("/p/file", "x");
+    link("/p/link", "file");
+    ASSERT_TRUE(files.setPermissions("/p/file", 02751));
+    EXPECT_EQ(files.permissions("/p/file"), 02751u);
+    EXPECT_EQ(files.permissions("/p/link"), 02751u);
+    ASSERT_TRUE(files.setPermissions("/p/link", 0604));
+    EXPECT_EQ(files.permissions("/p/file"), 0604u);
+    EXPECT_FALSE(files.permissions("/p/missing").has_value());
+    EXPECT_FALSE(files.setPermissions("/p/missing", 0644));
+}
+
+TEST_F(RootedFiles, TypeAndCreatorGoIntoTheFinderInformation) {
+    put("/f/A.otf", "x");
+    const QByteArray host = QFile::encodeName(real("/f/A.otf"));
+    std::array<std::uint8_t, 32> before{};
+    before.fill(0xAB);
+    const bool xattrs = ::setxattr(host.constData(), "user.com.apple.FinderInfo", before.data(), before.size(), 0) == 0;
+
+    ASSERT_TRUE(files.setTypeAndCreator("/f/A.otf", 0x73666E74, 0x41544D43));  // 'sfnt', 'ATMC'
+    EXPECT_FALSE(files.setTypeAndCreator("/f/missing", 0x73666E74, 0x41544D43));
+    if (!xattrs) GTEST_SKIP() << "the scratch file system keeps no extended attributes";
+
+    std::array<std::uint8_t, 40> after{};
+    ASSERT_EQ(::getxattr(host.constData(), "user.com.apple.FinderInfo", after.data(), after.size()), 32);
+    EXPECT_EQ(std::string(after.begin(), after.begin() + 8), "sfntATMC");
+    for (std::size_t i = 8; i < 32; ++i) EXPECT_EQ(after[i], 0xAB) << "byte " << i << " of the old value";
+
+    put("/f/B.otf", "x");
+    ASSERT_TRUE(files.setTypeAndCreator("/f/B.otf", 0x73666E74, 0x41544D43));
+    ASSERT_EQ(::getxattr(QFile::encodeName(real("/f/B.otf")).constData(), "user.com.apple.FinderInfo",
+                         after.data(), after.size()),
+              32);
+    for (std::size_t i = 8; i < 32; ++i) EXPECT_EQ(after[i], 0) << "byte " << i;
+}
+
+TEST(LinuxFilesPaths, GivenFoldersComeBackWithoutATrailingSlash) {
+    LinuxFiles files({}, "/opt/reviser/reviser", "/var/tmp/");
+    EXPECT_EQ(files.temporaryFolder(), "/var/tmp");
+    EXPECT_EQ(files.applicationPath(), "/opt/reviser/reviser");
+    EXPECT_FALSE(LinuxFiles().temporaryFolder().endsWith('/'));
+    EXPECT_TRUE(LinuxFiles().applicationPath().endsWith("platform_tests"));
+}
+
+TEST(LinuxPlatformRooted, ServesOneFixedDiskInsideTheRoot) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile f(dir.path() + "/x");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("abc");
+    f.close();
+
+    platform::LinuxPlatform lp({dir.path(), "/Applications/R/r", "/tmp", true});
+    const platform::Platform p = lp.services();
+    ASSERT_TRUE(p.files && p.volumes && p.processes && p.systemInfo && p.pauses && p.restart);
+    EXPECT_EQ(p.files->readAll("/x"), bytesOf("abc"));
+    EXPECT_EQ(p.volumes->mountedLocalVolumePaths(), QStringList{"/"});
+    platform::VolumeInfo info{true, true};
+    EXPECT_TRUE(p.volumes->volumeInfo("/", info));
+    EXPECT_FALSE(info.removable || info.unmountable);
+    EXPECT_FALSE(p.volumes->volumeInfo("/proc", info));
+    EXPECT_FALSE(p.volumes->isOtherMountPoint("/proc"));
+    EXPECT_GE(p.systemInfo->systemVersion(), 0x1070);
+}
+
+}  // namespace

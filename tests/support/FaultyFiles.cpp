@@ -1,0 +1,100 @@
+#include "support/FaultyFiles.h"
+
+namespace testsupport {
+
+void FaultyFiles::note(const QString& call) const {
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back(call);
+}
+
+std::vector<QString> FaultyFiles::calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+}
+
+bool FaultyFiles::flipLastByte(const QString& path) {
+    auto bytes = m_inner.readAll(path);
+    if (!bytes || bytes->empty()) return false;
+    bytes->back() ^= 0xFF;
+    return m_inner.writeAll(path, *bytes);
+}
+
+std::optional<std::vector<std::uint8_t>> FaultyFiles::readAll(const QString& path) const {
+    note(QStringLiteral("readAll ") + path);
+    if (failReadAll.hits(path)) return std::nullopt;
+    return m_inner.readAll(path);
+}
+
+bool FaultyFiles::writeAll(const QString& path, std::span<const std::uint8_t> bytes) {
+    note(QStringLiteral("writeAll ") + path);
+    return !failWriteAll.hits(path) && m_inner.writeAll(path, bytes);
+}
+
+QStringList FaultyFiles::list(const QString& folder) const {
+    note(QStringLiteral("list ") + folder);
+    return m_inner.list(folder);
+}
+
+std::vector<platform::DirEntry> FaultyFiles::listEntries(const QString& folder) const {
+    note(QStringLiteral("listEntries ") + folder);
+    return m_inner.listEntries(folder);
+}
+
+bool FaultyFiles::exists(const QString& path) const { return m_inner.exists(path); }
+bool FaultyFiles::isFolder(const QString& path) const { return m_inner.isFolder(path); }
+bool FaultyFiles::isSymbolicLink(const QString& path) const { return m_inner.isSymbolicLink(path); }
+
+std::optional<std::uint32_t> FaultyFiles::permissions(const QString& path) const {
+    note(QStringLiteral("permissions ") + path);
+    return m_inner.permissions(path);
+}
+
+bool FaultyFiles::setPermissions(const QString& path, std::uint32_t mode) {
+    note(QStringLiteral("setPermissions ") + path);
+    return !failSetPermissions.hits(path) && m_inner.setPermissions(path, mode);
+}
+
+bool FaultyFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) {
+    note(QStringLiteral("setTypeAndCreator ") + path);
+    return !failSetTypeAndCreator.hits(path) && m_inner.setTypeAndCreator(path, type, creator);
+}
+
+bool FaultyFiles::isDeletable(const QString& path) const {
+    note(QStringLiteral("isDeletable ") + path);
+    return !notDeletable.hits(path) && m_inner.isDeletable(path);
+}
+
+bool FaultyFiles::remove(const QString& path) {
+    note(QStringLiteral("remove ") + path);
+    return !failRemove.hits(path) && m_inner.remove(path);
+}
+
+bool FaultyFiles::copy(const QString& from, const QString& to) {
+    note(QStringLiteral("copy ") + from + QLatin1Char(' ') + to);
+    if (failCopy.hits(to)) {
+        if (auto bytes = m_inner.readAll(from); bytes && !m_inner.exists(to)) {
+            bytes->resize(bytes->size() / 2);
+            m_inner.writeAll(to, *bytes);
+        }
+        return false;
+    }
+    if (!m_inner.copy(from, to)) return false;
+    return !corruptCopy.hits(to) || flipLastByte(to);
+}
+
+bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
+    note(QStringLiteral("createExclusive ") + path);
+    return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes);
+}
+
+bool FaultyFiles::replaceWithCopy(const QString& from, const QString& to) {
+    note(QStringLiteral("replaceWithCopy ") + from + QLatin1Char(' ') + to);
+    if (failReplaceWithCopy.hits(to) || !m_inner.replaceWithCopy(from, to)) return false;
+    return !corruptCopy.hits(to) || flipLastByte(to);
+}
+
+QString FaultyFiles::canonicalPath(const QString& path) const { return m_inner.canonicalPath(path); }
+QString FaultyFiles::applicationPath() const { return m_inner.applicationPath(); }
+QString FaultyFiles::temporaryFolder() const { return m_inner.temporaryFolder(); }
+
+}  // namespace testsupport

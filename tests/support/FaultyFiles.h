@@ -1,0 +1,70 @@
+#pragma once
+// A Files that forwards to another one and makes chosen operations fail, for the paths that
+// a test names, so the callers' failure paths can be driven on a real scratch disk.
+
+#include "platform/Files.h"
+
+#include <mutex>
+#include <vector>
+
+namespace testsupport {
+
+class FaultyFiles : public platform::Files {
+public:
+    // Where a fault strikes: off, every path, or the paths that contain `pathContains`.
+    struct Fault {
+        bool active = false;
+        QString pathContains;  // empty: every path
+        bool hits(const QString& path) const { return active && (pathContains.isEmpty() || path.contains(pathContains)); }
+        void on(const QString& contains = {}) {
+            active = true;
+            pathContains = contains;
+        }
+    };
+
+    explicit FaultyFiles(platform::Files& inner) : m_inner(inner) {}
+
+    // Each of these answers "failed" (nothing or false) without touching the disk, except:
+    Fault failReadAll, failWriteAll, failSetPermissions, failSetTypeAndCreator, failRemove, failCreateExclusive,
+        failReplaceWithCopy;
+    // copy writes the first half of the source's bytes to `to` and then fails, as a copy that
+    // broke off midway would leave it (matched against `to`).
+    Fault failCopy;
+    // isDeletable answers false.
+    Fault notDeletable;
+    // copy and replaceWithCopy succeed but the last byte of the file in place is flipped
+    // (matched against `to`).
+    Fault corruptCopy;
+
+    // Every call as "<operation> <path>" ("copy <from> <to>"), in call order.
+    std::vector<QString> calls() const;
+
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const override;
+    bool writeAll(const QString& path, std::span<const std::uint8_t> bytes) override;
+    QStringList list(const QString& folder) const override;
+    std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
+    bool exists(const QString& path) const override;
+    bool isFolder(const QString& path) const override;
+    bool isSymbolicLink(const QString& path) const override;
+    std::optional<std::uint32_t> permissions(const QString& path) const override;
+    bool setPermissions(const QString& path, std::uint32_t mode) override;
+    bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) override;
+    bool isDeletable(const QString& path) const override;
+    bool remove(const QString& path) override;
+    bool copy(const QString& from, const QString& to) override;
+    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
+    bool replaceWithCopy(const QString& from, const QString& to) override;
+    QString canonicalPath(const QString& path) const override;
+    QString applicationPath() const override;
+    QString temporaryFolder() const override;
+
+private:
+    void note(const QString& call) const;
+    bool flipLastByte(const QString& path);
+
+    platform::Files& m_inner;
+    mutable std::mutex m_mutex;
+    mutable std::vector<QString> m_calls;
+};
+
+}  // namespace testsupport
