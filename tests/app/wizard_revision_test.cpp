@@ -1,0 +1,246 @@
+// The revision phase with a stand-in for the per-font revision: progress points as the window
+// shows them, cancel, the message for each result code, the end window and the restart request.
+
+#include "WizardTestSupport.h"
+
+#include "app/Messages.h"
+#include "platform/RestartRequest.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <mutex>
+
+using apptest::Wizard;
+
+namespace {
+
+constexpr std::int32_t kSteps[] = {10, 20, 30, 40, 55, 65, 75, 90, 100};
+
+// Targets handed to the wizard directly, and a revision that reports the nine progress points
+// of a font and returns a chosen code.
+struct RevisionWizard : Wizard {
+    explicit RevisionWizard(const QStringList& paths) {
+        for (const QString& p : paths) targets.push_back(std::make_shared<fr::TargetEntry>(fr::TargetEntry{p, 0x80000}));
+        ctrl.setTargetList([this]() -> const std::vector<fr::TargetEntryPtr>& { return targets; });
+        ctrl.setFontReviser([this](const fr::TargetEntry& t, fr::RevisionProgressProc proc, void* context,
+                                   std::int32_t n, std::int32_t i) { return revise(t, proc, context, n, i); });
+    }
+
+    std::int32_t revise(const fr::TargetEntry& t, fr::RevisionProgressProc proc, void* context, std::int32_t n,
+                        std::int32_t i) {
+        {
+            std::lock_guard lock(mutex);
+            revised << t.fullpath;
+        }
+        for (std::int32_t step : kSteps) {
+            if (step == pressCancelAtStep && i == 0)
+                QMetaObject::invokeMethod(progressCancel(), &QPushButton::click, Qt::BlockingQueuedConnection);
+            const QString line1 = QStringLiteral("%1の改訂をしています。").arg(t.fullpath);
+            if (proc(fr::overallPercent(step, n, i), step, line1, QStringLiteral("step %1").arg(step), context))
+                return fr::result::kCancelled;
+        }
+        return code;
+    }
+    QPushButton* progressCancel() const {
+        return ctrl.r_progressWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    }
+    QStringList revisedPaths() {
+        std::lock_guard lock(mutex);
+        return revised;
+    }
+    void enter() { ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click(); }
+
+    std::vector<fr::TargetEntryPtr> targets;
+    std::int32_t code = 0;
+    std::int32_t pressCancelAtStep = -1;  // the user presses Cancel just before this point of the first font
+    std::mutex mutex;
+    QStringList revised;
+};
+
+QStringList fonts(int n) {
+    QStringList out;
+    for (int i = 0; i < n; ++i) out << QStringLiteral("/Library/Fonts/Velmora%1.otf").arg(i);
+    return out;
+}
+
+QList<int> values(const QSignalSpy& spy) {
+    QList<int> out;
+    for (const auto& args : spy) out << args.at(0).toInt();
+    return out;
+}
+
+}  // namespace
+
+class WizardRevision : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { apptest::quietPlatformWarnings(); }
+
+    void progressPointsAsShown_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("font");
+        QTest::addColumn<QList<int>>("overall");
+        QTest::newRow("one font") << 1 << 0 << QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100};
+        QTest::newRow("last of three") << 3 << 2 << QList<int>{69, 72, 76, 79, 84, 87, 91, 96, 99};
+        QTest::newRow("first of seven") << 7 << 0 << QList<int>{1, 2, 4, 5, 7, 9, 10, 12, 14};
+        QTest::newRow("second of seven") << 7 << 1 << QList<int>{15, 16, 18, 19, 21, 23, 24, 26, 28};
+    }
+    void progressPointsAsShown() {
+        QFETCH(int, count);
+        QFETCH(int, font);
+        QFETCH(QList<int>, overall);
+        RevisionWizard w(fonts(count));
+        QSignalSpy bar1(w.ctrl.r_progressBar1, &QProgressBar::valueChanged);
+        QSignalSpy bar2(w.ctrl.r_progressBar2, &QProgressBar::valueChanged);
+        w.enter();
+        QVERIFY(w.ctrl.r_progressWindow->isVisible());
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+
+        // The last font's bar stops below 100 for three fonts; the full texts and bars are
+        // set only once the window has gone.
+        QCOMPARE(values(bar1).mid(9 * font, 9), overall);
+        QCOMPARE(values(bar2).mid(0, 9), (QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100}));
+        QCOMPARE(w.log->percent1AtHide, QStringLiteral("%1 %").arg(fr::overallPercent(100, count, count - 1)));
+        QCOMPARE(w.log->bar1AtHide, fr::overallPercent(100, count, count - 1));
+        QCOMPARE(w.ctrl.r_percent1->text(), QStringLiteral("100 %"));
+        QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("100 %"));
+        QCOMPARE(w.ctrl.r_progressBar1->value(), 100);
+        QCOMPARE(w.ctrl.r_progressBar2->value(), 100);
+        QCOMPARE(w.ctrl.r_endMessage->text(), QString::fromUtf8(wizard::kRevisionSucceeded));
+        QVERIFY(!w.ctrl.r_progressWindow->isVisible());
+        QCOMPARE(w.revisedPaths(), fonts(count));
+        // 0.1 s after every font, 0.5 s at the end.
+        std::vector<int> pauses(static_cast<std::size_t>(count), 100);
+        pauses.push_back(500);
+        QTRY_VERIFY(w.tp.pauses.taken() == pauses);
+        QVERIFY(!w.ctrl.isEnded());
+    }
+
+    void cancelYesStopsTheRun() {
+        RevisionWizard w(fonts(2));
+        w.pressCancelAtStep = 55;
+        w.log->yes();
+        w.log->ok();
+        w.enter();
+        QTRY_COMPARE(w.terminated, 1);
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kRevisionStopped)});
+        // The point at which the user answered is the one left on screen.
+        QCOMPARE(w.ctrl.r_progressMessage2->text(), QStringLiteral("step 55"));
+        QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("55 %"));
+        QCOMPARE(w.revisedPaths(), fonts(1));
+        QVERIFY(!w.ctrl.r_progressWindow->isVisible());
+        QCOMPARE(w.log->timesShown(w.ctrl.r_endWindow), 0);
+    }
+
+    void cancelNoGoesOn() {
+        RevisionWizard w(fonts(2));
+        w.pressCancelAtStep = 55;
+        w.log->no();
+        QSignalSpy bar2(w.ctrl.r_progressBar2, &QProgressBar::valueChanged);
+        w.enter();
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+        QCOMPARE(w.log->asked.size(), 1);
+        QCOMPARE(w.ctrl.isbUpdateAbort(), 0);
+        QVERIFY(values(bar2).mid(0, 9) == (QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100}));
+        QCOMPARE(w.revisedPaths(), fonts(2));
+    }
+
+    void messageForEachResultCode_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString path = QStringLiteral(u"/Library/Fonts/Velmora角ゴ StdN W9.otf");
+        const QString name = QStringLiteral(u"Velmora角ゴ StdN W9.otf");
+        const QString stopped = QString::fromUtf8(wizard::kRevisionStopped);
+        const QString newFile = QString::fromUtf8(wizard::kNewFileFailed).replace("%@", name);
+        QTest::newRow("1") << 1 << stopped;
+        QTest::newRow("6") << 6 << stopped;
+        QTest::newRow("13") << 13 << stopped;
+        QTest::newRow("-1") << -1 << stopped;
+        QTest::newRow("2") << 2 << QString::fromUtf8(wizard::kSourceReadFailed).replace("%@", path);
+        QTest::newRow("3") << 3 << newFile;
+        QTest::newRow("8") << 8 << newFile;
+        QTest::newRow("12") << 12 << newFile;
+        QTest::newRow("7") << 7 << name + QString::fromUtf8(wizard::kPatchReadFailed);
+        QTest::newRow("10") << 10 << QString::fromUtf8(wizard::kNotReplaceable).replace("%@", path);
+    }
+    void messageForEachResultCode() {
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const QString path = QStringLiteral(u"/Library/Fonts/Velmora角ゴ StdN W9.otf");
+        RevisionWizard w({path, QStringLiteral("/Library/Fonts/Second.otf")});
+        w.code = code;
+        w.log->ok();
+        w.enter();
+        QTRY_COMPARE(w.terminated, 1);
+        QCOMPARE(w.log->told, QStringList{message});
+        // The run stops at the first failing font; the second is never attempted.
+        QCOMPARE(w.revisedPaths(), QStringList{path});
+        QVERIFY(!w.ctrl.r_progressWindow->isVisible());
+        QCOMPARE(w.log->timesShown(w.ctrl.r_endWindow), 0);
+    }
+
+    void enterWithoutTargetsStaysInTheFontList() {
+        RevisionWizard w({});
+        w.ctrl.r_fontListWindow->show();
+        w.log->yes();
+        w.enter();
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kNoTargetToRevise)});
+        QVERIFY(w.ctrl.r_fontListWindow->isVisible());
+        QCOMPARE(w.log->timesShown(w.ctrl.r_progressWindow), 0);
+        QVERIFY(!w.ctrl.isEnded());
+    }
+
+    void sameFontThroughALinkIsRevisedOnce() {
+        RevisionWizard w({QStringLiteral("/Fonts/A.otf"), QStringLiteral("/Fonts/Link.otf"),
+                          QStringLiteral("/Fonts/B.otf"), QStringLiteral("/Fonts/Missing.otf")});
+        w.tp.writeFile(QStringLiteral("/Fonts/A.otf"), {1, 2, 3, 4});
+        w.tp.writeFile(QStringLiteral("/Fonts/B.otf"), {1, 2, 3, 4});
+        w.tp.makeLink(QStringLiteral("/Fonts/Link.otf"), QStringLiteral("A.otf"));
+        w.enter();
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+        QCOMPARE(w.revisedPaths(), (QStringList{QStringLiteral("/Fonts/A.otf"), QStringLiteral("/Fonts/B.otf"),
+                                                QStringLiteral("/Fonts/Missing.otf")}));
+    }
+
+    void endWindowCancelSendsNothing() {
+        RevisionWizard w(fonts(1));
+        w.enter();
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+        w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        QVERIFY(w.ctrl.isEnded());
+        QCOMPARE(w.terminated, 1);
+        QVERIFY(w.tp.restart.sent().empty());
+    }
+
+    void restartButtonSendsOneRestartEvent_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("handed over") << 0;
+        QTest::newRow("refused") << -600;
+    }
+    void restartButtonSendsOneRestartEvent() {
+        QFETCH(int, answer);
+        RevisionWizard w(fonts(1));
+        w.tp.restart.answer = answer;
+        w.enter();
+        QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
+        auto* restart = w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("enterButton"));
+        QCOMPARE(restart->text(), QStringLiteral(u"再起動"));
+        restart->click();
+        const auto sent = w.tp.restart.sent();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(sent[0].eventClass, 0x61657674u);
+        QCOMPARE(sent[0].eventId, 0x72657374u);
+        QVERIFY(w.ctrl.isEnded());
+        QCOMPARE(w.terminated, 1);
+        QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
+    }
+};
+
+QTEST_MAIN(WizardRevision)
+#include "wizard_revision_test.moc"
