@@ -1,0 +1,305 @@
+// The six real fixture fonts revised end to end, through the revise-font tool and through
+// the driver in-process, checked against the reference applier, ots-sanitize and fontTools;
+// and patches made hostile from a real one, which must leave the installed font alone.
+
+#include "discovery/TextRules.h"
+#include "fonttables/OpenTypeManager.h"
+#include "patch/MakeSabunData.h"
+#include "patch/RevisionDriver.h"
+#include "platform/LinuxPlatform.h"
+#include "support/FontBytes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <functional>
+
+using namespace testsupport;
+
+namespace {
+
+const QStringList kFonts = {
+    QStringLiteral("Kestruneゴシック StdN W3"), QStringLiteral("Velmora角ゴ StdN W9"), QStringLiteral("Velmora丸ゴ StdN W6"),
+    QStringLiteral("Velmora行書 StdN W8"),     QStringLiteral("Velmora角ゴ Std W9"),  QStringLiteral("Velmora丸ゴ Std W6"),
+};
+
+QString python() {
+    // Debian's interpreter carries python3-fonttools; another one first on PATH may not.
+    return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
+}
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+Outcome runProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Outcome r;
+    if (!p.waitForFinished(180000)) return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+Bytes readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray b = f.readAll();
+    return Bytes(b.begin(), b.end());
+}
+void writeFile(const QString& path, const Bytes& bytes, unsigned mode = 0640) {
+    QFile::remove(path);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    f.close();
+    ::chmod(QFile::encodeName(path).constData(), mode);
+}
+unsigned modeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+std::uint32_t paddedSum(Bytes b) {
+    b.resize((b.size() + 3) & ~std::size_t{3}, 0);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < b.size(); i += 4) sum += getU32(b, i);
+    return sum;
+}
+std::uint16_t u16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>((b[at] << 8) | b[at + 1]); }
+
+// A font with every checksum, the adjustment and the License Description strings zeroed,
+// so that a revised font and the newer revision compare equal.
+Bytes withoutSerialsAndChecksums(Bytes font) {
+    for (std::size_t i = 0; i < u16(font, 4); ++i) {
+        const std::size_t rec = 12 + 16 * i;
+        putU32(font, rec + 4, 0);
+        const std::string tag(font.begin() + rec, font.begin() + rec + 4);
+        const std::uint32_t at = getU32(font, rec + 8);
+        if (tag == "head") putU32(font, at + 8, 0);
+        if (tag != "name") continue;
+        const std::size_t storage = at + u16(font, at + 4);
+        for (std::size_t k = 0; k < u16(font, at + 2); ++k) {
+            const std::size_t r = at + 6 + 12 * k;
+            if (u16(font, r + 6) != 13) continue;
+            std::fill_n(font.begin() + static_cast<std::ptrdiff_t>(storage + u16(font, r + 10)), u16(font, r + 8), 0);
+        }
+    }
+    return font;
+}
+
+class RealFonts : public ::testing::Test {
+protected:
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+
+    static void SetUpTestSuite() {
+        s_dir = std::make_unique<QTemporaryDir>();
+        const QString d = s_dir->path();
+        QDir(d).mkpath(QStringLiteral("patches"));
+        QDir(d).mkpath(QStringLiteral("ref"));
+        QDir(d).mkpath(QStringLiteral("inst"));
+        QDir(d).mkpath(QStringLiteral("tmp"));
+        const Outcome fonts = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/make_fonts.py"), d + QStringLiteral("/fonts")});
+        ASSERT_EQ(fonts.code, 0) << fonts.err.toStdString();
+        for (const QString& name : kFonts) {
+            const Outcome patch = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name),
+                                             newFont(name), patchOf(name)});
+            ASSERT_EQ(patch.code, 0) << patch.err.toStdString();
+            const Outcome ref = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/apply_patch_reference.py"),
+                                           oldFont(name), patchOf(name), referenceOf(name)});
+            ASSERT_EQ(ref.code, 0) << ref.err.toStdString();
+        }
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+
+    static QString dir() { return s_dir->path(); }
+    static QString oldFont(const QString& n) { return dir() + QStringLiteral("/fonts/old/") + n + QStringLiteral(".otf"); }
+    static QString newFont(const QString& n) { return dir() + QStringLiteral("/fonts/new/") + n + QStringLiteral(".otf"); }
+    static QString patchOf(const QString& n) { return dir() + QStringLiteral("/patches/") + n + QStringLiteral(".pa"); }
+    static QString referenceOf(const QString& n) { return dir() + QStringLiteral("/ref/") + n + QStringLiteral(".otf"); }
+    static QString installedOf(const QString& n) { return dir() + QStringLiteral("/inst/") + n + QStringLiteral(".otf"); }
+    static QString temporaryFolder() { return dir() + QStringLiteral("/tmp"); }
+    static bool temporaryFolderEmpty() {
+        return QDir(temporaryFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+    }
+
+    // Everything a revised font must be, whichever way it was made.
+    static void expectRevised(const QString& name) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = installedOf(name);
+        const Bytes out = readFile(path);
+        EXPECT_EQ(out, readFile(referenceOf(name)));
+        EXPECT_EQ(withoutSerialsAndChecksums(out), withoutSerialsAndChecksums(readFile(newFont(name))));
+        EXPECT_NE(out, readFile(newFont(name)));  // the installed copy's strings came along
+        EXPECT_EQ(paddedSum(out), 0xB1B0AFBAu);
+        EXPECT_EQ(modeOf(path), 0640u);
+        EXPECT_TRUE(temporaryFolderEmpty());
+        const Outcome ots = runProcess(QStringLiteral("ots-sanitize"), {path});
+        EXPECT_EQ(ots.code, 0) << ots.out.toStdString() << ots.err.toStdString();
+        const Outcome ft = runProcess(python(), {QStringLiteral("-c"),
+                                      QStringLiteral("import sys, os\n"
+                                                     "from fontTools.ttLib import TTFont\n"
+                                                     "f = TTFont(sys.argv[1])\n"
+                                                     "[f[t] for t in f.keys()]\n"
+                                                     "f.saveXML(os.devnull)\n"),
+                                      path});
+        EXPECT_EQ(ft.code, 0) << ft.err.toStdString();
+    }
+};
+
+TEST_F(RealFonts, TheToolRevisesEachFont) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), temporaryFolder());
+    for (const QString& name : kFonts) {
+        writeFile(installedOf(name), readFile(oldFont(name)));
+        const Outcome r = runProcess(QStringLiteral(FR_BINARY_DIR "/tools/revise-font"),
+                          {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}, env);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 9);
+        EXPECT_EQ(lines.front(), QStringLiteral("10 10 | %1の改訂をしています。 | %2.otfのファイルをオープンしています。")
+                                     .arg(installedOf(name), name));
+        EXPECT_TRUE(lines.back().startsWith(QStringLiteral("100 100 | ")));
+        expectRevised(name);
+    }
+}
+
+TEST_F(RealFonts, TheToolRefusesWhatItCannotRevise) {
+    const QString name = kFonts.front();
+    const QString tool = QStringLiteral(FR_BINARY_DIR "/tools/revise-font");
+    EXPECT_EQ(runProcess(tool, {installedOf(name)}).code, 64);
+
+    writeFile(installedOf(name), readFile(newFont(name)));  // already the newer revision
+    EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code, 2);
+    EXPECT_EQ(readFile(installedOf(name)), readFile(newFont(name)));
+
+    writeFile(installedOf(name), readFile(oldFont(name)));
+    EXPECT_EQ(runProcess(tool, {installedOf(name), oldFont(name), QStringLiteral("--no-pauses")}).code, 7);  // no patch
+    EXPECT_EQ(readFile(installedOf(name)), readFile(oldFont(name)));
+}
+
+// The Linux platform on the real disk, with instant pauses and the given temporary folder.
+class RealDisk {
+public:
+    explicit RealDisk(const QString& temporaryFolder) : m_linux(options(temporaryFolder)) {
+        platform::Platform p = m_linux.services();
+        p.pauses = &m_instant;
+        m_scope = std::make_unique<platform::ScopedPlatform>(p);
+    }
+
+private:
+    struct Instant : platform::Pauses {
+        void pause(int) override {}
+    };
+    static platform::LinuxPlatformOptions options(const QString& temporaryFolder) {
+        platform::LinuxPlatformOptions o;
+        o.temporaryFolder = temporaryFolder;
+        return o;
+    }
+    platform::LinuxPlatform m_linux;
+    Instant m_instant;
+    std::unique_ptr<platform::ScopedPlatform> m_scope;
+};
+
+// The source a patch file makes in the source list.
+fr::SourceEntryPtr sourceFor(const QString& patch) {
+    std::array<char, 255> fontName{};
+    std::uint32_t version = 0;
+    if (!fr::MakeSabunData::checkSabunData(patch, fontName.data(), version)) return nullptr;
+    auto s = std::make_shared<fr::SourceEntry>();
+    s->fullpath = patch;
+    s->fontfile = fr::text::formKC(fr::text::removeLastExtension(fr::text::lastPathComponent(patch)) + QStringLiteral(".otf"));
+    s->fontname = fr::text::decodeZeroTerminatedUtf8(std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), 32));
+    s->version = version;
+    return s;
+}
+
+// One target revised as the wizard revises it, its revision read by the search's checks.
+std::int32_t revise(const QString& installed, const fr::SourceEntryPtr& source) {
+    std::uint64_t revision = 0;
+    if (!fr::OpenTypeManager().checkOpenTypeVersion(installed, *source, revision)) return -1;
+    const fr::TargetEntry target{installed, static_cast<std::uint32_t>(revision)};
+    fr::OpenTypeManager m;
+    return m.updateOpenTypeDiff(target, nullptr, nullptr, 1, 0, fr::FixedSourceLookup({source}));
+}
+
+TEST_F(RealFonts, TheDriverRevisesEachFontInProcess) {
+    const RealDisk disk(temporaryFolder());
+
+    for (const QString& name : kFonts) {
+        writeFile(installedOf(name), readFile(oldFont(name)));
+        const auto source = sourceFor(patchOf(name));
+        ASSERT_TRUE(source);
+        EXPECT_EQ(revise(installedOf(name), source), 0) << name.toStdString();
+        expectRevised(name);
+    }
+}
+
+TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
+    const RealDisk disk(temporaryFolder());
+
+    const QString name = QStringLiteral("Velmora角ゴ StdN W9");
+    const Bytes valid = readFile(patchOf(name));
+    const Bytes installed = readFile(oldFont(name));
+    const auto source = sourceFor(patchOf(name));
+    ASSERT_TRUE(source);
+    const std::size_t tagNum = valid[44];
+    auto record = [](std::size_t k) { return 53 + 18 * k; };
+    std::size_t changed = tagNum, unchanged = tagNum;  // a record with a block, one without
+    for (std::size_t k = 0; k < tagNum; ++k) (getU32(valid, record(k) + 6) ? changed : unchanged) = k;
+    ASSERT_LT(changed, tagNum);
+    ASSERT_LT(unchanged, tagNum);
+    const std::size_t block = getU32(valid, record(changed) + 6);
+
+    using Change = std::function<void(Bytes&)>;
+    std::vector<std::pair<std::string, Change>> cases = {
+        {"tagNum 0", [](Bytes& b) { b[44] = 0; }},
+        {"tagNum one more", [](Bytes& b) { b[44] += 1; }},
+        {"tagNum 255", [](Bytes& b) { b[44] = 255; }},
+        {"font_length 0", [](Bytes& b) { putU32(b, 40, 0); }},
+        {"font_length short of the directory", [](Bytes& b) { putU32(b, 40, 20); }},
+        {"font_length one short", [](Bytes& b) { putU32(b, 40, getU32(b, 40) - 1); }},
+        {"font_length 4 GB", [](Bytes& b) { putU32(b, 40, 0xFFFFFFFF); }},
+        {"a table past the end", [&](Bytes& b) { putU32(b, record(0) + 14, 0xFFFFFFF0); }},
+        {"a block past the end", [&](Bytes& b) { putU32(b, record(changed) + 6, static_cast<std::uint32_t>(b.size())); }},
+        {"two records on one slot", [&](Bytes& b) { b[record(1) + 4] = b[record(0) + 4]; }},
+        {"a slot out of range", [&](Bytes& b) { b[record(0) + 4] = 200; }},
+        {"a table the font lacks", [&](Bytes& b) { std::copy_n("DSIG", 4, b.begin() + record(0)); }},
+        {"one table named twice", [&](Bytes& b) { std::copy(b.begin() + record(1), b.begin() + record(1) + 4, b.begin() + record(0)); }},
+        {"an unchanged table one byte longer", [&](Bytes& b) { putU32(b, record(unchanged) + 10, getU32(b, record(unchanged) + 10) + 1); }},
+        {"a huge old-copy count", [&](Bytes& b) { putU32(b, block, 0x15555556); }},
+        {"an old copy outside the installed table", [&](Bytes& b) {
+             if (getU32(b, block) > 0) putU32(b, block + 4, 0x7FFFFFF0);
+             else b[44] = 0;
+         }},
+    };
+    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{52}, std::size_t{53}, std::size_t{60},
+                            block, block + 3, valid.size() / 2, valid.size() - 1})
+        cases.push_back({"cut to " + std::to_string(cut), [cut](Bytes& b) { b.resize(cut); }});
+
+    const QString hostile = dir() + QStringLiteral("/patches/hostile/") + name + QStringLiteral(".pa");
+    QDir().mkpath(dir() + QStringLiteral("/patches/hostile"));
+    auto hostileSource = std::make_shared<fr::SourceEntry>(*source);
+    hostileSource->fullpath = hostile;
+    for (const auto& [what, change] : cases) {
+        Bytes patch = valid;
+        change(patch);
+        writeFile(hostile, patch, 0644);
+        writeFile(installedOf(name), installed);
+        const std::int32_t code = revise(installedOf(name), hostileSource);
+        EXPECT_TRUE(code == 2 || code == 7) << what << ": " << code;
+        EXPECT_EQ(readFile(installedOf(name)), installed) << what;
+        EXPECT_TRUE(temporaryFolderEmpty()) << what;
+    }
+}
+
+}  // namespace
