@@ -13,7 +13,7 @@
 #include "ui_SearchWindow.h"
 #include "ui_StartWindow.h"
 
-#include <QHeaderView>
+#include <QFont>
 
 namespace wizard {
 
@@ -22,6 +22,10 @@ template <typename Ui>
 QWidget* makeWindow(std::vector<std::unique_ptr<QWidget>>& windows, Ui& ui) {
     auto window = std::make_unique<QWidget>();
     ui.setupUi(window.get());
+    // Japanese letter forms for the Han characters, whatever the system's language.
+    QFont font = window->font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP")});
+    window->setFont(font);
     windows.push_back(std::move(window));
     return windows.back().get();
 }
