@@ -250,3 +250,61 @@ TEST(FileTests, LinksAreFollowed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the questions the walk asks of the disk beyond its listings.
+class CountingFiles : public platform::Files {
+public:
+    explicit CountingFiles(platform::Files& inner) : m(inner) {}
+    mutable int stats = 0, reads = 0;
+
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& p) const override { return ++reads, m.readAll(p); }
+    bool writeAll(const QString& p, std::span<const std::uint8_t> b) override { return m.writeAll(p, b); }
+    QStringList list(const QString& f) const override { return m.list(f); }
+    std::vector<platform::DirEntry> listEntries(const QString& f) const override { return m.listEntries(f); }
+    bool exists(const QString& p) const override { return ++stats, m.exists(p); }
+    bool isFolder(const QString& p) const override { return ++stats, m.isFolder(p); }
+    bool isSymbolicLink(const QString& p) const override { return ++stats, m.isSymbolicLink(p); }
+    std::optional<std::uint32_t> permissions(const QString& p) const override { return m.permissions(p); }
+    bool setPermissions(const QString& p, std::uint32_t mode) override { return m.setPermissions(p, mode); }
+    bool setTypeAndCreator(const QString& p, std::uint32_t t, std::uint32_t c) override {
+        return m.setTypeAndCreator(p, t, c);
+    }
+    bool isDeletable(const QString& p) const override { return m.isDeletable(p); }
+    bool remove(const QString& p) override { return m.remove(p); }
+    bool copy(const QString& f, const QString& t) override { return m.copy(f, t); }
+    bool createExclusive(const QString& p, std::span<const std::uint8_t> b) override { return m.createExclusive(p, b); }
+    bool replaceWithCopy(const QString& f, const QString& t) override { return m.replaceWithCopy(f, t); }
+    QString canonicalPath(const QString& p) const override { return m.canonicalPath(p); }
+    QString applicationPath() const override { return m.applicationPath(); }
+    QString temporaryFolder() const override { return m.temporaryFolder(); }
+
+private:
+    platform::Files& m;
+};
+
+TEST_F(VolumeScan, ListedFilesAndFoldersAreNotAskedAboutAgain) {
+    tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
+    const QString v = QStringLiteral("/Volumes/Data");
+    for (int i = 0; i < 20; ++i) {
+        tp.writeFile(v + QStringLiteral("/F%1/readme.txt").arg(i), {1});
+        tp.writeFile(v + QStringLiteral("/F%1/Velmora notes.txt").arg(i), {1});
+    }
+    tp.makeLink(v + QStringLiteral("/F0/shortcut"), QStringLiteral("../F1"));
+    tp.writeFile(v + QStringLiteral(u"/F3/Velmora丸ゴ StdN W6.otf"), {1});  // no source: never opened
+    writeStdNW9Font(tp, v + QStringLiteral("/F5"));
+
+    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    CountingFiles counting(tp.files());
+    platform::Platform services = platform::current();
+    services.files = &counting;
+    platform::ScopedPlatform scope(services);
+    ctrl->searchOpenTypeFont(nullptr, nullptr);
+
+    EXPECT_EQ(ctrl->getUpdateFontArray().size(), 1u);
+    EXPECT_EQ(counting.stats, 0);
+    EXPECT_EQ(counting.reads, 1);
+}
+
+}  // namespace
