@@ -33,6 +33,7 @@ Bytes patchWithBlock(const Bytes& block, std::uint32_t up_datalength = 64) {
     return patch;
 }
 
+// The records are packed as stored, so their numbers are copied out before comparing.
 TEST(PatchLoad, HeaderIsKeptWithNumbersInHostOrder) {
     PatchSpec spec;
     spec.fontName = "Velmora-W9";
@@ -44,8 +45,8 @@ TEST(PatchLoad, HeaderIsKeptWithNumbersInHostOrder) {
     EXPECT_EQ(std::memcmp(header.font_header, "SBDF", 4), 0);
     EXPECT_EQ(std::string(header.font_name, 10), "Velmora-W9");
     EXPECT_EQ(header.font_name[10], 0);
-    EXPECT_EQ(header.font_version, 0x01020304u);
-    EXPECT_EQ(header.font_length, 0x00ABCDEFu);
+    EXPECT_EQ(std::uint32_t{header.font_version}, 0x01020304u);
+    EXPECT_EQ(std::uint32_t{header.font_length}, 0x00ABCDEFu);
     EXPECT_EQ(header.tagNum, 0);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(header.createtime[i], i + 1);
     EXPECT_EQ(patch.recordCount(), 0u);
@@ -65,9 +66,9 @@ TEST(PatchLoad, RecordsKeepFileOrderAndLookupTakesTheFirstSlotMatch) {
     EXPECT_EQ(tagOf(*cff), "CFF ");  // trailing space kept
     const auto table = cff->getUpdateTagTable();
     EXPECT_EQ(table.dataPos, 7);
-    EXPECT_EQ(table.sabunOffset, 0u);
-    EXPECT_EQ(table.up_datalength, 10u);
-    EXPECT_EQ(table.up_dataOffset, 300u);
+    EXPECT_EQ(std::uint32_t{table.sabunOffset}, 0u);
+    EXPECT_EQ(std::uint32_t{table.up_datalength}, 10u);
+    EXPECT_EQ(std::uint32_t{table.up_dataOffset}, 300u);
     EXPECT_FALSE(cff->isUpdateFlag());
     EXPECT_EQ(cff->getOldCopyArraySize(), 0);
     EXPECT_EQ(cff->getNewCopyArraySize(), 0);
