@@ -96,14 +96,13 @@ protected:
         name = font.getTagObjectName("name");  // 21 installed bytes
         ASSERT_NE(name, nullptr);
     }
-    // False, and no byte of the new table written.
+    // False, and no new table left behind (not even the one an earlier record built).
     void expectRefused(const PatchTable& table) {
+        Record good({"name", 0, 0, 21, 0, false, {}, {}});
+        ASSERT_TRUE(name->createUpdateTagObject(good.get()));
         Record record(table);
         EXPECT_FALSE(name->createUpdateTagObject(record.get()));
-        const std::size_t size = std::size_t(name->getByte4Length()) + 1;
-        const std::uint8_t* data = name->getNewUpdateData();
-        ASSERT_NE(data, nullptr);
-        EXPECT_TRUE(std::all_of(data, data + size, [](std::uint8_t b) { return b == 0; }));
+        EXPECT_EQ(name->getNewUpdateData(), nullptr);
     }
     OpenTypeManager font;
     TagObj* name = nullptr;
@@ -164,6 +163,8 @@ TEST(HostileFont, RandomByteFlipsOfFontAndPatchNeverCrash) {
             char tag[5] = {0, 0, 0, 0, 0};
             record->getTagName(tag);
             TagObj* table = font.getTagObjectName(tag);
+            // A table of hundreds of megabytes is legal, only slow to zero: leave it out.
+            if (record->getUpdateTagTable().up_datalength > (1u << 20)) continue;
             if (!table || !table->createUpdateTagObject(*record)) continue;
             ++built;
             const std::uint8_t* data = table->getNewUpdateData();
