@@ -9,8 +9,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    platform::LinuxPlatform linux;
-    platform::ScopedPlatform services(linux.services());
+    platform::LinuxPlatform linuxPlatform;
+    platform::ScopedPlatform services(linuxPlatform.services());
 
     wizard::MainCtrl ctrl;
     ctrl.loadWindows();

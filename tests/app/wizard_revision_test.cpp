@@ -12,6 +12,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QThread>
+
+#include <atomic>
 #include <mutex>
 
 using apptest::Wizard;
@@ -206,6 +209,27 @@ private slots:
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
         QCOMPARE(w.revisedPaths(), (QStringList{QStringLiteral("/Fonts/A.otf"), QStringLiteral("/Fonts/B.otf"),
                                                 QStringLiteral("/Fonts/Missing.otf")}));
+    }
+
+    void closingTheProgramStopsTheRunningRevision() {
+        RevisionWizard w(fonts(2));
+        std::atomic<bool> holding{false};
+        std::atomic<int> answer{-1};
+        w.ctrl.setFontReviser([&](const fr::TargetEntry&, fr::RevisionProgressProc proc, void* context, std::int32_t n,
+                                  std::int32_t i) {
+            // Hold in the middle of the font until the program is closing, then report.
+            holding = true;
+            while (!w.ctrl.isEnded()) QThread::yieldCurrentThread();
+            answer = proc(fr::overallPercent(40, n, i), 40, QString(), QString(), context) ? 1 : 0;
+            return answer == 1 ? fr::result::kCancelled : std::int32_t{0};
+        });
+        w.enter();
+        QTRY_VERIFY(holding);
+        w.log.reset();
+        w.ctrlPtr.reset();  // joins the worker
+        QCOMPARE(answer.load(), 1);
+        QCOMPARE(w.terminated, 0);
+        QVERIFY(w.tp.restart.sent().empty());
     }
 
     void endWindowCancelSendsNothing() {
