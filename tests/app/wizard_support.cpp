@@ -29,10 +29,10 @@ void quietPlatformWarnings() {
 }
 
 void writeStdNW9Patch(const testsupport::TestPlatform& tp) {
-    testsupport::PatchSpec spec;
-    spec.fontName = kStdNW9FullName;
-    spec.fontVersion = kStdNW9Revision;
-    tp.writeFile(kHost + QLatin1Char('/') + kStdNW9 + QStringLiteral(".pa"), testsupport::buildPatch(spec));
+    testsupport::PatchLayout layout;
+    layout.fontName = kStdNW9FullName;
+    layout.fontVersion = kStdNW9Revision;
+    tp.writeFile(kHost + QLatin1Char('/') + kStdNW9 + QStringLiteral(".pa"), testsupport::buildPatch(layout));
 }
 
 QString stdNW9Path(const QString& folder) { return folder + QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf"); }

@@ -18,10 +18,10 @@ inline const std::string kStdNW9FullName = "VelmoraKakuGothicStdN-W9";
 
 inline void writePatch(const testsupport::TestPlatform& tp, const QString& name, const std::string& fontName,
                        std::uint32_t version = 0x00080000) {
-    testsupport::PatchSpec spec;
-    spec.fontName = fontName;
-    spec.fontVersion = version;
-    tp.writeFile(kHost + QLatin1Char('/') + name, testsupport::buildPatch(spec));
+    testsupport::PatchLayout layout;
+    layout.fontName = fontName;
+    layout.fontVersion = version;
+    tp.writeFile(kHost + QLatin1Char('/') + name, testsupport::buildPatch(layout));
 }
 
 inline testsupport::Bytes fontBytes(std::uint32_t revision, const std::string& fullName) {

@@ -40,9 +40,9 @@ std::int32_t load(OpenTypeManager& font, const Bytes& bytes, const Bytes& header
 struct Record {
     MakeSabunData patch;
     explicit Record(const PatchTable& table) {
-        PatchSpec spec;
-        spec.tables.push_back(table);
-        if (!patch.loadSabunBytes(buildPatch(spec))) throw std::runtime_error("patch did not load");
+        PatchLayout layout;
+        layout.tables.push_back(table);
+        if (!patch.loadSabunBytes(buildPatch(layout))) throw std::runtime_error("patch did not load");
     }
     const fr::SabunTagObject& get() const { return *patch.getSabunTagTableNum(0); }
 };
@@ -137,12 +137,12 @@ TEST_F(CopyBounds, LengthsThatCannotBeRoundedAreRefused) {
 
 TEST(HostileFont, RandomByteFlipsOfFontAndPatchNeverCrash) {
     const Bytes fontBytes = smallFont();
-    PatchSpec spec;
-    spec.fontLength = 256;
-    spec.tables.push_back({"head", 0, 0, 54, 48, false, {}, {}});
-    spec.tables.push_back({"name", 1, 1, 30, 104, true, {{0, 10, 0}, {5, 16, 12}}, {{8, {1, 2, 3}}, {28, {4, 5}}}});
-    spec.tables.push_back({"CFF ", 2, 2, 44, 136, true, {{0, 40, 4}}, {{0, {9, 9, 9, 9}}}});
-    const Bytes patchBytes = buildPatch(spec);
+    PatchLayout layout;
+    layout.fontLength = 256;
+    layout.tables.push_back({"head", 0, 0, 54, 48, false, {}, {}});
+    layout.tables.push_back({"name", 1, 1, 30, 104, true, {{0, 10, 0}, {5, 16, 12}}, {{8, {1, 2, 3}}, {28, {4, 5}}}});
+    layout.tables.push_back({"CFF ", 2, 2, 44, 136, true, {{0, 40, 4}}, {{0, {9, 9, 9, 9}}}});
+    const Bytes patchBytes = buildPatch(layout);
 
     std::mt19937 rng(0xF0E7);
     int built = 0;

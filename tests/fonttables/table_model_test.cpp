@@ -39,9 +39,9 @@ struct Record {
     std::int32_t slot;
     const fr::SabunTagObject& get() const { return *patch.getSabunTagTableNum(slot); }
     explicit Record(const PatchTable& table) : slot(table.tablePos) {
-        PatchSpec spec;
-        spec.tables.push_back(table);
-        if (!patch.loadSabunBytes(buildPatch(spec))) throw std::runtime_error("patch did not load");
+        PatchLayout layout;
+        layout.tables.push_back(table);
+        if (!patch.loadSabunBytes(buildPatch(layout))) throw std::runtime_error("patch did not load");
     }
 };
 

@@ -72,19 +72,19 @@ struct Fixture {
 
     // Every table carried over unchanged, the directory in reverse order, 'post' (5 bytes)
     // at offset 100, the file ending unpadded after 'head'.
-    PatchSpec unchangedReversed() const {
-        PatchSpec spec;
-        spec.fontName = "a";
+    PatchLayout unchangedReversed() const {
+        PatchLayout layout;
+        layout.fontName = "a";
         const std::uint32_t nameLength = static_cast<std::uint32_t>(tables[1].data.size());
         const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
-        spec.tables = {unchanged("head", 3, 54, headAt), unchanged("name", 2, nameLength, nameAt),
+        layout.tables = {unchanged("head", 3, 54, headAt), unchanged("name", 2, nameLength, nameAt),
                        unchanged("CFF ", 1, 12, 108), unchanged("post", 0, 5, 100)};
-        spec.fontLength = headAt + 54;
-        return spec;
+        layout.fontLength = headAt + 54;
+        return layout;
     }
 
-    std::int32_t run(const PatchSpec& spec, int count = 1, int index = 0) {
-        tp.writeFile(kPatch, buildPatch(spec));
+    std::int32_t run(const PatchLayout& layout, int count = 1, int index = 0) {
+        tp.writeFile(kPatch, buildPatch(layout));
         return m.creatFontFileDiff(kFont, kPatch, kTemp, Recorder::call, &progress, count, index);
     }
     Bytes written() const {
@@ -102,14 +102,14 @@ struct Fixture {
 
 TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     Fixture f;
-    const PatchSpec spec = f.unchangedReversed();
-    ASSERT_EQ(f.run(spec), 0);
+    const PatchLayout layout = f.unchangedReversed();
+    ASSERT_EQ(f.run(layout), 0);
     const Bytes out = f.written();
-    ASSERT_EQ(out.size(), spec.fontLength);
+    ASSERT_EQ(out.size(), layout.fontLength);
     EXPECT_TRUE(f.m.m_pWriteData.empty());
 
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), Bytes(f.installed.begin(), f.installed.begin() + 12));
-    for (const auto& t : spec.tables) {
+    for (const auto& t : layout.tables) {
         const std::size_t rec = 12 + 16 * t.tablePos;
         EXPECT_EQ(std::string(out.begin() + rec, out.begin() + rec + 4), t.tag);
         EXPECT_EQ(getU32(out, rec + 8), t.up_dataOffset);
@@ -136,9 +136,9 @@ TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
 
 TEST(Assembly, AppliesOldCopiesAndNewDataToAChangedTable) {
     Fixture f;
-    PatchSpec spec = f.unchangedReversed();
-    spec.tables[2] = {"CFF ", 1, 2, 8, 108, true, {{4, 4, 0}}, {{4, {0xEE, 0xEF}}}};  // 5..8, EE EF, then zero
-    ASSERT_EQ(f.run(spec), 0);
+    PatchLayout layout = f.unchangedReversed();
+    layout.tables[2] = {"CFF ", 1, 2, 8, 108, true, {{4, 4, 0}}, {{4, {0xEE, 0xEF}}}};  // 5..8, EE EF, then zero
+    ASSERT_EQ(f.run(layout), 0);
     const Bytes out = f.written();
     EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 120), (Bytes{5, 6, 7, 8, 0xEE, 0xEF, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(getU32(out, 12 + 16 + 12), 8u);
@@ -168,30 +168,30 @@ TEST(Assembly, CancelsWithoutWritingAnything) {
 }
 
 TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
-    using Change = std::function<void(PatchSpec&)>;
+    using Change = std::function<void(PatchLayout&)>;
     const std::vector<std::pair<const char*, Change>> cases = {
-        {"a table the font lacks", [](PatchSpec& s) { s.tables[2].tag = "GSUB"; }},
-        {"no tables at all", [](PatchSpec& s) { s.tables.clear(); }},
-        {"more records than installed tables", [](PatchSpec& s) { s.tables.push_back(s.tables[3]); s.tables[4].tablePos = 4; }},
-        {"a table past the file's end", [](PatchSpec& s) { s.tables[3].up_dataOffset = s.fontLength - 4; }},
-        {"a file too short for its directory", [](PatchSpec& s) {
+        {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }},
+        {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }},
+        {"more records than installed tables", [](PatchLayout& s) { s.tables.push_back(s.tables[3]); s.tables[4].tablePos = 4; }},
+        {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; }},
+        {"a file too short for its directory", [](PatchLayout& s) {
              for (auto& t : s.tables) t.up_dataOffset = 0;
              s.fontLength = 60;
          }},
-        {"a slot without a record", [](PatchSpec& s) { s.tables[3].tablePos = 7; }},
-        {"two records on one slot", [](PatchSpec& s) { s.tables[3].tablePos = 1; }},
-        {"one table named twice", [](PatchSpec& s) { s.tables[3] = s.tables[2]; s.tables[3].tablePos = 0; }},
-        {"an unchanged table of another length", [](PatchSpec& s) { s.tables[2].up_datalength = 13; }},
-        {"an outlandish file length", [](PatchSpec& s) { s.fontLength = 0x7FFFFFF0; }},
-        {"a copy outside the installed table", [](PatchSpec& s) {
+        {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }},
+        {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }},
+        {"one table named twice", [](PatchLayout& s) { s.tables[3] = s.tables[2]; s.tables[3].tablePos = 0; }},
+        {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }},
+        {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }},
+        {"a copy outside the installed table", [](PatchLayout& s) {
              s.tables[2] = {"CFF ", 1, 2, 12, 108, true, {{8, 8, 0}}, {}};
          }},
     };
     for (const auto& [what, change] : cases) {
         Fixture f;
-        PatchSpec spec = f.unchangedReversed();
-        change(spec);
-        EXPECT_EQ(f.run(spec), 2) << what;
+        PatchLayout layout = f.unchangedReversed();
+        change(layout);
+        EXPECT_EQ(f.run(layout), 2) << what;
         EXPECT_TRUE(f.wroteNothing()) << what;
         EXPECT_EQ(f.progress.points.size(), 2u) << what;  // 40 and 55 only
     }

@@ -84,18 +84,18 @@ PatchTable table(const char* tag, std::uint8_t slot, std::uint32_t length, std::
 }
 
 // The tables moved, 'CFF ' rewritten to 8 bytes, the file ending `zeroTail` bytes after 'head'.
-PatchSpec patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
+PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
     const std::uint32_t nameLength = getU32(font, 12 + 16 + 12);
-    PatchSpec spec;
-    spec.fontName = "Velmora角ゴ StdN W9";
+    PatchLayout layout;
+    layout.fontName = "Velmora角ゴ StdN W9";
     const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
     PatchTable cff = table("CFF ", 1, 8, 108);
     cff.changed = true;
     cff.olds = {{4, 4, 0}};
     cff.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
-    spec.tables = {table("head", 3, 54, headAt), table("name", 2, nameLength, nameAt), cff, table("post", 0, 5, 100)};
-    spec.fontLength = headAt + 54 + zeroTail;
-    return spec;
+    layout.tables = {table("head", 3, 54, headAt), table("name", 2, nameLength, nameAt), cff, table("post", 0, 5, 100)};
+    layout.fontLength = headAt + 54 + zeroTail;
+    return layout;
 }
 
 fr::SourceEntryPtr source() {

@@ -33,10 +33,10 @@ Checked check(TestPlatform& fs, const Bytes& bytes) {
 
 TEST(PatchFile, MagicNameAndVersionAreRead) {
     TestPlatform fs;
-    PatchSpec spec;
-    spec.fontName = "Velmora-Std-W9";
-    spec.fontVersion = 0x00020001;
-    const Checked c = check(fs, buildPatch(spec));
+    PatchLayout layout;
+    layout.fontName = "Velmora-Std-W9";
+    layout.fontVersion = 0x00020001;
+    const Checked c = check(fs, buildPatch(layout));
     ASSERT_TRUE(c.ok);
     EXPECT_STREQ(c.name.data(), "Velmora-Std-W9");
     EXPECT_EQ(c.version, 0x00020001u);
@@ -44,9 +44,9 @@ TEST(PatchFile, MagicNameAndVersionAreRead) {
 
 TEST(PatchFile, FullLengthNameEndsInTheCallersBuffer) {
     TestPlatform fs;
-    PatchSpec spec;
-    spec.fontName = std::string(32, 'K');
-    const Checked c = check(fs, buildPatch(spec));
+    PatchLayout layout;
+    layout.fontName = std::string(32, 'K');
+    const Checked c = check(fs, buildPatch(layout));
     ASSERT_TRUE(c.ok);
     EXPECT_EQ(std::string(c.name.data()), std::string(32, 'K'));
     EXPECT_EQ(c.name[32], 0);
@@ -55,9 +55,9 @@ TEST(PatchFile, FullLengthNameEndsInTheCallersBuffer) {
 TEST(PatchFile, OtherMagicOrShortFilesAreNoPatch) {
     TestPlatform fs;
     for (const std::string& magic : {std::string("SBDf"), std::string("SB\0\0", 4), std::string("\0BDF", 4)}) {
-        PatchSpec spec;
-        spec.magic = magic;
-        const Checked c = check(fs, buildPatch(spec));
+        PatchLayout layout;
+        layout.magic = magic;
+        const Checked c = check(fs, buildPatch(layout));
         EXPECT_FALSE(c.ok);
         EXPECT_EQ(c.version, 0xDEADBEEFu);
         EXPECT_EQ(c.name[0], 0);
@@ -74,9 +74,9 @@ TEST(PatchFile, OtherMagicOrShortFilesAreNoPatch) {
 
 TEST(PatchFile, LoadsFromDisk) {
     TestPlatform fs;
-    PatchSpec spec;
-    spec.tables.push_back({"name", 0, 0, 8, 64, true, {}, {{0, {1, 2}}}});
-    fs.writeFile(kPath, buildPatch(spec));
+    PatchLayout layout;
+    layout.tables.push_back({"name", 0, 0, 8, 64, true, {}, {{0, {1, 2}}}});
+    fs.writeFile(kPath, buildPatch(layout));
     MakeSabunData patch;
     ASSERT_TRUE(patch.loadSabunData(kPath));
     EXPECT_EQ(patch.recordCount(), 1u);

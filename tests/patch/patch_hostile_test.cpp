@@ -20,13 +20,13 @@ constexpr std::size_t kRecordsAt = 53;
 
 // Two changed tables and one carried over; the file ends with the last block's data.
 Bytes smallValidPatch() {
-    PatchSpec spec;
-    spec.fontName = "Kestrune-W3";
-    spec.fontLength = 400;
-    spec.tables.push_back({"head", 1, 0, 54, 100, false, {}, {}});
-    spec.tables.push_back({"name", 0, 1, 40, 160, true, {{0, 6, 0}, {10, 4, 20}}, {{2, {0xCA, 0xFE}}, {30, {}}}});
-    spec.tables.push_back({"CFF ", 2, 2, 24, 200, true, {}, {{0, {1, 2, 3, 4, 5, 6, 7}}}});
-    return buildPatch(spec);
+    PatchLayout layout;
+    layout.fontName = "Kestrune-W3";
+    layout.fontLength = 400;
+    layout.tables.push_back({"head", 1, 0, 54, 100, false, {}, {}});
+    layout.tables.push_back({"name", 0, 1, 40, 160, true, {{0, 6, 0}, {10, 4, 20}}, {{2, {0xCA, 0xFE}}, {30, {}}}});
+    layout.tables.push_back({"CFF ", 2, 2, 24, 200, true, {}, {{0, {1, 2, 3, 4, 5, 6, 7}}}});
+    return buildPatch(layout);
 }
 
 // Touches every byte the loaded tree hands out, so ASan sees any short copy.
@@ -48,9 +48,9 @@ std::uint32_t walk(const MakeSabunData& patch) {
 
 // One changed table whose block is `block`, appended after the header and the record.
 Bytes patchWithBlock(const Bytes& block) {
-    PatchSpec spec;
-    spec.tables.push_back({"GSUB", 0, 0, 64, 100, false, {}, {}});
-    Bytes patch = buildPatch(spec);
+    PatchLayout layout;
+    layout.tables.push_back({"GSUB", 0, 0, 64, 100, false, {}, {}});
+    Bytes patch = buildPatch(layout);
     putU32(patch, kRecordsAt + 6, static_cast<std::uint32_t>(patch.size()));
     patch.insert(patch.end(), block.begin(), block.end());
     return patch;
@@ -71,9 +71,9 @@ TEST(HostilePatch, EveryTruncationOfAValidPatchIsRefused) {
 }
 
 TEST(HostilePatch, RecordsPastTheEndAreRefused) {
-    PatchSpec spec;
-    spec.tables.push_back({"head", 0, 0, 54, 100, false, {}, {}});
-    Bytes bytes = buildPatch(spec);
+    PatchLayout layout;
+    layout.tables.push_back({"head", 0, 0, 54, 100, false, {}, {}});
+    Bytes bytes = buildPatch(layout);
     bytes[44] = 2;  // two records claimed, one present
     MakeSabunData patch;
     EXPECT_FALSE(patch.loadSabunBytes(bytes));

@@ -25,9 +25,9 @@ std::string tagOf(const SabunTagObject& record) {
 // A patch of one changed table whose instruction block is `block`, placed right after the
 // header and the record.
 Bytes patchWithBlock(const Bytes& block, std::uint32_t up_datalength = 64) {
-    PatchSpec spec;
-    spec.tables.push_back({"GSUB", 0, 0, up_datalength, 100, false, {}, {}});
-    Bytes patch = buildPatch(spec);
+    PatchLayout layout;
+    layout.tables.push_back({"GSUB", 0, 0, up_datalength, 100, false, {}, {}});
+    Bytes patch = buildPatch(layout);
     putU32(patch, kRecordsAt + 6, static_cast<std::uint32_t>(patch.size()));
     patch.insert(patch.end(), block.begin(), block.end());
     return patch;
@@ -35,12 +35,12 @@ Bytes patchWithBlock(const Bytes& block, std::uint32_t up_datalength = 64) {
 
 // The records are packed as stored, so their numbers are copied out before comparing.
 TEST(PatchLoad, HeaderIsKeptWithNumbersInHostOrder) {
-    PatchSpec spec;
-    spec.fontName = "Velmora-W9";
-    spec.fontVersion = 0x01020304;
-    spec.fontLength = 0x00ABCDEF;
+    PatchLayout layout;
+    layout.fontName = "Velmora-W9";
+    layout.fontVersion = 0x01020304;
+    layout.fontLength = 0x00ABCDEF;
     MakeSabunData patch;
-    ASSERT_TRUE(patch.loadSabunBytes(buildPatch(spec)));
+    ASSERT_TRUE(patch.loadSabunBytes(buildPatch(layout)));
     const auto header = patch.getUpdateHeader();
     EXPECT_EQ(std::memcmp(header.font_header, "SBDF", 4), 0);
     EXPECT_EQ(std::string(header.font_name, 10), "Velmora-W9");
@@ -53,12 +53,12 @@ TEST(PatchLoad, HeaderIsKeptWithNumbersInHostOrder) {
 }
 
 TEST(PatchLoad, RecordsKeepFileOrderAndLookupTakesTheFirstSlotMatch) {
-    PatchSpec spec;
-    spec.tables.push_back({"CFF ", 2, 7, 10, 300, false, {}, {}});
-    spec.tables.push_back({"head", 0, 1, 54, 200, false, {}, {}});
-    spec.tables.push_back({"name", 0, 2, 20, 260, false, {}, {}});  // same slot as 'head'
+    PatchLayout layout;
+    layout.tables.push_back({"CFF ", 2, 7, 10, 300, false, {}, {}});
+    layout.tables.push_back({"head", 0, 1, 54, 200, false, {}, {}});
+    layout.tables.push_back({"name", 0, 2, 20, 260, false, {}, {}});  // same slot as 'head'
     MakeSabunData patch;
-    ASSERT_TRUE(patch.loadSabunBytes(buildPatch(spec)));
+    ASSERT_TRUE(patch.loadSabunBytes(buildPatch(layout)));
     ASSERT_EQ(patch.recordCount(), 3u);
 
     const SabunTagObject* cff = patch.getSabunTagTableNum(2);
@@ -81,10 +81,10 @@ TEST(PatchLoad, RecordsKeepFileOrderAndLookupTakesTheFirstSlotMatch) {
 }
 
 TEST(PatchLoad, BlockAtTheFileLengthFailsAfterTheRecordIsAppended) {
-    PatchSpec spec;
-    spec.tables.push_back({"head", 0, 0, 54, 200, false, {}, {}});
-    spec.tables.push_back({"name", 1, 0, 20, 260, false, {}, {}});
-    Bytes bytes = buildPatch(spec);
+    PatchLayout layout;
+    layout.tables.push_back({"head", 0, 0, 54, 200, false, {}, {}});
+    layout.tables.push_back({"name", 1, 0, 20, 260, false, {}, {}});
+    Bytes bytes = buildPatch(layout);
     putU32(bytes, kRecordsAt + 6, static_cast<std::uint32_t>(bytes.size()));
     MakeSabunData patch;
     EXPECT_FALSE(patch.loadSabunBytes(bytes));
@@ -99,9 +99,9 @@ TEST(PatchLoad, EmptyAndShortFilesFail) {
 }
 
 TEST(PatchLoad, AnotherLoadReplacesTheRecords) {
-    PatchSpec one;
+    PatchLayout one;
     one.tables.push_back({"head", 0, 0, 54, 200, false, {}, {}});
-    PatchSpec two;
+    PatchLayout two;
     two.tables.push_back({"name", 0, 0, 20, 260, false, {}, {}});
     two.tables.push_back({"post", 1, 0, 32, 280, false, {}, {}});
     MakeSabunData patch;
@@ -163,9 +163,9 @@ TEST(InstructionBlock, PositionsOfOneCopyAndTwoDataInstructions) {
 
 TEST(InstructionBlock, TwoCopiesPutTheDataCountAt28AndEmptyDataTakesEightBytes) {
     PatchTable table{"OS/2", 0, 0, 96, 12, true, {{0, 4, 0}, {8, 4, 4}}, {{16, {}}, {20, {0xAB}}}};
-    PatchSpec spec;
-    spec.tables.push_back(table);
-    const Bytes bytes = buildPatch(spec);
+    PatchLayout layout;
+    layout.tables.push_back(table);
+    const Bytes bytes = buildPatch(layout);
     const std::size_t block = kRecordsAt + 18;
     ASSERT_EQ(getU32(bytes, block + 28), 2u);  // K, as written by the builder
 

@@ -117,20 +117,20 @@ Bytes utf16be(const std::string& ascii) {
     return b;
 }
 
-Bytes buildPatch(const PatchSpec& spec) {
+Bytes buildPatch(const PatchLayout& layout) {
     Bytes out;
-    out.insert(out.end(), spec.magic.begin(), spec.magic.end());
+    out.insert(out.end(), layout.magic.begin(), layout.magic.end());
     out.resize(4, 0);
     Bytes name(32, 0);
-    for (std::size_t i = 0; i < spec.fontName.size() && i < 32; ++i) name[i] = std::uint8_t(spec.fontName[i]);
+    for (std::size_t i = 0; i < layout.fontName.size() && i < 32; ++i) name[i] = std::uint8_t(layout.fontName[i]);
     out.insert(out.end(), name.begin(), name.end());
-    appendU32(out, spec.fontVersion);
-    appendU32(out, spec.fontLength);
-    out.push_back(static_cast<std::uint8_t>(spec.tables.size()));
+    appendU32(out, layout.fontVersion);
+    appendU32(out, layout.fontLength);
+    out.push_back(static_cast<std::uint8_t>(layout.tables.size()));
     for (int i = 0; i < 8; ++i) out.push_back(std::uint8_t(i + 1));  // createtime
-    std::uint32_t blockOffset = 53 + 18u * static_cast<std::uint32_t>(spec.tables.size());
+    std::uint32_t blockOffset = 53 + 18u * static_cast<std::uint32_t>(layout.tables.size());
     Bytes blocks;
-    for (const auto& t : spec.tables) {
+    for (const auto& t : layout.tables) {
         appendTag(out, t.tag);
         out.push_back(t.tablePos);
         out.push_back(t.dataPos);

@@ -58,7 +58,7 @@ struct PatchTable {
     std::vector<OldCopy> olds;
     std::vector<NewData> news;
 };
-struct PatchSpec {
+struct PatchLayout {
     std::string magic = "SBDF";
     std::string fontName;  // at most 32 bytes
     std::uint32_t fontVersion = 0;
@@ -66,6 +66,6 @@ struct PatchSpec {
     std::vector<PatchTable> tables;
 };
 // Header, records, then the blocks of the changed tables in record order.
-Bytes buildPatch(const PatchSpec& spec);
+Bytes buildPatch(const PatchLayout& layout);
 
 }  // namespace testsupport
