@@ -8,11 +8,14 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 
 namespace fr {
 
 namespace {
 
+constexpr std::size_t kOffsetTableSize = 12;
+constexpr std::size_t kTableRecordSize = 16;
 constexpr std::size_t kNameRecordSize = 12;
 constexpr std::size_t kNameBufferSize = 255;
 
@@ -48,11 +51,28 @@ bool recordHasTag(const bytes::Reader& reader, std::size_t recordOffset, const c
 
 bool OpenTypeManager::checkOpenTypeVersion(const QString& path, const SourceEntry& source,
                                            std::uint64_t& revision) const {
-    // The file is read once, whole; the checks on its bytes live with the revision driver,
-    // which runs them on the bytes it has already read.
+    // The file is read once, whole; the revision driver runs the same checks on the bytes
+    // it has already read.
     const auto file = platform::files().readAll(path);
     if (!file) return false;
     return checkOpenTypeVersion(std::span<const std::uint8_t>(*file), source, revision);
+}
+
+bool OpenTypeManager::checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
+                                           std::uint64_t& revision) const {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return false;
+    _sfntHeader header;
+    if (!checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), header)) return false;
+    if (header.numTables == 0) return false;
+
+    bool revisionMatches = false;
+    for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
+        revisionMatches = checkHeadTbleVersion(kOffsetTableSize + kTableRecordSize * i, bytes, source, revision);
+    if (!revisionMatches) return false;
+    for (std::size_t j = 0; j < header.numTables; ++j)
+        if (checknameTblFontName(kOffsetTableSize + kTableRecordSize * j, bytes, source)) return true;
+    return false;
 }
 
 bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,

@@ -19,8 +19,6 @@
 namespace fr {
 
 namespace {
-constexpr std::size_t kOffsetTableSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
 constexpr std::uint32_t kFileTypeSfnt = 0x73666E74;     // "sfnt"
 constexpr std::uint32_t kFileCreatorATMC = 0x41544D43;  // "ATMC"
 // Names taken already (by another revision in the same second, or planted) are skipped;
@@ -68,23 +66,6 @@ SourceEntryPtr FixedSourceLookup::sourceForName(const QString& name) const {
 }
 SourceEntryPtr FixedSourceLookup::sourceForTarget(const QString& path, std::uint64_t) const {
     return sourceForName(progress::fileName(path));
-}
-
-bool OpenTypeManager::checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
-                                           std::uint64_t& revision) const {
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        return false;
-    _sfntHeader header;
-    if (!checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), header)) return false;
-    if (header.numTables == 0) return false;
-
-    bool revisionMatches = false;
-    for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
-        revisionMatches = checkHeadTbleVersion(kOffsetTableSize + kTableRecordSize * i, bytes, source, revision);
-    if (!revisionMatches) return false;
-    for (std::size_t j = 0; j < header.numTables; ++j)
-        if (checknameTblFontName(kOffsetTableSize + kTableRecordSize * j, bytes, source)) return true;
-    return false;
 }
 
 std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context,
