@@ -4,6 +4,7 @@
 #include "app/MainCtrl.h"
 
 #include "app/Messages.h"
+#include "patch/RevisionDriver.h"
 #include "platform/Platform.h"
 
 #include <QLabel>
@@ -50,12 +51,12 @@ void MainCtrl::updateFontThread() {
         if (m_ended) return;
         last = list[static_cast<std::size_t>(i)];
         if (!last) continue;
-        const QString file = platform::files().canonicalPath(last->fullpath);
-        if (!file.isEmpty() && revisedFiles.contains(file)) {
+        const QString file = fr::revisionIdentity(last->fullpath);
+        if (revisedFiles.contains(file)) {
             result = 0;
         } else {
             result = m_reviseFont(*last, MainCtrlRevisionProgress, this, count, i);
-            if (result == 0 && !file.isEmpty()) revisedFiles.insert(file);
+            if (result == 0) revisedFiles.insert(file);
         }
         if (result != 0) break;
         platform::pauses().pause(kBetweenFontsPauseMs);
