@@ -40,6 +40,18 @@ std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionPr
     return engine.updateOpenTypeDiff(target, proc, context, count, index);
 }
 
+// Centres the window on its screen, shows it, brings it to the front and makes it key.
+void presentCentred(QWidget* window) {
+    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 const std::vector<fr::TargetEntryPtr>& discoveredTargets() {
     return fr::FontCheckCtrl::getFontCheckCtrl()->getUpdateFontArray();
 }
@@ -127,14 +139,7 @@ void MainCtrl::callOnMain(const std::function<void()>& f) {
 void MainCtrl::showWindow(QWidget* window) {
     post([this, window] {
         if (!window || m_ended) return;
-        if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = window->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
-        window->show();
-        window->raise();
-        window->activateWindow();
+        presentCentred(window);
     });
 }
 
@@ -166,14 +171,7 @@ void MainCtrl::setBar(QProgressBar* bar, std::int32_t value) {
 int MainCtrl::runModalForWindow(QWidget* window) {
     if (!window || m_ended) return kModalNotRun;
     window->setWindowModality(Qt::ApplicationModal);
-    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    presentCentred(window);
     QEventLoop loop;
     m_modalLoops.push_back(&loop);
     const int code = loop.exec(QEventLoop::DialogExec);
