@@ -14,10 +14,6 @@ namespace fr {
 
 namespace {
 
-constexpr std::size_t kOffsetTableSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
-constexpr std::size_t kNameRecordSize = 12;
-constexpr std::size_t kNameBufferSize = 255;
 
 // The revision each font must have before its patch applies, by installed file name
 // without extension.
@@ -115,11 +111,11 @@ bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, std::span<c
         const auto offset = reader.u16(record + 10);
         if (!length || !offset) return false;
         // A name longer than the 255-byte name buffer is no name of ours.
-        if (*length > kNameBufferSize) return false;
+        if (*length > kNameFieldSize) return false;
         const auto stored = reader.slice(table + *stringOffset + *offset, *length);
         if (!stored) return false;
 
-        std::array<std::uint8_t, kNameBufferSize> buffer{};
+        std::array<std::uint8_t, kNameFieldSize> buffer{};
         std::memcpy(buffer.data(), stored->data(), stored->size());
         const auto fullName = text::decodeZeroTerminatedUtf8(buffer);
         if (!fullName || !source.fontname) return false;

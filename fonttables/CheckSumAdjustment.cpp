@@ -12,8 +12,6 @@
 namespace fr {
 
 namespace {
-constexpr std::size_t kOffsetTableSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
 constexpr std::size_t kAdjustmentAt = 8;  // checkSumAdjustment inside 'head'
 constexpr std::uint32_t kWholeFontSum = 0xB1B0AFBA;
 }  // namespace

@@ -3,9 +3,17 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace fr {
+
+// Sizes of the sfnt structures every reader and writer walks.
+constexpr std::size_t kOffsetTableSize = 12;  // the offset table before the directory
+constexpr std::size_t kTableRecordSize = 16;  // one directory record
+constexpr std::size_t kNameHeaderSize = 6;    // 'name' format, count, stringOffset
+constexpr std::size_t kNameRecordSize = 12;   // one 'name' record
+constexpr std::size_t kNameFieldSize = 255;   // the fixed buffers that hold one name string
 
 // A font's offset table in memory: `version` as the four bytes stand in the file, the rest
 // in host order.

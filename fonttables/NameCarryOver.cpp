@@ -12,12 +12,7 @@
 namespace fr {
 
 namespace {
-constexpr std::size_t kNameHeaderSize = 6;
-constexpr std::size_t kNameRecordSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
-constexpr std::size_t kOffsetTableSize = 12;
 constexpr std::uint16_t kLicenseDescription = 13;
-constexpr std::size_t kFieldSize = 255;
 
 // One name record, its numbers in host order.
 struct NameRecord {
@@ -82,7 +77,7 @@ bool OpenTypeManager::getSerialNumber(std::array<std::uint8_t, 255>& mac, std::a
     bool macTaken = false, windowsTaken = false;
     auto take = [&](const NameRecord& r, std::array<std::uint8_t, 255>& field) {
         const auto at = name->stringAt(r);
-        if (!at || r.length > kFieldSize) return false;
+        if (!at || r.length > kNameFieldSize) return false;
         std::memcpy(field.data(), name->table.data().data() + *at, r.length);
         return true;
     };
@@ -128,7 +123,7 @@ std::int32_t OpenTypeManager::changeSerialNumber(const QString& path, _sfntHeade
     for (std::size_t k = 0; k < name->count; ++k) {
         const NameRecord r = name->record(k);
         if (r.nameID != kLicenseDescription) continue;
-        if (r.length > kFieldSize || !name->stringAt(r)) return result::kFontUnusable;
+        if (r.length > kNameFieldSize || !name->stringAt(r)) return result::kFontUnusable;
     }
 
     if (progress::report(proc, context, 65, count, index, path,

@@ -14,8 +14,6 @@ const char* const kAcceptedTags[17] = {"BASE", "CFF ", "GPOS", "GSUB", "OS/2", "
                                        "hmtx", "maxp", "name", "post", "vhea", "vmtx", "EBLC", "EBDT"};
 
 namespace {
-constexpr std::size_t kOffsetTableSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
 
 // Tags compare as zero-terminated strings: a zero byte inside a tag ends it early.
 bool isAcceptedTag(const std::uint8_t* tagBytes) {

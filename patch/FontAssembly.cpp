@@ -16,8 +16,6 @@
 namespace fr {
 
 namespace {
-constexpr std::size_t kOffsetTableSize = 12;
-constexpr std::size_t kTableRecordSize = 16;
 // Far above any font this program revises (10 to 20 MB); a patch asking for more is not
 // one of ours, and the image is never allocated for it.
 constexpr std::uint32_t kLargestImage = 256u * 1024u * 1024u;
