@@ -156,23 +156,27 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     if (progress::report(proc, context, 100, count, index, path, progress::copyingLine(progress::fileName(patch))))
         return cleanUp(result::kCancelled);
 
-    const std::optional<std::uint32_t> permissions = files.permissions(path);
+    // An installed path that is a symbolic link is revised in the file behind it: the link
+    // stays as the user made it, and every path to the font sees the new revision.
+    const QString installed = revisionIdentity(path);
+
+    const std::optional<std::uint32_t> permissions = files.permissions(installed);
     if (!permissions) return cleanUp(result::kNewFileFailed);
-    if (!files.isDeletable(path)) return cleanUp(result::kNotReplaceable);
+    if (!files.isDeletable(installed)) return cleanUp(result::kNotReplaceable);
 
     // The installed file is replaced in one step by a complete copy, so a failed copy leaves
     // it as it was.
     pauses.pause(200);
-    if (!files.replaceWithCopy(*temporary, path)) return cleanUp(result::kCopyFailed);
+    if (!files.replaceWithCopy(*temporary, installed)) return cleanUp(result::kCopyFailed);
     pauses.pause(100);
 
-    if (!files.setTypeAndCreator(path, kFileTypeSfnt, kFileCreatorATMC)) return cleanUp(result::kNewFileFailed);
+    if (!files.setTypeAndCreator(installed, kFileTypeSfnt, kFileCreatorATMC)) return cleanUp(result::kNewFileFailed);
     pauses.pause(100);
 
-    if (!files.setPermissions(path, *permissions)) return cleanUp(result::kNewFileFailed);
+    if (!files.setPermissions(installed, *permissions)) return cleanUp(result::kNewFileFailed);
     pauses.pause(100);
 
-    return cleanUp(compareFontData(path, m_VerifyCheckSum) ? result::kRevised : result::kNewFileFailed);
+    return cleanUp(compareFontData(installed, m_VerifyCheckSum) ? result::kRevised : result::kNewFileFailed);
 }
 
 }  // namespace fr

@@ -41,10 +41,11 @@ private:
     std::vector<SourceEntryPtr> m_sources;
 };
 
-// The identity of a target's file for telling targets apart within one run: the file behind
-// every symbolic link (platform::files().canonicalPath), or the path itself when it can't be
-// resolved. Two targets with the same identity are one file; the wizard revises it once and
-// skips the other, which the driver would otherwise find already revised and refuse with 2.
+// The identity of a target's file: the file behind every symbolic link
+// (platform::files().canonicalPath), or the path itself when it can't be resolved. The
+// driver replaces this file, so a link keeps pointing at the revised font. Two targets with
+// the same identity are one file; the wizard revises it once and skips the other, which the
+// driver would otherwise find already revised and refuse with 2.
 QString revisionIdentity(const QString& targetPath);
 
 // The name of a new temporary file: the seconds since 1970 and a pseudo-random number from 0

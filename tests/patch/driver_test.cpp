@@ -170,6 +170,18 @@ TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
     EXPECT_EQ(f.tp.pauses.taken(), (std::vector<int>{200, 100, 100, 100}));
 }
 
+TEST(RevisionDriver, RevisesTheFileBehindALinkAndKeepsTheLink) {
+    Fixture f;
+    const QString link = QStringLiteral("/Users/a/Library/Fonts/") + kName + QStringLiteral(".otf");
+    f.tp.makeLink(link, QStringLiteral("../../../../Fonts/") + kName + QStringLiteral(".otf"));
+    f.target.fullpath = link;
+    ASSERT_EQ(f.run(), 0);
+    EXPECT_TRUE(f.tp.files().isSymbolicLink(link));
+    EXPECT_EQ(f.onDisk().size(), patchFor(f.installed).fontLength);
+    EXPECT_EQ(f.mode(), 0640u);
+    EXPECT_EQ(f.progress.lines1.front(), link + QStringLiteral("の改訂をしています。"));
+}
+
 TEST(RevisionDriver, ReportsOnTheRunsScale) {
     Fixture f;
     ASSERT_EQ(f.run(4, 3), 0);
