@@ -7,11 +7,11 @@
 #include "patch/MakeSabunData.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
+#include "support/FixtureSet.h"
 #include "support/FontBytes.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,31 +24,9 @@ using namespace testsupport;
 
 namespace {
 
-const QStringList kFonts = {
-    QStringLiteral("Kestruneゴシック StdN W3"), QStringLiteral("Velmora角ゴ StdN W9"), QStringLiteral("Velmora丸ゴ StdN W6"),
-    QStringLiteral("Velmora行書 StdN W8"),     QStringLiteral("Velmora角ゴ Std W9"),  QStringLiteral("Velmora丸ゴ Std W6"),
-};
-
-QString python() {
-    // Debian's interpreter carries python3-fonttools; another one first on PATH may not.
-    return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
-}
-
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
-Outcome runProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    Outcome r;
-    if (!p.waitForFinished(180000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+const QStringList& kFonts = kFixtureFaces;
+using Outcome = ProcessOutcome;
+QString python() { return fixturePython(); }
 
 Bytes readFile(const QString& path) {
     QFile f(path);
@@ -104,28 +82,18 @@ protected:
     static void SetUpTestSuite() {
         s_dir = std::make_unique<QTemporaryDir>();
         const QString d = s_dir->path();
-        QDir(d).mkpath(QStringLiteral("patches"));
-        QDir(d).mkpath(QStringLiteral("ref"));
         QDir(d).mkpath(QStringLiteral("inst"));
         QDir(d).mkpath(QStringLiteral("tmp"));
-        const Outcome fonts = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/make_fonts.py"), d + QStringLiteral("/fonts")});
-        ASSERT_EQ(fonts.code, 0) << fonts.err.toStdString();
-        for (const QString& name : kFonts) {
-            const Outcome patch = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name),
-                                             newFont(name), patchOf(name)});
-            ASSERT_EQ(patch.code, 0) << patch.err.toStdString();
-            const Outcome ref = runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/apply_patch_reference.py"),
-                                           oldFont(name), patchOf(name), referenceOf(name)});
-            ASSERT_EQ(ref.code, 0) << ref.err.toStdString();
-        }
+        QString error;
+        ASSERT_TRUE(FixtureSet::build(d, error)) << error.toStdString();
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 
     static QString dir() { return s_dir->path(); }
-    static QString oldFont(const QString& n) { return dir() + QStringLiteral("/fonts/old/") + n + QStringLiteral(".otf"); }
-    static QString newFont(const QString& n) { return dir() + QStringLiteral("/fonts/new/") + n + QStringLiteral(".otf"); }
-    static QString patchOf(const QString& n) { return dir() + QStringLiteral("/patches/") + n + QStringLiteral(".pa"); }
-    static QString referenceOf(const QString& n) { return dir() + QStringLiteral("/ref/") + n + QStringLiteral(".otf"); }
+    static QString oldFont(const QString& n) { return FixtureSet(dir()).oldFont(n); }
+    static QString newFont(const QString& n) { return FixtureSet(dir()).newFont(n); }
+    static QString patchOf(const QString& n) { return FixtureSet(dir()).patchOf(n); }
+    static QString referenceOf(const QString& n) { return FixtureSet(dir()).referenceOf(n); }
     static QString installedOf(const QString& n) { return dir() + QStringLiteral("/inst/") + n + QStringLiteral(".otf"); }
     static QString temporaryFolder() { return dir() + QStringLiteral("/tmp"); }
     static bool temporaryFolderEmpty() {

@@ -1,0 +1,109 @@
+// The whole wizard on real fonts: the six fixture faces installed on a scratch disk like a
+// desktop's, found by the search, revised by the real engine from their patches in the
+// "host" folder, and the restart asked for once.
+
+#include "WizardTestSupport.h"
+
+#include "support/FixtureSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using apptest::Wizard;
+using testsupport::FixtureSet;
+using testsupport::kFixtureFaces;
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList rowsOf(const QTableView* table) {
+    QStringList rows;
+    for (int r = 0; r < table->model()->rowCount(); ++r) rows << table->model()->index(r, 0).data().toString();
+    return rows;
+}
+
+QPushButton* button(QWidget* window, const char* name) {
+    return window->findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+class WizardRealFonts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        apptest::quietPlatformWarnings();
+        QVERIFY(m_fixtures.isValid());
+        QString error;
+        QVERIFY2(FixtureSet::build(m_fixtures.path(), error), qPrintable(error));
+    }
+
+    void revisesEveryInstalledFontAndOffersTheRestart() {
+        Wizard w;
+        const FixtureSet set(m_fixtures.path());
+        w.tp.volumes.volumes = {{QStringLiteral("/")}};
+        // Installed fonts in the places a desktop keeps them; one of them reached a second
+        // time through a link in the user's own fonts folder.
+        const QStringList folders = {QStringLiteral("/Library/Fonts"), QStringLiteral("/Users/kana/Library/Fonts")};
+        QStringList installed;
+        for (int k = 0; k < kFixtureFaces.size(); ++k) {
+            const QString path = folders[k % 2] + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".otf");
+            w.tp.writeFile(path, [&] {
+                const QByteArray b = contents(set.oldFont(kFixtureFaces[k]));
+                return std::vector<std::uint8_t>(b.begin(), b.end());
+            }());
+            w.tp.writeFile(apptest::kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa"), [&] {
+                const QByteArray b = contents(set.patchOf(kFixtureFaces[k]));
+                return std::vector<std::uint8_t>(b.begin(), b.end());
+            }());
+            installed << path;
+        }
+        const QString link = QStringLiteral("/Users/kana/Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf");
+        w.tp.makeLink(link, QStringLiteral("../../../../Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf"));
+
+        w.ctrl.awakeFromNib();
+        button(w.ctrl.r_startWindow, "nextButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.ctrl.r_fontListWindow->isVisible(), 20000);
+        QStringList found = rowsOf(w.ctrl.r_searchFontList);
+        QCOMPARE(found.size(), kFixtureFaces.size() + 1);  // the linked face twice
+        QVERIFY(found.contains(link));
+        for (const QString& path : installed) QVERIFY2(found.contains(path), qPrintable(path));
+
+        button(w.ctrl.r_fontListWindow, "enterButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.ctrl.r_endWindow->isVisible(), 30000);
+        QVERIFY(w.log->told.isEmpty());
+
+        // Each font is now what the reference applier makes of it, accepted by ots-sanitize;
+        // the link still points at the one revised file.
+        for (int k = 0; k < kFixtureFaces.size(); ++k) {
+            const QString real = w.tp.real(installed[k]);
+            QCOMPARE(contents(real), contents(set.referenceOf(kFixtureFaces[k])));
+            const auto ots = testsupport::runProcess(QStringLiteral("ots-sanitize"), {real});
+            QVERIFY2(ots.code == 0, qPrintable(ots.out + ots.err));
+        }
+        QVERIFY(w.tp.files().isSymbolicLink(link));
+        QVERIFY(QDir(w.tp.real(QStringLiteral("/tmp"))).isEmpty());
+
+        button(w.ctrl.r_endWindow, "enterButton")->click();
+        const auto sent = w.tp.restart.sent();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(sent[0].eventClass, platform::kCoreEventClass);
+        QCOMPARE(sent[0].eventId, platform::kAERestart);
+        QCOMPARE(w.terminated, 1);
+    }
+
+private:
+    QTemporaryDir m_fixtures;
+};
+
+QTEST_MAIN(WizardRealFonts)
+#include "wizard_real_fonts_test.moc"
