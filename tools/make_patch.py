@@ -15,9 +15,9 @@ the table count; createtime is eight zero bytes unless --timestamp asks for the 
 time (big-endian seconds). Every table of NEW gets a record in NEW's directory order; a
 table whose bytes equal OLD's table of the same tag has no instruction block, a changed one
 gets old-copy instructions found by block matching against OLD's table plus new-data
-instructions for the rest. OLD's License Description strings (name ID 13) are never used as
-a copy source, since they differ between installed copies (which must, for one patch to fit
-them all, hold strings of the same length).
+instructions for the rest. A changed 'name' table is carried whole as new data, never copied
+from OLD: installed copies differ there (each holds its own License Description strings, of
+any length), and so one patch fits them all.
 
 Exits 2 with a message when the fonts can't be used: not both CFF ("OTTO"), different table
 tag sets, no usable Macintosh full name, or a malformed table directory.
@@ -243,7 +243,10 @@ def make_patch(old_font, new_font, createtime=bytes(8)):
         old_data = old_font[old_off:old_off + old_len]
         sabun_offset = 0
         if new_data != old_data:
-            excluded = license_ranges(old_data) if tag == b"name" else ()
+            # The installed 'name' table differs between copies (each holds its own License
+            # Description strings, of any length, and everything after them moves with
+            # them), so the new one is carried whole as new data and fits every copy.
+            excluded = [(0, len(old_data))] if tag == b"name" else ()
             copies, literals = diff_table(old_data, new_data, excluded)
             if _build_table(old_data, new_len, copies, literals) != new_data:
                 raise PatchError(f"internal error: instructions for {tag!r} do not rebuild it")
