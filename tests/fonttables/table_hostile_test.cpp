@@ -19,14 +19,8 @@ using fr::TagObj;
 
 namespace {
 
-Bytes filled(std::size_t n, std::uint8_t first) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(first + i);
-    return b;
-}
-
 Bytes smallFont() {
-    return buildSfnt({{"head", headTable(0x80000)}, {"name", filled(21, 0x30)}, {"CFF ", filled(40, 0x80)}});
+    return buildSfnt({{"head", headTable(0x80000)}, {"name", counting(21, 0x30)}, {"CFF ", counting(40, 0x80)}});
 }
 
 // Loads the bytes with the header taken from `header` (the whole font, when the bytes are

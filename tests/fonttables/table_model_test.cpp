@@ -19,12 +19,6 @@ using fr::TagObj;
 
 namespace {
 
-Bytes filled(std::size_t n, std::uint8_t first) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(first + i);
-    return b;
-}
-
 // A manager loaded the way the revision loads an installed font.
 std::int32_t load(OpenTypeManager& font, const Bytes& bytes) {
     font.setReadData(bytes);
@@ -55,7 +49,7 @@ TEST(TableModel, FourteenTablesLoadInDirectoryOrder) {
     const char* tags[] = {"CFF ", "GPOS", "GSUB", "OS/2", "VORG", "cmap", "head",
                           "hhea", "hmtx", "maxp", "name", "post", "vhea", "vmtx"};
     std::vector<Table> tables;
-    for (int i = 0; i < 14; ++i) tables.push_back({tags[i], filled(5 + 3 * i, std::uint8_t(i * 16))});
+    for (int i = 0; i < 14; ++i) tables.push_back({tags[i], counting(5 + 3 * i, std::uint8_t(i * 16))});
     const Bytes bytes = buildSfnt(tables);
 
     OpenTypeManager font;
@@ -83,13 +77,13 @@ TEST(TableModel, FourteenTablesLoadInDirectoryOrder) {
 
 TEST(TableModel, TagsOutsideTheAcceptedListFailTheLoad) {
     for (const char* stranger : {"DSIG", "cff ", "Head", "CFF\0", "\0\0\0\0"}) {
-        const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {std::string(stranger, 4), filled(8, 0)}});
+        const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {std::string(stranger, 4), counting(8, 0)}});
         OpenTypeManager font;
         EXPECT_EQ(load(font, bytes), 2) << std::string(stranger, 4);
     }
     for (const char* accepted : fr::kAcceptedTags) {
         OpenTypeManager font;
-        EXPECT_EQ(load(font, buildSfnt({{accepted, filled(4, 0)}})), 0) << accepted;
+        EXPECT_EQ(load(font, buildSfnt({{accepted, counting(4, 0)}})), 0) << accepted;
     }
 }
 
@@ -101,7 +95,7 @@ TEST(TableModel, NoTablesGivesAnEmptyModel) {
 }
 
 TEST(TableModel, LookupByTagTakesTheFirstInDirectoryOrder) {
-    const Bytes bytes = buildSfnt({{"head", filled(8, 1)}, {"cmap", filled(8, 2)}, {"head", filled(12, 3)}});
+    const Bytes bytes = buildSfnt({{"head", counting(8, 1)}, {"cmap", counting(8, 2)}, {"head", counting(12, 3)}});
     OpenTypeManager font;
     ASSERT_EQ(load(font, bytes), 0);
     EXPECT_EQ(font.getTagObjectName("head"), font.getTagObjectIndex(0));
@@ -113,7 +107,7 @@ TEST(TableModel, LookupByTagTakesTheFirstInDirectoryOrder) {
 
 TEST(TableModel, NewBytesReplaceTheModel) {
     OpenTypeManager font;
-    ASSERT_EQ(load(font, buildSfnt({{"head", filled(8, 1)}})), 0);
+    ASSERT_EQ(load(font, buildSfnt({{"head", counting(8, 1)}})), 0);
     font.setReadData(buildSfnt({}));
     EXPECT_TRUE(font.m_TagArray.empty());  // its tables pointed into the old bytes
 }
@@ -147,7 +141,7 @@ TEST(NewTable, UnchangedTableWithAnotherLengthIsRefused) {
 
 TEST(NewTable, NewDataWinsOverOldCopiesAndGapsStayZero) {
     OpenTypeManager font;
-    ASSERT_EQ(load(font, buildSfnt({{"GSUB", filled(16, 0x10)}})), 0);
+    ASSERT_EQ(load(font, buildSfnt({{"GSUB", counting(16, 0x10)}})), 0);
     TagObj& gsub = *font.getTagObjectName("GSUB");
     // Old: installed 0..5 to 0, installed 8..11 to 4 (overlapping the first copy's tail:
     // the later copy wins). New: AA BB at 2 over the copies; 14 and 15 stay zero.
@@ -167,7 +161,7 @@ TEST(NewTable, NewDataWinsOverOldCopiesAndGapsStayZero) {
 
 TEST(NewTable, EmptyBlockGivesAnAllZeroTable) {
     OpenTypeManager font;
-    ASSERT_EQ(load(font, buildSfnt({{"VORG", filled(8, 0x40)}})), 0);
+    ASSERT_EQ(load(font, buildSfnt({{"VORG", counting(8, 0x40)}})), 0);
     TagObj& vorg = *font.getTagObjectName("VORG");
     ASSERT_TRUE(vorg.createUpdateTagObject(Record({"VORG", 0, 0, 11, 0, true, {}, {}}).get()));
     EXPECT_EQ(Bytes(vorg.getNewUpdateData(), vorg.getNewUpdateData() + 13), Bytes(13, 0));
@@ -176,7 +170,7 @@ TEST(NewTable, EmptyBlockGivesAnAllZeroTable) {
 
 TEST(NewTable, ASecondBuildReplacesTheFirst) {
     OpenTypeManager font;
-    ASSERT_EQ(load(font, buildSfnt({{"cmap", filled(8, 0x20)}})), 0);
+    ASSERT_EQ(load(font, buildSfnt({{"cmap", counting(8, 0x20)}})), 0);
     TagObj& cmap = *font.getTagObjectName("cmap");
     ASSERT_TRUE(cmap.createUpdateTagObject(Record({"cmap", 0, 0, 40, 100, true, {}, {{36, {9, 9, 9, 9}}}}).get()));
     ASSERT_TRUE(cmap.createUpdateTagObject(Record({"cmap", 5, 0, 8, 200, false, {}, {}}).get()));
@@ -188,7 +182,7 @@ TEST(NewTable, ASecondBuildReplacesTheFirst) {
 }
 
 TEST(SfntHeader, ReadsTheOffsetTable) {
-    const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {"name", filled(6, 0)}, {"cmap", filled(4, 0)}});
+    const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {"name", counting(6, 0)}, {"cmap", counting(4, 0)}});
     fr::_sfntHeader head;
     ASSERT_TRUE(OpenTypeManager::checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), head));
     EXPECT_EQ(std::memcmp(&head.version, "OTTO", 4), 0);

@@ -29,23 +29,6 @@ struct Recorder {
     }
 };
 
-std::uint32_t paddedSum(const Bytes& b, std::size_t from, std::size_t length) {
-    Bytes copy(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + length));
-    copy.resize((length + 3) & ~std::size_t{3}, 0);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < copy.size(); i += 4) sum += getU32(copy, i);
-    return sum;
-}
-
-PatchTable unchanged(const char* tag, std::uint8_t slot, std::uint32_t length, std::uint32_t offset) {
-    PatchTable t;
-    t.tag = tag;
-    t.tablePos = slot;
-    t.up_datalength = length;
-    t.up_dataOffset = offset;
-    return t;
-}
-
 const QString kPatch = QStringLiteral("/host/a.pa");
 const QString kTemp = QStringLiteral("/tmp/out");
 const QString kFont = QStringLiteral("/Fonts/a.otf");
@@ -77,8 +60,8 @@ struct Fixture {
         layout.fontName = "a";
         const std::uint32_t nameLength = static_cast<std::uint32_t>(tables[1].data.size());
         const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
-        layout.tables = {unchanged("head", 3, 54, headAt), unchanged("name", 2, nameLength, nameAt),
-                       unchanged("CFF ", 1, 12, 108), unchanged("post", 0, 5, 100)};
+        layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt),
+                       placed("CFF ", 1, 12, 108), placed("post", 0, 5, 100)};
         layout.fontLength = headAt + 54;
         return layout;
     }

@@ -74,26 +74,17 @@ Bytes installedFont(const std::string& fullName = "Velmora角ゴ StdN W9", bool 
                       {"post", Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5}}});
 }
 
-PatchTable table(const char* tag, std::uint8_t slot, std::uint32_t length, std::uint32_t offset) {
-    PatchTable t;
-    t.tag = tag;
-    t.tablePos = slot;
-    t.up_datalength = length;
-    t.up_dataOffset = offset;
-    return t;
-}
-
 // The tables moved, 'CFF ' rewritten to 8 bytes, the file ending `zeroTail` bytes after 'head'.
 PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
     const std::uint32_t nameLength = getU32(font, 12 + 16 + 12);
     PatchLayout layout;
     layout.fontName = "Velmora角ゴ StdN W9";
     const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
-    PatchTable cff = table("CFF ", 1, 8, 108);
+    PatchTable cff = placed("CFF ", 1, 8, 108);
     cff.changed = true;
     cff.olds = {{4, 4, 0}};
     cff.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
-    layout.tables = {table("head", 3, 54, headAt), table("name", 2, nameLength, nameAt), cff, table("post", 0, 5, 100)};
+    layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt), cff, placed("post", 0, 5, 100)};
     layout.fontLength = headAt + 54 + zeroTail;
     return layout;
 }
@@ -141,13 +132,6 @@ struct Fixture {
         return st.st_mode & 07777;
     }
 };
-
-std::uint32_t paddedSum(Bytes b) {
-    b.resize((b.size() + 3) & ~std::size_t{3}, 0);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < b.size(); i += 4) sum += getU32(b, i);
-    return sum;
-}
 
 const std::vector<int> kAllSteps = {10, 20, 30, 40, 55, 65, 75, 90, 100};
 

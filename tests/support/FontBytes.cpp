@@ -1,5 +1,6 @@
 #include "support/FontBytes.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace testsupport {
@@ -29,14 +30,31 @@ std::uint32_t getU32(const Bytes& b, std::size_t offset) {
 }
 Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-static std::uint32_t checksum(const Bytes& b, std::size_t offset, std::size_t length) {
+Bytes counting(std::size_t n, std::uint8_t first) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(first + i);
+    return b;
+}
+
+std::uint32_t paddedSum(const Bytes& b, std::size_t from, std::size_t length) {
+    if (from > b.size()) return 0;
+    length = std::min(length, b.size() - from);
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < length; i += 4) {
         std::uint32_t w = 0;
-        for (std::size_t k = 0; k < 4; ++k) w = (w << 8) | (i + k < length ? b[offset + i + k] : 0);
+        for (std::size_t k = 0; k < 4; ++k) w = (w << 8) | (i + k < length ? b[from + i + k] : 0);
         sum += w;
     }
     return sum;
+}
+
+PatchTable placed(const char* tag, std::uint8_t slot, std::uint32_t length, std::uint32_t offset) {
+    PatchTable t;
+    t.tag = tag;
+    t.tablePos = slot;
+    t.up_datalength = length;
+    t.up_dataOffset = offset;
+    return t;
 }
 
 Bytes buildSfnt(const std::vector<Table>& tables, const std::string& version) {
@@ -57,9 +75,8 @@ Bytes buildSfnt(const std::vector<Table>& tables, const std::string& version) {
         offset += (static_cast<std::uint32_t>(t.data.size()) + 3) & ~3u;
     }
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        Bytes padded = tables[i].data;
         appendTag(out, tables[i].tag);
-        appendU32(out, checksum(padded, 0, padded.size()));
+        appendU32(out, paddedSum(tables[i].data));
         appendU32(out, offsets[i]);
         appendU32(out, static_cast<std::uint32_t>(tables[i].data.size()));
     }

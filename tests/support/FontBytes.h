@@ -3,6 +3,8 @@
 // plainly (tag, offset, bytes) instead of as an opaque blob.
 
 #include <cstdint>
+#include <cstddef>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ void putU16(Bytes& b, std::size_t offset, std::uint16_t v);
 void putU32(Bytes& b, std::size_t offset, std::uint32_t v);
 std::uint32_t getU32(const Bytes& b, std::size_t offset);
 Bytes bytesOf(const std::string& s);  // the characters' bytes (UTF-8 as written)
+// `n` bytes counting up from `first`: easy to recognise wherever they land.
+Bytes counting(std::size_t n, std::uint8_t first);
+// The wrapping sum of the big-endian words of `length` bytes from `from`, zero-padded to four
+// (the whole buffer by default): a table checksum, or the whole-font sum.
+std::uint32_t paddedSum(const Bytes& b, std::size_t from = 0, std::size_t length = SIZE_MAX);
 
 struct Table {
     std::string tag;
@@ -65,6 +72,10 @@ struct PatchLayout {
     std::uint32_t fontLength = 0;
     std::vector<PatchTable> tables;
 };
+// A record for `tag` in directory slot `slot`, `length` bytes at `offset` of the new font,
+// carried over unchanged unless the caller gives it instructions.
+PatchTable placed(const char* tag, std::uint8_t slot, std::uint32_t length, std::uint32_t offset);
+
 // Header, records, then the blocks of the changed tables in record order.
 Bytes buildPatch(const PatchLayout& layout);
 

@@ -47,12 +47,6 @@ unsigned modeOf(const QString& path) {
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 07777;
 }
-std::uint32_t paddedSum(Bytes b) {
-    b.resize((b.size() + 3) & ~std::size_t{3}, 0);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < b.size(); i += 4) sum += getU32(b, i);
-    return sum;
-}
 std::uint16_t u16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>((b[at] << 8) | b[at + 1]); }
 
 // A font with every checksum, the adjustment and the License Description strings zeroed,
