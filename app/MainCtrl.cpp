@@ -242,6 +242,16 @@ void MainCtrl::alertStopNSStringErrorMessage(const QString& text) {
     });
 }
 
+bool MainCtrl::userStopsAtReport(Worker worker) {
+    if (m_ended) return true;  // the application is ending: the work stops where it stands
+    const bool search = worker == Worker::Search;
+    std::atomic<signed char>& flag = search ? m_bWaitAbort : m_bUpdateAbort;
+    if (flag.load() == 0) return false;
+    if (askAlertMessage(search ? kCancelSearch : kCancelRevision)) return true;
+    flag.store(0);
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start window
 

@@ -115,6 +115,12 @@ public:
     void endWindowEnterButton();
     void endWindowCancelButton();
 
+    // --- a worker's report (worker thread) ---
+    enum class Worker { Search, Revision };
+    // After a cancel press, asks the worker's confirmation and waits for the answer; "no"
+    // clears the flag. True means stop: the user said yes, or the program is ending.
+    bool userStopsAtReport(Worker worker);
+
     // --- restart request ---
     std::int32_t SendAppleEventToSystemProcess(std::uint32_t eventId);
 

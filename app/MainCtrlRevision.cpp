@@ -124,13 +124,7 @@ bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QSt
                               void* context) {
     auto* ctrl = static_cast<MainCtrl*>(context);
     if (!ctrl) return false;
-    // The application is ending: the font stops here, untouched.
-    if (ctrl->isEnded()) return true;
-    bool stop = ctrl->isbUpdateAbort() != 0;
-    if (stop && !ctrl->askAlertMessage(kCancelRevision)) {
-        ctrl->SetbUpdateAbort(0);
-        stop = false;
-    }
+    const bool stop = ctrl->userStopsAtReport(MainCtrl::Worker::Revision);
     ctrl->updateProgress(overall, step, line1, line2);
     return stop;
 }

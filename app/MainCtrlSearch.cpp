@@ -85,13 +85,7 @@ void MainCtrl::fontListWindowCancelButton() {
 bool MainCtrlSearchStatus(const QString& path, void* context) {
     auto* ctrl = static_cast<MainCtrl*>(context);
     if (!ctrl) return false;
-    // The application is ending: the search stops here.
-    if (ctrl->isEnded()) return true;
-    bool stop = ctrl->isbWaitAbort() != 0;
-    if (stop && !ctrl->askAlertMessage(kCancelSearch)) {
-        ctrl->SetbWaitAbort(0);
-        stop = false;
-    }
+    const bool stop = ctrl->userStopsAtReport(MainCtrl::Worker::Search);
     ctrl->waitFontString(path);
     return stop;
 }
