@@ -78,7 +78,8 @@ SourceEntryPtr FontCheckCtrl::IsUpdateFont(const QString& name, const QString& /
 }
 
 SourceEntryPtr FontCheckCtrl::getUpdateFontPath(const QString& path, std::uint64_t version) const {
-    const QString fileName = text::lastPathComponent(path);
+    // The installed name as found, compared in Form KC like every name the sources hold.
+    const QString fileName = text::formKC(text::lastPathComponent(path));
     for (const char* alternative : kAlternativePatchNames) {
         if (fileName != QLatin1String(alternative)) continue;
         if (version <= kAlternativeRevisionBound) {

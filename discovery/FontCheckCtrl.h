@@ -36,6 +36,9 @@ public:
     bool searchOpenTypeFont(SearchStatusProc proc, void* context);
     bool checkVolume();
     bool searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context);
+    // After the volumes: every font folder the system names, on an admitted volume, walked
+    // to any depth. False when the callback asked to stop.
+    bool searchFontFolders(SearchStatusProc proc, void* context);
     const QStringList& getVolumeArray() const { return m_VolumeArray; }
 
     // The folder that holds the patch files: "host" beside the program.
@@ -48,8 +51,8 @@ private:
     struct ScanContext;
     // The walk of one folder; `pathC` is the folder's path in Form C, for the word tests.
     bool walkFolder(const ScanContext& scan, const QString& path, const QString& pathC);
-    // The pairing and identity checks of one candidate file.
-    void examineCandidate(const QString& path, const QString& name);
+    // The pairing and identity checks of one candidate file; true when it became a target.
+    bool examineCandidate(const QString& path, const QString& name);
 
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;

@@ -19,7 +19,7 @@ struct SourceEntry {
 
 // One installed font to revise.
 struct TargetEntry {
-    QString fullpath;           // the installed file's path (Form KC)
+    QString fullpath;           // the installed file's path, exactly as the listing gave it
     std::uint32_t version = 0;  // its 'head' fontRevision as a 32-bit number
 };
 

@@ -4,7 +4,12 @@
 #include "discovery/TextRules.h"
 #include "fonttables/CommonTool.h"
 #include "fonttables/OpenTypeManager.h"
+#include "platform/Leftovers.h"
 #include "platform/Platform.h"
+
+#include <QSet>
+
+#include <algorithm>
 
 namespace fr {
 
@@ -37,6 +42,10 @@ struct FontCheckCtrl::ScanContext {
     QString homeWordC;  // in Form C
     platform::Files& files;
     platform::Volumes& volumes;
+    // Inside a font folder the walk goes to any depth, and a file that the walks have
+    // listed already (the same file, whatever path reached it) is not listed again.
+    bool inFontFolder = false;
+    QSet<QString>* listedFiles = nullptr;
 };
 
 bool CommonTool::fileExist(const QString& path) { return platform::files().exists(path); }
@@ -52,9 +61,37 @@ bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
     for (qsizetype i = 0; i < count; ++i) {
         m_folderCnt = 0;
         const QString volume = m_VolumeArray.at(i);
-        if (!searchDirectorySub(volume, volume == kRoot, proc, context)) break;
+        if (!searchDirectorySub(volume, volume == kRoot, proc, context)) return false;
     }
+    searchFontFolders(proc, context);
     return false;
+}
+
+bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
+    auto& files = platform::files();
+    auto& volumes = platform::volumes();
+    // The files the volume walk listed, by what they are behind their links.
+    QSet<QString> listed;
+    for (const auto& target : m_OpenTypeFontArray) listed.insert(files.canonicalPath(target->fullpath));
+
+    QStringList walked;  // font folders walked, behind their links
+    for (const QString& folder : platform::fontFolders().fontFolders()) {
+        const QString real = files.canonicalPath(folder);
+        if (real.isEmpty() || !files.isFolder(real)) continue;
+        // A folder inside one walked already has been walked with it.
+        const bool inside = std::any_of(walked.cbegin(), walked.cend(), [&](const QString& w) {
+            return real == w || real.startsWith(w == kRoot ? w : w + QLatin1Char('/'));
+        });
+        if (inside || !m_VolumeArray.contains(volumes.mountPointOf(real))) continue;
+        walked << real;
+
+        const ScanContext scan{false, proc, context, text::formC(volumes.homeFolderWord()), files, volumes, true,
+                               &listed};
+        m_folderCnt = 0;
+        if (scan.proc && scan.proc(folder, scan.context)) return false;
+        if (!walkFolder(scan, folder, text::formC(folder))) return false;
+    }
+    return true;
 }
 
 bool FontCheckCtrl::checkVolume() {
@@ -75,8 +112,10 @@ bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchSta
 }
 
 bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, const QString& pathC) {
-    const bool inHome = !scan.homeWordC.isEmpty() && pathC.contains(scan.homeWordC);
-    if (text::pathPartCount(path) > (inHome ? kMaxPartsInHome : kMaxParts)) return true;
+    if (!scan.inFontFolder) {
+        const bool inHome = !scan.homeWordC.isEmpty() && pathC.contains(scan.homeWordC);
+        if (text::pathPartCount(path) > (inHome ? kMaxPartsInHome : kMaxParts)) return true;
+    }
 
     const std::vector<platform::DirEntry> entries = scan.files.listEntries(path);
     for (const platform::DirEntry& entry : entries) {
@@ -128,27 +167,40 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
             continue;
         }
 
+        // What an interrupted revision left beside a font goes once its run has ended.
+        if (entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name)) {
+            scan.files.clearLeftover(full);
+            continue;
+        }
         // A name without ".otf" has none in any canonically equivalent spelling either.
         if (!entry.name.contains(kFontExtension)) continue;
         const QString nameC = text::formC(entry.name);
         if (!nameC.contains(kFontExtension)) continue;
         if (!nameC.contains(kVelmora) && !nameC.contains(kKestrune)) continue;
         if (!knownToExist && !scan.files.exists(full)) continue;
+        if (scan.listedFiles) {
+            const QString identity = scan.files.canonicalPath(full);
+            if (scan.listedFiles->contains(identity)) continue;
+            if (examineCandidate(full, entry.name)) scan.listedFiles->insert(identity);
+            continue;
+        }
         examineCandidate(full, entry.name);
     }
     return true;
 }
 
-void FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
+bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
     const SourceEntryPtr source = IsUpdateFont(text::formKC(name), path);
-    if (!source) return;
+    if (!source) return false;
     std::uint64_t revision = 0;
     const OpenTypeManager manager;
-    if (!manager.checkOpenTypeVersion(path, *source, revision)) return;
+    if (!manager.checkOpenTypeVersion(path, *source, revision)) return false;
     auto target = std::make_shared<TargetEntry>();
-    target->fullpath = text::formKC(path);
+    // The path exactly as the listings gave it: the file is opened by these bytes.
+    target->fullpath = path;
     target->version = static_cast<std::uint32_t>(revision);
     m_OpenTypeFontArray.push_back(std::move(target));
+    return true;
 }
 
 }  // namespace fr

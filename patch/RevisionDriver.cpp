@@ -65,7 +65,7 @@ SourceEntryPtr FixedSourceLookup::sourceForName(const QString& name) const {
     return nullptr;
 }
 SourceEntryPtr FixedSourceLookup::sourceForTarget(const QString& path, std::uint64_t) const {
-    return sourceForName(progress::fileName(path));
+    return sourceForName(nameInFormKC(path));
 }
 
 std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context,
@@ -164,19 +164,40 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     if (!permissions) return cleanUp(result::kNewFileFailed);
     if (!files.isDeletable(installed)) return cleanUp(result::kNotReplaceable);
 
-    // The installed file is replaced in one step by a complete copy, so a failed copy leaves
-    // it as it was.
+    // The new file is made complete beside the installed one, checked and given its
+    // attributes there, and only then renamed over it in one step: until that moment the
+    // installed font is untouched, and a failure removes the new file.
     pauses.pause(200);
-    if (!files.replaceWithCopy(*temporary, installed)) return cleanUp(result::kCopyFailed);
+    const std::optional<QString> staged = files.copyBeside(*temporary, installed);
+    if (!staged) return cleanUp(result::kCopyFailed);
+    struct StagedRemoval {
+        platform::Files& files;
+        const QString& path;
+        bool active = true;
+        ~StagedRemoval() {
+            if (active) files.remove(path);
+        }
+    } stagedRemoval{files, *staged};
     pauses.pause(100);
 
-    if (!files.setTypeAndCreator(installed, kFileTypeSfnt, kFileCreatorATMC)) return cleanUp(result::kNewFileFailed);
+    if (!compareFontData(*staged, m_VerifyCheckSum)) return cleanUp(result::kNewFileFailed);
+    if (!files.setTypeAndCreator(*staged, kFileTypeSfnt, kFileCreatorATMC)) return cleanUp(result::kNewFileFailed);
+    pauses.pause(100);
+    if (!files.setPermissions(*staged, *permissions)) return cleanUp(result::kNewFileFailed);
     pauses.pause(100);
 
-    if (!files.setPermissions(installed, *permissions)) return cleanUp(result::kNewFileFailed);
-    pauses.pause(100);
+    const std::optional<QString> kept = files.replaceKeepingOld(*staged, installed);
+    if (!kept) return cleanUp(result::kCopyFailed);
+    stagedRemoval.active = false;
 
-    return cleanUp(compareFontData(installed, m_VerifyCheckSum) ? result::kRevised : result::kNewFileFailed);
+    // The file in place is checked once more; should it not be the image, the old font
+    // comes back where the file system kept it.
+    const bool inPlace = compareFontData(installed, m_VerifyCheckSum);
+    if (!kept->isEmpty()) {
+        if (!inPlace) files.rename(*kept, installed);
+        else files.remove(*kept);
+    }
+    return cleanUp(inPlace ? result::kRevised : result::kNewFileFailed);
 }
 
 }  // namespace fr

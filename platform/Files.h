@@ -51,11 +51,23 @@ public:
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,
     // holding the bytes; false when the name is taken or anything fails.
     virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) = 0;
-    // Puts a copy of `from` in place of `to` in one step: the copy goes to a fresh file in
-    // the folder of `to`, is flushed, takes `to`'s owner and group where the process may,
-    // and is renamed over `to`; the folder is flushed. On failure `to` is untouched and no
-    // stray file is left.
-    virtual bool replaceWithCopy(const QString& from, const QString& to) = 0;
+    // Replacing a file in place, in steps that never leave `to` holding anything but the old
+    // file or a complete new one:
+    // A flushed copy of `from` in a fresh file of ours beside `to` (in its folder, so that a
+    // rename can put it in place), given `to`'s owner and group where the process may. Its
+    // path, or nothing when anything failed; then nothing is left behind.
+    virtual std::optional<QString> copyBeside(const QString& from, const QString& to) = 0;
+    // Renames `staged` over `to` in one step and flushes the folder. Until the caller is
+    // done with it, the file that stood at `to` stays beside it under a name of ours, whose
+    // path is returned (empty when the file system can't keep one). Nothing when the rename
+    // failed; `to` is then untouched.
+    virtual std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) = 0;
+    // Renames `from` over `to` in one step (within one folder) and flushes the folder.
+    virtual bool rename(const QString& from, const QString& to) = 0;
+    // Removes a file that an interrupted run of this program left beside an installed font,
+    // when `path` is one (its name says so), the run that made it has ended and the font it
+    // stood beside is in place. True when it was removed.
+    virtual bool clearLeftover(const QString& path) = 0;
     // The file behind links, in the program's view (for telling two paths to one file apart).
     virtual QString canonicalPath(const QString& path) const = 0;
 

@@ -1,5 +1,8 @@
 #include "platform/LinuxFiles.h"
 
+#include "platform/Leftovers.h"
+#include "platform/NativePath.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -7,6 +10,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -14,6 +19,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <limits>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -111,7 +117,7 @@ bool isUnsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; 
 QString realPath(const QByteArray& native) {
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(native.constData(), nullptr), &std::free);
     if (!resolved) return {};
-    return QFile::decodeName(resolved.get());
+    return decodeNativePath(resolved.get());
 }
 
 EntryKind kindOf(unsigned char type) {
@@ -145,7 +151,7 @@ QString LinuxFiles::hostPath(const QString& path) const {
 
 std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path) const {
     struct stat st {};
-    Fd fd(openRegularForReading(QFile::encodeName(hostPath(path)), st));
+    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)), st));
     if (!fd) return std::nullopt;
     try {
         std::vector<std::uint8_t> bytes;
@@ -167,7 +173,7 @@ std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path
 }
 
 bool LinuxFiles::writeAll(const QString& path, std::span<const std::uint8_t> bytes) {
-    Fd fd(::open(QFile::encodeName(hostPath(path)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    Fd fd(::open(encodeNativePath(hostPath(path)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!fd) return false;
     if (!writeFully(fd.get(), bytes.data(), bytes.size())) return false;
     return fd.close();
@@ -181,43 +187,43 @@ QStringList LinuxFiles::list(const QString& folder) const {
 
 std::vector<DirEntry> LinuxFiles::listEntries(const QString& folder) const {
     std::vector<DirEntry> out;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(hostPath(folder)).constData()));
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(encodeNativePath(hostPath(folder)).constData()));
     if (!dir) return out;
     while (const dirent* e = ::readdir(dir.get())) {
         const char* n = e->d_name;
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
-        out.push_back({QFile::decodeName(n), kindOf(e->d_type)});
+        out.push_back({decodeNativePath(n), kindOf(e->d_type)});
     }
     return out;
 }
 
 bool LinuxFiles::exists(const QString& path) const {
     struct stat st {};
-    return ::stat(QFile::encodeName(hostPath(path)).constData(), &st) == 0;
+    return ::stat(encodeNativePath(hostPath(path)).constData(), &st) == 0;
 }
 
 bool LinuxFiles::isFolder(const QString& path) const {
     struct stat st {};
-    return ::stat(QFile::encodeName(hostPath(path)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(encodeNativePath(hostPath(path)).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool LinuxFiles::isSymbolicLink(const QString& path) const {
     struct stat st {};
-    return ::lstat(QFile::encodeName(hostPath(path)).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    return ::lstat(encodeNativePath(hostPath(path)).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 std::optional<std::uint32_t> LinuxFiles::permissions(const QString& path) const {
     struct stat st {};
-    if (::stat(QFile::encodeName(hostPath(path)).constData(), &st) != 0) return std::nullopt;
+    if (::stat(encodeNativePath(hostPath(path)).constData(), &st) != 0) return std::nullopt;
     return static_cast<std::uint32_t>(st.st_mode & 07777);
 }
 
 bool LinuxFiles::setPermissions(const QString& path, std::uint32_t mode) {
-    return ::chmod(QFile::encodeName(hostPath(path)).constData(), static_cast<mode_t>(mode & 07777)) == 0;
+    return ::chmod(encodeNativePath(hostPath(path)).constData(), static_cast<mode_t>(mode & 07777)) == 0;
 }
 
 bool LinuxFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) {
-    const QByteArray host = QFile::encodeName(hostPath(path));
+    const QByteArray host = encodeNativePath(hostPath(path));
     std::array<std::uint8_t, kFinderInfoSize> info{};
     // Keep whatever else an existing value holds.
     const ssize_t had = ::getxattr(host.constData(), kFinderInfoName, info.data(), info.size());
@@ -237,7 +243,7 @@ bool LinuxFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std:
 bool LinuxFiles::isDeletable(const QString& path) const {
     const QString view = hostPath(path);
     if (path.isEmpty() || view == QLatin1String("/") || (!m_root.isEmpty() && view == m_root)) return false;
-    const QByteArray host = QFile::encodeName(view);
+    const QByteArray host = encodeNativePath(view);
     const auto [folder, name] = splitNative(host);
     // Removing a name needs write and search permission on its folder.
     if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) return false;
@@ -253,14 +259,14 @@ bool LinuxFiles::isDeletable(const QString& path) const {
 }
 
 bool LinuxFiles::remove(const QString& path) {
-    return ::unlink(QFile::encodeName(hostPath(path)).constData()) == 0;
+    return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0;
 }
 
 bool LinuxFiles::copy(const QString& from, const QString& to) {
     struct stat st {};
-    Fd in(openRegularForReading(QFile::encodeName(hostPath(from)), st));
+    Fd in(openRegularForReading(encodeNativePath(hostPath(from)), st));
     if (!in) return false;
-    const QByteArray target = QFile::encodeName(hostPath(to));
+    const QByteArray target = encodeNativePath(hostPath(to));
     // Like the platform's copy, never over something that is already there.
     Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out) return false;
@@ -271,7 +277,7 @@ bool LinuxFiles::copy(const QString& from, const QString& to) {
 }
 
 bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
-    const QByteArray host = QFile::encodeName(hostPath(path));
+    const QByteArray host = encodeNativePath(hostPath(path));
     Fd fd(::open(host.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
     const bool ok = writeFully(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
@@ -280,51 +286,114 @@ bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8
     return false;
 }
 
-bool LinuxFiles::replaceWithCopy(const QString& from, const QString& to) {
-    struct stat source {};
-    Fd in(openRegularForReading(QFile::encodeName(hostPath(from)), source));
-    if (!in) return false;
+namespace {
+// A fresh file of ours beside `target`, opened for writing; its path in `made`.
+Fd createBeside(const QByteArray& target, LeftoverKind kind, QByteArray& made) {
+    const auto [folder, name] = splitNative(target);
+    const QString installedName = decodeNativePath(name);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        made = folder + '/' +
+               encodeNativePath(leftoverName(installedName, kind, ::getpid(), QRandomGenerator::system()->generate()));
+        Fd out(::open(made.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (out || errno != EEXIST) return out;
+    }
+    return Fd();
+}
 
-    const QByteArray target = QFile::encodeName(hostPath(to));
+void flushFolderOf(const QByteArray& path) {
+    Fd dir(::open(splitNative(path).first.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) (void)::fsync(dir.get());
+}
+
+bool processRuns(std::int64_t pid) {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+}  // namespace
+
+std::optional<QString> LinuxFiles::copyBeside(const QString& from, const QString& to) {
+    struct stat source {};
+    Fd in(openRegularForReading(encodeNativePath(hostPath(from)), source));
+    if (!in) return std::nullopt;
+
+    const QByteArray target = encodeNativePath(hostPath(to));
     struct stat old {};
     const bool hadTarget = ::stat(target.constData(), &old) == 0;
-    if (hadTarget && S_ISDIR(old.st_mode)) return false;
+    if (hadTarget && !S_ISREG(old.st_mode)) return std::nullopt;
 
-    // A hidden sibling of the target, so the final rename stays within one file system.
-    const auto [folder, name] = splitNative(target);
-    const QByteArray stem = '.' + name.left(200) + '.';
-    QByteArray fresh;
-    Fd out;
-    for (int attempt = 0; attempt < 16 && !out; ++attempt) {
-        fresh = folder + '/' + stem + QByteArray::number(QRandomGenerator::system()->generate(), 16);
-        out = Fd(::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!out && errno != EEXIST) return false;
-    }
-    if (!out) return false;
-
+    QByteArray made;
+    Fd out = createBeside(target, LeftoverKind::NewCopy, made);
+    if (!out) return std::nullopt;
     bool ok = copyContents(in.get(), out.get());
     if (ok && hadTarget && (::geteuid() == 0 || ::geteuid() == old.st_uid)) {
         // Ownership is a courtesy: a group the process is not in may be refused.
         (void)::fchown(out.get(), old.st_uid, old.st_gid);
     }
-    // The new file is in place with the old one's permissions from the first moment.
-    const mode_t mode = hadTarget ? (old.st_mode & 07777) : (source.st_mode & 0777);
-    ok = ok && ::fchmod(out.get(), mode) == 0 && ::fsync(out.get()) == 0;
+    ok = ok && ::fsync(out.get()) == 0;
     ok = out.close() && ok;
-    if (!ok || ::rename(fresh.constData(), target.constData()) != 0) {
-        ::unlink(fresh.constData());
-        return false;
+    if (!ok) {
+        ::unlink(made.constData());
+        return std::nullopt;
     }
-    // The rename itself reaches the disk with the folder.
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) (void)::fsync(dir.get());
+    // Back in the program's view: the folder of `to` and the new name.
+    const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
+    return to.left(slash + 1) + decodeNativePath(splitNative(made).second);
+}
+
+std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, const QString& to) {
+    const QByteArray from = encodeNativePath(hostPath(staged));
+    const QByteArray target = encodeNativePath(hostPath(to));
+    struct stat st {};
+    if (::lstat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+
+    // The old font stays reachable under a second name of ours until the new one is checked.
+    QByteArray kept;
+    {
+        const auto [folder, name] = splitNative(target);
+        for (int attempt = 0; attempt < 16 && kept.isEmpty(); ++attempt) {
+            const QByteArray candidate =
+                folder + '/' +
+                encodeNativePath(leftoverName(decodeNativePath(name), LeftoverKind::OldFont, ::getpid(),
+                                              QRandomGenerator::system()->generate()));
+            if (::link(target.constData(), candidate.constData()) == 0) kept = candidate;
+            else if (errno != EEXIST) break;  // no hard links here: go on without
+        }
+    }
+    if (::rename(from.constData(), target.constData()) != 0) {
+        if (!kept.isEmpty()) ::unlink(kept.constData());
+        return std::nullopt;
+    }
+    flushFolderOf(target);
+    if (kept.isEmpty()) return QString();
+    const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
+    return to.left(slash + 1) + decodeNativePath(splitNative(kept).second);
+}
+
+bool LinuxFiles::rename(const QString& from, const QString& to) {
+    const QByteArray target = encodeNativePath(hostPath(to));
+    if (::rename(encodeNativePath(hostPath(from)).constData(), target.constData()) != 0) return false;
+    flushFolderOf(target);
     return true;
 }
 
+bool LinuxFiles::clearLeftover(const QString& path) {
+    const QByteArray host = encodeNativePath(hostPath(path));
+    const auto [folder, name] = splitNative(host);
+    const auto leftover = parseLeftoverName(decodeNativePath(name));
+    if (!leftover || processRuns(leftover->pid)) return false;
+    struct stat st {};
+    if (::lstat(host.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // Only beside a font that is in place: otherwise this may be the one copy left.
+    struct stat installed {};
+    const QByteArray font = folder + '/' + encodeNativePath(leftover->installedName);
+    if (::stat(font.constData(), &installed) != 0 || !S_ISREG(installed.st_mode)) return false;
+    return ::unlink(host.constData()) == 0;
+}
+
 QString LinuxFiles::canonicalPath(const QString& path) const {
-    const QString resolved = realPath(QFile::encodeName(hostPath(path)));
+    const QString resolved = realPath(encodeNativePath(hostPath(path)));
     if (resolved.isEmpty() || m_root.isEmpty()) return resolved;
-    QString root = realPath(QFile::encodeName(m_root));
+    QString root = realPath(encodeNativePath(m_root));
     if (root.isEmpty()) root = m_root;
     if (resolved == root) return QStringLiteral("/");
     if (resolved.startsWith(root + QLatin1Char('/'))) return resolved.mid(root.size());
@@ -336,7 +405,7 @@ QString LinuxFiles::applicationPath() const {
     if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
     std::array<char, PATH_MAX> buffer{};
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return n > 0 ? QFile::decodeName(QByteArray(buffer.data(), n)) : QString();
+    return n > 0 ? decodeNativePath(QByteArray(buffer.data(), n)) : QString();
 }
 
 QString LinuxFiles::temporaryFolder() const {

@@ -25,7 +25,10 @@ public:
     bool remove(const QString& path) override;
     bool copy(const QString& from, const QString& to) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
-    bool replaceWithCopy(const QString& from, const QString& to) override;
+    std::optional<QString> copyBeside(const QString& from, const QString& to) override;
+    std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
+    bool rename(const QString& from, const QString& to) override;
+    bool clearLeftover(const QString& path) override;
     QString canonicalPath(const QString& path) const override;
     QString applicationPath() const override;
     QString temporaryFolder() const override;

@@ -1,6 +1,7 @@
 #include "platform/LinuxPlatform.h"
 
 #include "platform/LinuxFiles.h"
+#include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPauses.h"
 #include "platform/LinuxProcesses.h"
 #include "platform/LinuxRestart.h"
@@ -14,14 +15,19 @@ struct LinuxPlatform::Impl {
         : files(o.root, o.applicationPath, o.temporaryFolder),
           // A rooted view stands for one fixed disk.
           volumes(!o.root.isEmpty()),
-          restart(o.logRestartOnly) {}
+          standardFolders(files),
+          restart(o.logRestartOnly),
+          rooted(!o.root.isEmpty()) {}
 
     LinuxFiles files;
     LinuxVolumes volumes;
+    FontconfigFolders fontconfigFolders;
+    StandardFontFolders standardFolders;  // a rooted view has no fontconfig of its own
     LinuxProcesses processes;
     LinuxSystemInfo systemInfo;
     LinuxPauses pauses;
     LinuxRestart restart;
+    bool rooted;
 };
 
 LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options) : m_impl(std::make_unique<Impl>(options)) {}
@@ -32,6 +38,7 @@ Platform LinuxPlatform::services() const {
     Platform p;
     p.files = &m_impl->files;
     p.volumes = &m_impl->volumes;
+    p.fontFolders = m_impl->rooted ? static_cast<FontFolders*>(&m_impl->standardFolders) : &m_impl->fontconfigFolders;
     p.processes = &m_impl->processes;
     p.systemInfo = &m_impl->systemInfo;
     p.pauses = &m_impl->pauses;

@@ -1,5 +1,7 @@
 #include "platform/LinuxProcesses.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -69,13 +71,13 @@ std::vector<RunningProcess> LinuxProcesses::running() const {
         if (!status || !stat || ownerOf(*status) != me || !runsAProgram(*stat)) continue;
 
         std::array<char, PATH_MAX> buffer{};
-        const ssize_t n = ::readlink(QFile::encodeName(base + QStringLiteral("exe")).constData(), buffer.data(),
+        const ssize_t n = ::readlink(encodeNativePath(base + QStringLiteral("exe")).constData(), buffer.data(),
                                      buffer.size() - 1);
         if (n <= 0) {
             out.push_back({false, std::nullopt});
             continue;
         }
-        QString exe = QFile::decodeName(QByteArray(buffer.data(), n));
+        QString exe = decodeNativePath(QByteArray(buffer.data(), n));
         // The kernel marks a program file replaced or removed since it was started.
         if (exe.endsWith(QLatin1String(" (deleted)"))) exe.chop(10);
         out.push_back({true, exe.mid(exe.lastIndexOf(QLatin1Char('/')) + 1)});

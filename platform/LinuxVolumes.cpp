@@ -1,5 +1,7 @@
 #include "platform/LinuxVolumes.h"
 
+#include "platform/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,7 +52,7 @@ QString unescape(std::string_view field) {
         }
         out.push_back(c);
     }
-    return QFile::decodeName(out);
+    return decodeNativePath(out);
 }
 
 template <typename T>
@@ -183,7 +185,7 @@ bool LinuxVolumes::isRemovableDevice(const MountEntry& entry) const {
     if (major == 0) {
         // An anonymous number (btrfs): the device node tells the real one.
         struct stat st {};
-        if (::stat(QFile::encodeName(entry.source).constData(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+        if (::stat(encodeNativePath(entry.source).constData(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
         major = ::major(st.st_rdev);
         minor = ::minor(st.st_rdev);
     }
@@ -221,6 +223,19 @@ bool LinuxVolumes::isOtherMountPoint(const QString& folder) const {
     readTable();
     std::lock_guard lock(m_mutex);
     return m_mountPoints && m_mountPoints->contains(folder);
+}
+
+QString LinuxVolumes::mountPointOf(const QString& path) const {
+    const QString root = QStringLiteral("/");
+    if (m_singleVolume || !path.startsWith(root)) return root;
+    readTable();
+    std::lock_guard lock(m_mutex);
+    for (QString folder = path; folder.size() > 1;) {
+        if (m_mountPoints && m_mountPoints->contains(folder)) return folder;
+        const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
+        folder = slash <= 0 ? root : folder.left(slash);
+    }
+    return root;
 }
 
 }  // namespace platform

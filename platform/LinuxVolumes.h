@@ -52,6 +52,7 @@ public:
     QStringList mountedLocalVolumePaths() const override;
     bool volumeInfo(const QString& path, VolumeInfo& info) const override;
     bool isOtherMountPoint(const QString& folder) const override;
+    QString mountPointOf(const QString& path) const override;
     QString homeFolderWord() const override { return QStringLiteral("home"); }
 
 private:

@@ -20,6 +20,7 @@ T& require(T* p, const char* what) {
 const Platform& current() { return g_current; }
 Files& files() { return require(g_current.files, "files"); }
 Volumes& volumes() { return require(g_current.volumes, "volumes"); }
+FontFolders& fontFolders() { return require(g_current.fontFolders, "font folders"); }
 Processes& processes() { return require(g_current.processes, "processes"); }
 SystemInfo& systemInfo() { return require(g_current.systemInfo, "system info"); }
 Pauses& pauses() { return require(g_current.pauses, "pauses"); }

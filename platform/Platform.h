@@ -3,6 +3,7 @@
 // program installs the Linux set at start, the sample run a rooted one, tests their doubles.
 
 #include "platform/Files.h"
+#include "platform/FontFolders.h"
 #include "platform/Pauses.h"
 #include "platform/Processes.h"
 #include "platform/RestartRequest.h"
@@ -14,6 +15,7 @@ namespace platform {
 struct Platform {
     Files* files = nullptr;
     Volumes* volumes = nullptr;
+    FontFolders* fontFolders = nullptr;
     Processes* processes = nullptr;
     SystemInfo* systemInfo = nullptr;
     Pauses* pauses = nullptr;
@@ -24,6 +26,7 @@ struct Platform {
 const Platform& current();
 Files& files();
 Volumes& volumes();
+FontFolders& fontFolders();
 Processes& processes();
 SystemInfo& systemInfo();
 Pauses& pauses();

@@ -21,6 +21,9 @@ public:
     // True when a folder inside a volume is the mount point of another file system, so a
     // walk of one volume never strays into another one.
     virtual bool isOtherMountPoint(const QString& folder) const = 0;
+    // The mount point of the file system that holds `path` (a path without links): the
+    // deepest mounted folder that is `path` or lies above it.
+    virtual QString mountPointOf(const QString& path) const = 0;
     // The word in a path that marks the users' home folders ("Users" on the Mac layout).
     virtual QString homeFolderWord() const = 0;
 };

@@ -4,9 +4,13 @@
 #
 # Inside the root:
 #   /Applications/FontReviser/font-reviser   the program's place; "host" beside it holds the patches
-#   /Library/Fonts/                           two installed fonts of the old revision
-#   /Users/kana/Library/Fonts/                two more, with other License Description strings
-#   /home/kana/.local/share/fonts/            the last two, Linux style
+#   /Library/Fonts/                           an installed font of the old revision
+#   /Users/kana/Library/Fonts/                one more, with other License Description strings
+#   /home/kana/.local/share/fonts/            one in a user's Linux font folder, its name stored
+#                                             decomposed, as fonts copied from other systems are
+#   /usr/share/fonts/opentype/velmora/        where Debian's font packages put fonts
+#   /usr/local/share/fonts/velmora/           where an administrator installs fonts for everyone
+#   /home/kana/.fonts/                        the older per-user font folder
 #   /Users/kana/Documents/                    a font of the wrong revision and an unrelated file
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,21 +25,22 @@ mkdir -p "$work"
     --serial-win "Licensed to Kana Sato, serial 7731-0042" >/dev/null
 
 host="$root/Applications/FontReviser/host"
-mkdir -p "$host" "$root/Library/Fonts" "$root/Users/kana/Library/Fonts" \
-         "$root/home/kana/.local/share/fonts" "$root/Users/kana/Documents" "$root/tmp"
+folders=("$root/Library/Fonts" "$root/Users/kana/Library/Fonts" "$root/home/kana/.local/share/fonts"
+         "$root/usr/share/fonts/opentype/velmora" "$root/usr/local/share/fonts/velmora" "$root/home/kana/.fonts")
+mkdir -p "$host" "${folders[@]}" "$root/Users/kana/Documents" "$root/tmp"
 : > "$root/Applications/FontReviser/font-reviser"
 
 i=0
 for old in "$work/fonts/old/"*.otf; do
   name=$(basename "$old" .otf)
   /usr/bin/python3 "$top/tools/make_patch.py" "$old" "$work/fonts/new/$name.otf" "$host/$name.pa" >/dev/null
-  case $((i % 3)) in
-    0) dest="$root/Library/Fonts" ;;
-    1) dest="$root/Users/kana/Library/Fonts" ;;
-    2) dest="$root/home/kana/.local/share/fonts" ;;
-  esac
-  cp "$old" "$dest/$name.otf"
-  chmod 0644 "$dest/$name.otf"
+  installed="$name.otf"
+  # The third font's name as another system would have stored it: decomposed (Form D).
+  if ((i == 2)); then
+    installed=$(/usr/bin/python3 -c 'import sys, unicodedata; print(unicodedata.normalize("NFD", sys.argv[1]))' "$installed")
+  fi
+  cp "$old" "${folders[i % ${#folders[@]}]}/$installed"
+  chmod 0644 "${folders[i % ${#folders[@]}]}/$installed"
   i=$((i + 1))
 done
 

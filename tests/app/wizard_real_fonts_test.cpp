@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -51,13 +52,24 @@ private slots:
         Wizard w;
         const FixtureSet set(m_fixtures.path());
         w.tp.volumes.volumes = {{QStringLiteral("/")}};
-        // Installed fonts in the places a desktop keeps them; one of them reached a second
-        // time through a link in the user's own fonts folder.
-        const QStringList folders = {QStringLiteral("/Library/Fonts"), QStringLiteral("/Users/kana/Library/Fonts")};
-        QStringList installed;
+        w.tp.fontFolders.folders = {QStringLiteral("/usr/share/fonts"), QStringLiteral("/usr/local/share/fonts")};
+        // Installed fonts in the places a desktop keeps them, under names as other systems
+        // store them: a decomposed file name, a decomposed folder, a full-width folder, and
+        // the folders of a Linux system beyond the walk's depth limits. One face is reached a
+        // second time through a link in the user's own fonts folder.
+        const auto nfd = [](const QString& s) { return s.normalized(QString::NormalizationForm_D); };
+        const QString otf = QStringLiteral(".otf");
+        const QStringList installed = {
+            QStringLiteral("/Library/Fonts/") + kFixtureFaces[0] + otf,
+            QStringLiteral("/Users/kana/Library/Fonts/") + nfd(kFixtureFaces[1] + otf),
+            QStringLiteral("/Library/Fonts/") + nfd(QStringLiteral(u"ゴシック体")) + QLatin1Char('/') + kFixtureFaces[2] + otf,
+            QStringLiteral(u"/Users/kana/Library/Fonts/ＶｅｌｍｏｒａＦｏｎｔｓ/") + kFixtureFaces[3] + otf,
+            QStringLiteral("/usr/share/fonts/opentype/velmora/") + kFixtureFaces[4] + otf,
+            QStringLiteral("/usr/local/share/fonts/velmora/") + kFixtureFaces[5] + otf,
+        };
+        QVERIFY(installed[1] != installed[1].normalized(QString::NormalizationForm_KC));
         for (int k = 0; k < kFixtureFaces.size(); ++k) {
-            const QString path = folders[k % 2] + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".otf");
-            w.tp.writeFile(path, [&] {
+            w.tp.writeFile(installed[k], [&] {
                 const QByteArray b = contents(set.oldFont(kFixtureFaces[k]));
                 return std::vector<std::uint8_t>(b.begin(), b.end());
             }());
@@ -65,7 +77,6 @@ private slots:
                 const QByteArray b = contents(set.patchOf(kFixtureFaces[k]));
                 return std::vector<std::uint8_t>(b.begin(), b.end());
             }());
-            installed << path;
         }
         const QString link = QStringLiteral("/Users/kana/Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf");
         w.tp.makeLink(link, QStringLiteral("../../../../Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf"));
@@ -92,6 +103,12 @@ private slots:
         }
         QVERIFY(w.tp.files().isSymbolicLink(link));
         QVERIFY(QDir(w.tp.real(QStringLiteral("/tmp"))).isEmpty());
+        // Nothing of ours beside any font.
+        for (const QString& path : installed) {
+            const QDir folder = QFileInfo(w.tp.real(path)).dir();
+            QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden | QDir::System).filter(QStringLiteral("font-reviser")),
+                     QStringList());
+        }
 
         button(w.ctrl.r_endWindow, "enterButton")->click();
         const auto sent = w.tp.restart.sent();

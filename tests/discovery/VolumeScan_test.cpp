@@ -3,6 +3,7 @@
 
 #include "discovery/FontCheckCtrl.h"
 #include "DiscoveryTestData.h"
+#include "support/FaultyFiles.h"
 
 #include "fonttables/CommonTool.h"
 #include "platform/Platform.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <limits>
 
 namespace {
 
@@ -144,7 +147,7 @@ TEST_F(VolumeScan, CandidatesNeedDotOtfTheFamilyWordAndAPairedSource) {
     EXPECT_TRUE(search().isEmpty());
 }
 
-TEST_F(VolumeScan, DecomposedNamesAreFoundUnderTheirComposedPath) {
+TEST_F(VolumeScan, NamesAreComparedNormalizedButListedAsStored) {
     tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}};
     const QString folder = QStringLiteral(u"/Volumes/Data/データ");
     const QString nfd = folder.normalized(QString::NormalizationForm_D) + QLatin1Char('/') +
@@ -152,14 +155,16 @@ TEST_F(VolumeScan, DecomposedNamesAreFoundUnderTheirComposedPath) {
     ASSERT_NE(nfd, font(folder));
     tp.writeFile(nfd, fontBytes(0x00080000, kStdNW9FullName));
     // A Kelvin sign is canonically the letter K: this name carries the family word.
-    tp.writeFile(QStringLiteral(u"/Volumes/Data/\u212Aestruneゴシック StdN W3.otf"),
-                 fontBytes(0x00080000, "Kestrune W3"));
+    const QString kelvin = QStringLiteral(u"/Volumes/Data/\u212Aestruneゴシック StdN W3.otf");
+    tp.writeFile(kelvin, fontBytes(0x00080000, "Kestrune W3"));
     writePatch(tp, QStringLiteral(u"Kestruneゴシック StdN W3.pa"), "Kestrune W3");
 
+    // Each target's path is the one its file has, so every later step opens that file.
     const QStringList found = search();
     EXPECT_EQ(found.size(), 2);
-    EXPECT_TRUE(found.contains(font(folder)));
-    EXPECT_TRUE(found.contains(QStringLiteral(u"/Volumes/Data/Kestruneゴシック StdN W3.otf")));
+    EXPECT_TRUE(found.contains(nfd));
+    EXPECT_TRUE(found.contains(kelvin));
+    for (const QString& path : found) EXPECT_TRUE(platform::files().readAll(path)) << path.toStdString();
 }
 
 TEST_F(VolumeScan, StopOnTheFirstCallKeepsWhatWasFoundBefore) {
@@ -235,6 +240,58 @@ TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
     FontCheckCtrl::releaseFontCheckCtrl();
 }
 
+TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFileOnce) {
+    FontCheckCtrl::releaseFontCheckCtrl();
+    TestPlatform tp;
+    writeStdNW9Patch(tp);
+    writePatch(tp, QStringLiteral(u"Kestruneゴシック StdN W3.pa"), "Kestrune W3");
+    tp.volumes.homeWord = QStringLiteral("home");
+    tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/home")}, {QStringLiteral("/media/stick"), true}};
+    tp.volumes.otherMountPoints = {QStringLiteral("/home"), QStringLiteral("/media/stick")};
+    const QString kestrune = QStringLiteral(u"/Kestruneゴシック StdN W3.otf");
+    const QString name = QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf");
+    const QString debian = QStringLiteral("/usr/share/fonts/opentype/velmora");    // 6 parts
+    const QString local = QStringLiteral("/usr/local/share/fonts/kestrune/a/b");   // 8 parts
+    writeStdNW9Font(tp, debian);
+    tp.writeFile(local + kestrune, fontBytes(0x00080000, "Kestrune W3"));
+    writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype"));       // the volume walk finds it too
+    writeStdNW9Font(tp, QStringLiteral("/home/u/.local/share/fonts"));      // and this one
+    writeStdNW9Font(tp, QStringLiteral("/media/stick/fonts/deep"));         // on a removable volume
+    tp.makeLink(QStringLiteral("/usr/local/share/fonts/links") + name, QStringLiteral("../../../../share/fonts/opentype/velmora") + name);
+    tp.makeLink(QStringLiteral("/srv/fonts"), QStringLiteral("../usr/share/fonts"));
+    // What a revision that was killed left beside a font: its process has ended.
+    const QString leftover = debian + QStringLiteral("/.") + kStdNW9 +
+                             QStringLiteral(".otf.font-reviser-%1-0000abcd.new").arg(std::numeric_limits<int>::max());
+    tp.writeFile(leftover, {1, 2, 3});
+    tp.fontFolders.folders = {QStringLiteral("/usr/share/fonts"), QStringLiteral("/usr/share/fonts/opentype"),
+                              QStringLiteral("/srv/fonts"), QStringLiteral("/usr/local/share/fonts"),
+                              QStringLiteral("/home/u/.local/share/fonts"), QStringLiteral("/home/u/.fonts"),
+                              QStringLiteral("/media/stick/fonts")};
+
+    Callback callback;
+    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    ctrl->searchOpenTypeFont(&Callback::proc, &callback);
+    QStringList found;
+    for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
+    EXPECT_EQ(found, (QStringList{QStringLiteral("/usr/share/fonts/opentype") + name,
+                                  QStringLiteral("/home/u/.local/share/fonts") + name, debian + name,
+                                  local + kestrune}));
+    EXPECT_TRUE(callback.paths.contains(QStringLiteral("/usr/share/fonts")));
+    EXPECT_TRUE(callback.paths.contains(QStringLiteral("/usr/local/share/fonts")));
+    EXPECT_FALSE(callback.paths.contains(QStringLiteral("/media/stick/fonts")));
+    EXPECT_FALSE(tp.files().exists(leftover));
+
+    // A stop asked for at a font folder ends the search there.
+    FontCheckCtrl::releaseFontCheckCtrl();
+    struct StopAtFontFolders {
+        static bool proc(const QString& path, void*) { return path == QStringLiteral("/usr/share/fonts"); }
+    };
+    ctrl = FontCheckCtrl::getFontCheckCtrl();
+    ctrl->searchOpenTypeFont(&StopAtFontFolders::proc, nullptr);
+    EXPECT_EQ(ctrl->getUpdateFontArray().size(), 2u);
+    FontCheckCtrl::releaseFontCheckCtrl();
+}
+
 TEST(FileTests, LinksAreFollowed) {
     TestPlatform tp;
     tp.writeFile(QStringLiteral("/a/file"), {1});
@@ -254,34 +311,17 @@ TEST(FileTests, LinksAreFollowed) {
 namespace {
 
 // Counts the questions the walk asks of the disk beyond its listings.
-class CountingFiles : public platform::Files {
+class CountingFiles : public testsupport::FaultyFiles {
 public:
-    explicit CountingFiles(platform::Files& inner) : m(inner) {}
+    using FaultyFiles::FaultyFiles;
     mutable int stats = 0, reads = 0;
 
-    std::optional<std::vector<std::uint8_t>> readAll(const QString& p) const override { return ++reads, m.readAll(p); }
-    bool writeAll(const QString& p, std::span<const std::uint8_t> b) override { return m.writeAll(p, b); }
-    QStringList list(const QString& f) const override { return m.list(f); }
-    std::vector<platform::DirEntry> listEntries(const QString& f) const override { return m.listEntries(f); }
-    bool exists(const QString& p) const override { return ++stats, m.exists(p); }
-    bool isFolder(const QString& p) const override { return ++stats, m.isFolder(p); }
-    bool isSymbolicLink(const QString& p) const override { return ++stats, m.isSymbolicLink(p); }
-    std::optional<std::uint32_t> permissions(const QString& p) const override { return m.permissions(p); }
-    bool setPermissions(const QString& p, std::uint32_t mode) override { return m.setPermissions(p, mode); }
-    bool setTypeAndCreator(const QString& p, std::uint32_t t, std::uint32_t c) override {
-        return m.setTypeAndCreator(p, t, c);
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& p) const override {
+        return ++reads, FaultyFiles::readAll(p);
     }
-    bool isDeletable(const QString& p) const override { return m.isDeletable(p); }
-    bool remove(const QString& p) override { return m.remove(p); }
-    bool copy(const QString& f, const QString& t) override { return m.copy(f, t); }
-    bool createExclusive(const QString& p, std::span<const std::uint8_t> b) override { return m.createExclusive(p, b); }
-    bool replaceWithCopy(const QString& f, const QString& t) override { return m.replaceWithCopy(f, t); }
-    QString canonicalPath(const QString& p) const override { return m.canonicalPath(p); }
-    QString applicationPath() const override { return m.applicationPath(); }
-    QString temporaryFolder() const override { return m.temporaryFolder(); }
-
-private:
-    platform::Files& m;
+    bool exists(const QString& p) const override { return ++stats, FaultyFiles::exists(p); }
+    bool isFolder(const QString& p) const override { return ++stats, FaultyFiles::isFolder(p); }
+    bool isSymbolicLink(const QString& p) const override { return ++stats, FaultyFiles::isSymbolicLink(p); }
 };
 
 TEST_F(VolumeScan, ListedFilesAndFoldersAreNotAskedAboutAgain) {

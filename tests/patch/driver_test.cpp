@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 
 using namespace testsupport;
 using fr::OpenTypeManager;
@@ -55,13 +56,14 @@ public:
         if (permissionsUnknown) return std::nullopt;
         return FaultyFiles::permissions(path);
     }
-    bool replaceWithCopy(const QString& from, const QString& to) override {
-        if (!FaultyFiles::replaceWithCopy(from, to)) return false;
-        if (cutAfterReplace == 0 && !flipAfterReplace) return true;
+    std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override {
+        auto kept = FaultyFiles::replaceKeepingOld(staged, to);
+        if (!kept || (cutAfterReplace == 0 && !flipAfterReplace)) return kept;
         auto bytes = readAll(to);
         if (flipAfterReplace) (*bytes)[*flipAfterReplace] ^= 0x01;
         bytes->resize(bytes->size() - cutAfterReplace);
-        return writeAll(to, *bytes);
+        writeAll(to, *bytes);
+        return kept;
     }
 };
 
@@ -124,6 +126,14 @@ struct Fixture {
         if (!f.open(QIODevice::ReadOnly)) return {};
         const QByteArray b = f.readAll();
         return Bytes(b.begin(), b.end());
+    }
+    QStringList fontFolder() const { return QDir(tp.real(QStringLiteral("/Fonts"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+    // The installed font as it was, and nothing of ours beside it or in the temporary folder.
+    void expectUntouched() const {
+        EXPECT_EQ(onDisk(), installed);
+        EXPECT_EQ(mode(), 0640u);
+        EXPECT_EQ(fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+        EXPECT_TRUE(temporaryFiles().isEmpty());
     }
     QStringList temporaryFiles() const { return QDir(tp.real(QStringLiteral("/tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
     unsigned mode() const {
@@ -262,69 +272,52 @@ TEST(RevisionDriver, ACancelAnywhereLeavesTheInstalledFontAndNoTemporaryFile) {
     }
 }
 
-TEST(RevisionDriver, NeverLosesTheInstalledFontWhenItCannotBeReplaced) {
-    {
-        SCOPED_TRACE("not deletable");
+TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
+    struct Case {
+        const char* what;
+        std::int32_t code;
+        std::function<void(Fixture&)> arrange;
+    };
+    const std::vector<Case> cases = {
+        {"not deletable", 10, [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
+        {"permissions that can't be read", 8, [](Fixture& f) { f.files.permissionsUnknown = true; }},
+        {"the copy beside it fails", 11, [](Fixture& f) { f.files.failCopyBeside.on(); }},
+        {"the copy is not the image (checked before the rename)", 8,
+         [](Fixture& f) { f.files.corruptCopy.on(QStringLiteral("/Fonts/")); }},
+        {"type and creator can't be set", 8, [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
+        {"permissions can't be set", 8, [](Fixture& f) { f.files.failSetPermissions.on(); }},
+        {"the rename fails", 11, [](Fixture& f) { f.files.failReplace.on(); }},
+        {"the file in place is not the image (checked after the rename)", 8,
+         [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
+        {"one whole word differs after the rename", 8, [](Fixture& f) { f.files.flipAfterReplace = 110; }},
+        {"a lost tail of zero words after the rename", 8,
+         [](Fixture& f) {
+             f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
+             f.files.cutAfterReplace = 8;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         Fixture f;
-        f.files.notDeletable.on(QStringLiteral("/Fonts/"));
-        EXPECT_EQ(f.run(), 10);
-        EXPECT_EQ(f.onDisk(), f.installed);
-        EXPECT_TRUE(f.temporaryFiles().isEmpty());
-    }
-    {
-        SCOPED_TRACE("the copy into place fails");
-        Fixture f;
-        f.files.failReplaceWithCopy.on();
-        f.files.failCopy.on();
-        EXPECT_EQ(f.run(), 11);
-        EXPECT_EQ(f.onDisk(), f.installed);
-        EXPECT_EQ(f.mode(), 0640u);
-        EXPECT_TRUE(f.temporaryFiles().isEmpty());
-    }
-    {
-        SCOPED_TRACE("permissions that can't be read");
-        Fixture f;
-        f.files.permissionsUnknown = true;
-        EXPECT_EQ(f.run(), 8);
-        EXPECT_EQ(f.onDisk(), f.installed);
-        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+        c.arrange(f);
+        EXPECT_EQ(f.run(), c.code);
+        f.expectUntouched();
     }
 }
 
-TEST(RevisionDriver, AttributesThatCannotBeSetGiveEight) {
-    Fixture typeFails;
-    typeFails.files.failSetTypeAndCreator.on();
-    EXPECT_EQ(typeFails.run(), 8);
-    EXPECT_TRUE(typeFails.temporaryFiles().isEmpty());
-
-    Fixture modeFails;
-    modeFails.files.failSetPermissions.on();
-    EXPECT_EQ(modeFails.run(), 8);
-    EXPECT_TRUE(modeFails.temporaryFiles().isEmpty());
-}
-
-TEST(RevisionDriver, AFileInPlaceThatIsNotTheImageGivesEight) {
-    {
-        SCOPED_TRACE("the last byte flipped (inside the last partial word)");
-        Fixture f;
-        f.files.corruptCopy.on(QStringLiteral("/Fonts/"));
-        EXPECT_EQ(f.run(), 8);
-        EXPECT_NE(f.onDisk(), f.installed);  // the new file stays in place
-        EXPECT_TRUE(f.temporaryFiles().isEmpty());
-    }
-    {
-        SCOPED_TRACE("one whole word differs");
-        Fixture f;
-        f.files.flipAfterReplace = 110;
-        EXPECT_EQ(f.run(), 8);
-    }
-    {
-        SCOPED_TRACE("a lost tail of zero words");
-        Fixture f;
-        f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
-        f.files.cutAfterReplace = 8;
-        EXPECT_EQ(f.run(), 8);
-    }
+TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIntoPlace) {
+    Fixture f;
+    ASSERT_EQ(f.run(), 0);
+    QStringList steps;
+    for (const QString& call : f.files.calls())
+        for (const char* op : {"copyBeside", "readAll", "setTypeAndCreator", "setPermissions", "replaceKeepingOld",
+                               "remove"})
+            if (call.startsWith(QLatin1String(op) + QLatin1Char(' ')) && !call.contains(kPatch)) steps << op;
+    // Reading the installed font; the staged copy checked, typed, given the permissions,
+    // renamed; the file in place checked; the kept old font and the temporary file removed.
+    EXPECT_EQ(steps, (QStringList{"readAll", "copyBeside", "readAll", "setTypeAndCreator", "setPermissions",
+                                  "replaceKeepingOld", "readAll", "remove", "remove"}));
+    EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
 }
 
 TEST(RevisionDriver, ATemporaryFileThatCannotBeRemovedGivesTwelve) {

@@ -28,20 +28,26 @@ TEST(FaultyFiles, BreaksOnlyWhatItIsToldAndAsItSays) {
     files.corruptCopy.on("/fonts/C");
     EXPECT_TRUE(files.copy("/new", "/fonts/C.otf"));
     EXPECT_EQ(disk.readAll("/fonts/C.otf"), bytesOf("1234567\xC7"));
-    EXPECT_TRUE(files.replaceWithCopy("/new", "/fonts/B.otf"));
+    const auto staged = files.copyBeside("/new", "/fonts/C.otf");
+    ASSERT_TRUE(staged);
+    EXPECT_EQ(disk.readAll(*staged), bytesOf("1234567\xC7"));
+    EXPECT_TRUE(files.replaceKeepingOld(*files.copyBeside("/new", "/fonts/B.otf"), "/fonts/B.otf"));
     EXPECT_EQ(disk.readAll("/fonts/B.otf"), bytesOf("12345678"));
+
+    files.corruptAfterReplace.on("/fonts/B");
+    EXPECT_TRUE(files.replaceKeepingOld(*files.copyBeside("/new", "/fonts/B.otf"), "/fonts/B.otf"));
+    EXPECT_EQ(disk.readAll("/fonts/B.otf"), bytesOf("1234567\xC7"));
 
     files.notDeletable.on("/fonts/");
     EXPECT_FALSE(files.isDeletable("/fonts/B.otf"));
     EXPECT_TRUE(files.isDeletable("/new"));
-    files.failReplaceWithCopy.on();
-    EXPECT_FALSE(files.replaceWithCopy("/new", "/fonts/B.otf"));
-    EXPECT_EQ(disk.readAll("/fonts/B.otf"), bytesOf("12345678"));
+    files.failCopyBeside.on();
+    EXPECT_FALSE(files.copyBeside("/new", "/fonts/B.otf"));
 
     const auto calls = files.calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "writeAll /new");
-    EXPECT_EQ(calls.back(), "replaceWithCopy /new /fonts/B.otf");
+    EXPECT_EQ(calls.back(), "copyBeside /new /fonts/B.otf");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/LinuxFiles.h"
+#include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPlatform.h"
+#include "platform/NativePath.h"
 #include "QtPrint.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +11,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <array>
+#include <limits>
 #include <map>
 
 namespace {
@@ -166,37 +170,49 @@ TEST_F(RootedFiles, CopyRefusesAnExistingDestination) {
     EXPECT_FALSE(QFileInfo::exists(real("/c/to2")));
 }
 
-TEST_F(RootedFiles, ReplaceWithCopyPutsTheBytesInPlaceAndLeavesNothingStray) {
+TEST_F(RootedFiles, ReplacementStepsKeepTheOldFontUntilTheCallerIsDone) {
     put("/tmp/new", "revised font");
     put("/fonts/A.otf", "installed font");
-    ASSERT_TRUE(files.setPermissions("/fonts/A.otf", 0640));
-    ASSERT_TRUE(files.replaceWithCopy("/tmp/new", "/fonts/A.otf"));
+    const auto staged = files.copyBeside("/tmp/new", "/fonts/A.otf");
+    ASSERT_TRUE(staged);
+    EXPECT_TRUE(staged->startsWith("/fonts/.A.otf.font-reviser-")) << staged->toStdString();
+    EXPECT_EQ(contents(*staged), "revised font");
+    EXPECT_EQ(contents("/fonts/A.otf"), "installed font");  // untouched until the rename
+
+    const auto kept = files.replaceKeepingOld(*staged, "/fonts/A.otf");
+    ASSERT_TRUE(kept);
     EXPECT_EQ(contents("/fonts/A.otf"), "revised font");
-    EXPECT_EQ(*files.permissions("/fonts/A.otf"), 0640u);  // never readable by more than before
+    EXPECT_EQ(contents(*kept), "installed font");
+    EXPECT_EQ(namesIn("/fonts").size(), 2);
+    // A failed check puts the old font back in one step.
+    ASSERT_TRUE(files.rename(*kept, "/fonts/A.otf"));
+    EXPECT_EQ(contents("/fonts/A.otf"), "installed font");
     EXPECT_EQ(namesIn("/fonts"), QStringList{"A.otf"});
     EXPECT_EQ(contents("/tmp/new"), "revised font");
 }
 
-TEST_F(RootedFiles, ReplaceWithCopyKeepsTheOwnerWhereItMay) {
+TEST_F(RootedFiles, TheCopyBesideTakesTheOwnerWhereItMay) {
     if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
     put("/tmp/new", "revised");
     put("/fonts/A.otf", "installed");
     ASSERT_EQ(::chown(QFile::encodeName(real("/fonts/A.otf")).constData(), 65534, 65534), 0);
-    ASSERT_TRUE(files.replaceWithCopy("/tmp/new", "/fonts/A.otf"));
+    const auto staged = files.copyBeside("/tmp/new", "/fonts/A.otf");
+    ASSERT_TRUE(staged);
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(real("/fonts/A.otf")).constData(), &st), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(real(*staged)).constData(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
 }
 
-TEST_F(RootedFiles, FailedReplaceLeavesTheTargetByteIdentical) {
+TEST_F(RootedFiles, FailedReplacementStepsLeaveTheTargetAndNothingStray) {
     put("/tmp/new", "revised");
     put("/fonts/A.otf", "installed");
     put("/fonts/Folder/inner", "x");
 
-    EXPECT_FALSE(files.replaceWithCopy("/tmp/missing", "/fonts/A.otf"));
-    EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/fonts/Folder"));
-    EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/nofolder/A.otf"));
+    EXPECT_FALSE(files.copyBeside("/tmp/missing", "/fonts/A.otf"));
+    EXPECT_FALSE(files.copyBeside("/tmp/new", "/fonts/Folder"));
+    EXPECT_FALSE(files.copyBeside("/tmp/new", "/nofolder/A.otf"));
+    EXPECT_FALSE(files.replaceKeepingOld("/fonts/.A.otf.font-reviser-1-00000000.new", "/fonts/A.otf"));
     EXPECT_EQ(contents("/fonts/A.otf"), "installed");
     EXPECT_EQ(namesIn("/fonts"), (QStringList{"A.otf", "Folder"}));
     EXPECT_EQ(namesIn("/fonts/Folder"), QStringList{"inner"});
@@ -215,11 +231,52 @@ TEST_F(RootedFiles, ReplaceInAFolderThatMayNotBeWrittenFails) {
         AsNobody nobody;
         if (::geteuid() == 0) GTEST_SKIP() << "could not drop root for the check";
         EXPECT_FALSE(files.isDeletable("/locked/A.otf"));
-        EXPECT_FALSE(files.replaceWithCopy("/tmp/new", "/locked/A.otf"));
+        EXPECT_FALSE(files.copyBeside("/tmp/new", "/locked/A.otf"));
     }
     EXPECT_EQ(contents("/locked/A.otf"), "installed");
     EXPECT_EQ(namesIn("/locked"), QStringList{"A.otf"});
     ::chmod(QFile::encodeName(real("/locked")).constData(), 0755);
+}
+
+TEST_F(RootedFiles, LeftoversOfEndedRunsAreClearedOnlyBesideTheirFont) {
+    put("/fonts/A.otf", "font");
+    // A process id that no process has: the run that made these has ended.
+    const QString ended = QStringLiteral("/fonts/.A.otf.font-reviser-%1-0000abcd").arg(std::numeric_limits<int>::max());
+    put(ended + ".new", "partial");
+    put(ended + ".old", "old font");
+    const QString running = QStringLiteral("/fonts/.A.otf.font-reviser-%1-0000abcd.new").arg(::getpid());
+    put(running, "in the making");
+    const QString orphan = QStringLiteral("/fonts/.B.otf.font-reviser-%1-0000abcd.old").arg(std::numeric_limits<int>::max());
+    put(orphan, "the only copy of B");
+    put("/fonts/.A.otf.font-reviser-x.new", "someone else's");
+
+    EXPECT_TRUE(files.clearLeftover(ended + ".new"));
+    EXPECT_TRUE(files.clearLeftover(ended + ".old"));
+    EXPECT_FALSE(files.clearLeftover(running));
+    EXPECT_FALSE(files.clearLeftover(orphan));
+    EXPECT_FALSE(files.clearLeftover("/fonts/.A.otf.font-reviser-x.new"));
+    EXPECT_FALSE(files.clearLeftover("/fonts/A.otf"));
+    EXPECT_EQ(namesIn("/fonts").size(), 4);
+    EXPECT_EQ(contents("/fonts/A.otf"), "font");
+}
+
+TEST_F(RootedFiles, NamesThatAreNotUtf8OpenTheSameFile) {
+    ASSERT_TRUE(QDir().mkpath(real("/n")));
+    const QByteArray native = QFile::encodeName(real("/n")) + "/caf\xE9 \xFF\xC3.otf";
+    {
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "bytes", 5), 5);
+        ::close(fd);
+    }
+    const auto entries = files.listEntries("/n");
+    ASSERT_EQ(entries.size(), 1u);
+    const QString path = "/n/" + entries[0].name;
+    EXPECT_EQ(files.readAll(path), bytesOf("bytes"));
+    EXPECT_EQ(platform::encodeNativePath(entries[0].name), QByteArray("caf\xE9 \xFF\xC3.otf"));
+    EXPECT_EQ(platform::decodeNativePath(QByteArray("Velmora\xE8\xA7\x92")), QStringLiteral(u"Velmora角"));
+    ASSERT_TRUE(files.setPermissions(path, 0600));
+    EXPECT_EQ(files.permissions(path), 0600u);
 }
 
 TEST_F(RootedFiles, DeletableFollowsTheFolderAndTheStickyRule) {
@@ -307,6 +364,31 @@ TEST(LinuxPlatformRooted, ServesOneFixedDiskInsideTheRoot) {
     EXPECT_FALSE(p.volumes->volumeInfo("/proc", info));
     EXPECT_FALSE(p.volumes->isOtherMountPoint("/proc"));
     EXPECT_GE(p.systemInfo->systemVersion(), 0x1070);
+
+    // The standard font folders inside the root, each home's included.
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/home/kana"));
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/Users/ken"));
+    EXPECT_EQ(p.fontFolders->fontFolders(),
+              (QStringList{"/usr/share/fonts", "/usr/local/share/fonts", "/root/.local/share/fonts", "/root/.fonts",
+                           "/home/kana/.local/share/fonts", "/home/kana/.fonts", "/Users/ken/.local/share/fonts",
+                           "/Users/ken/.fonts"}));
+}
+
+TEST(FontconfigFolders, AreTheFoldersTheConfigurationNames) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile conf(dir.path() + "/fonts.conf");
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(("<?xml version=\"1.0\"?>\n<fontconfig>\n<dir>" + dir.path() + "/system</dir>\n<dir>" + dir.path() +
+                "/local</dir>\n<cachedir>" + dir.path() + "/cache</cachedir>\n</fontconfig>\n")
+                   .toUtf8());
+    conf.close();
+    const QByteArray previous = qgetenv("FONTCONFIG_FILE");
+    qputenv("FONTCONFIG_FILE", QFile::encodeName(conf.fileName()));
+    const QStringList folders = platform::FontconfigFolders().fontFolders();
+    if (previous.isEmpty()) qunsetenv("FONTCONFIG_FILE");
+    else qputenv("FONTCONFIG_FILE", previous);
+    EXPECT_EQ(folders, (QStringList{dir.path() + "/system", dir.path() + "/local"}));
 }
 
 }  // namespace

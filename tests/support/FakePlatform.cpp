@@ -28,6 +28,16 @@ bool FakeVolumes::volumeInfo(const QString& path, platform::VolumeInfo& info) co
     return false;
 }
 
+QString FakeVolumes::mountPointOf(const QString& path) const {
+    QString best = QStringLiteral("/");
+    auto consider = [&](const QString& point) {
+        if ((path == point || path.startsWith(point + QLatin1Char('/'))) && point.size() > best.size()) best = point;
+    };
+    for (const auto& v : volumes) consider(v.path);
+    for (const auto& point : otherMountPoints) consider(point);
+    return best;
+}
+
 void InstantPauses::pause(int milliseconds) {
     std::lock_guard lock(m_mutex);
     m_taken.push_back(milliseconds);
@@ -60,6 +70,7 @@ TestPlatform::TestPlatform(const QString& applicationPath) : m_impl(std::make_un
     platform::Platform p;
     p.files = m_impl->files.get();
     p.volumes = &volumes;
+    p.fontFolders = &fontFolders;
     p.processes = &processes;
     p.systemInfo = &systemInfo;
     p.pauses = &pauses;

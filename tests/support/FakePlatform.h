@@ -32,7 +32,15 @@ public:
     QStringList mountedLocalVolumePaths() const override;
     bool volumeInfo(const QString& path, platform::VolumeInfo& info) const override;
     bool isOtherMountPoint(const QString& folder) const override { return otherMountPoints.contains(folder); }
+    // The deepest of the volumes and other mount points that holds the path; "/" otherwise.
+    QString mountPointOf(const QString& path) const override;
     QString homeFolderWord() const override { return homeWord; }
+};
+
+class FakeFontFolders : public platform::FontFolders {
+public:
+    QStringList folders;
+    QStringList fontFolders() const override { return folders; }
 };
 
 class FakeProcesses : public platform::Processes {
@@ -96,6 +104,7 @@ public:
 
     platform::Files& files();
     FakeVolumes volumes;
+    FakeFontFolders fontFolders;
     FakeProcesses processes;
     FakeSystemInfo systemInfo;
     InstantPauses pauses;

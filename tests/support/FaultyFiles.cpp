@@ -87,10 +87,30 @@ bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint
     return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes);
 }
 
-bool FaultyFiles::replaceWithCopy(const QString& from, const QString& to) {
-    note(QStringLiteral("replaceWithCopy ") + from + QLatin1Char(' ') + to);
-    if (failReplaceWithCopy.hits(to) || !m_inner.replaceWithCopy(from, to)) return false;
-    return !corruptCopy.hits(to) || flipLastByte(to);
+std::optional<QString> FaultyFiles::copyBeside(const QString& from, const QString& to) {
+    note(QStringLiteral("copyBeside ") + from + QLatin1Char(' ') + to);
+    if (failCopyBeside.hits(to)) return std::nullopt;
+    auto staged = m_inner.copyBeside(from, to);
+    if (staged && corruptCopy.hits(to) && !flipLastByte(*staged)) return std::nullopt;
+    return staged;
+}
+
+std::optional<QString> FaultyFiles::replaceKeepingOld(const QString& staged, const QString& to) {
+    note(QStringLiteral("replaceKeepingOld ") + staged + QLatin1Char(' ') + to);
+    if (failReplace.hits(to)) return std::nullopt;
+    auto kept = m_inner.replaceKeepingOld(staged, to);
+    if (kept && corruptAfterReplace.hits(to)) flipLastByte(to);
+    return kept;
+}
+
+bool FaultyFiles::rename(const QString& from, const QString& to) {
+    note(QStringLiteral("rename ") + from + QLatin1Char(' ') + to);
+    return !failRename.hits(to) && m_inner.rename(from, to);
+}
+
+bool FaultyFiles::clearLeftover(const QString& path) {
+    note(QStringLiteral("clearLeftover ") + path);
+    return m_inner.clearLeftover(path);
 }
 
 QString FaultyFiles::canonicalPath(const QString& path) const { return m_inner.canonicalPath(path); }

@@ -26,15 +26,17 @@ public:
 
     // Each of these answers "failed" (nothing or false) without touching the disk, except:
     Fault failReadAll, failWriteAll, failSetPermissions, failSetTypeAndCreator, failRemove, failCreateExclusive,
-        failReplaceWithCopy;
+        failCopyBeside, failReplace, failRename;
     // copy writes the first half of the source's bytes to `to` and then fails, as a copy that
     // broke off midway would leave it (matched against `to`).
     Fault failCopy;
     // isDeletable answers false.
     Fault notDeletable;
-    // copy and replaceWithCopy succeed but the last byte of the file in place is flipped
-    // (matched against `to`).
+    // copy and copyBeside succeed but the last byte of the copy is flipped (matched against
+    // `to`).
     Fault corruptCopy;
+    // replaceKeepingOld succeeds, then the last byte of the file in place is flipped.
+    Fault corruptAfterReplace;
 
     // Every call as "<operation> <path>" ("copy <from> <to>"), in call order.
     std::vector<QString> calls() const;
@@ -53,7 +55,10 @@ public:
     bool remove(const QString& path) override;
     bool copy(const QString& from, const QString& to) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
-    bool replaceWithCopy(const QString& from, const QString& to) override;
+    std::optional<QString> copyBeside(const QString& from, const QString& to) override;
+    std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
+    bool rename(const QString& from, const QString& to) override;
+    bool clearLeftover(const QString& path) override;
     QString canonicalPath(const QString& path) const override;
     QString applicationPath() const override;
     QString temporaryFolder() const override;

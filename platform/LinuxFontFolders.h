@@ -1,0 +1,30 @@
+#pragma once
+// Font folders on Linux: those fontconfig names, or, in a rooted view, the standard ones
+// inside the root.
+
+#include "platform/FontFolders.h"
+
+namespace platform {
+
+class Files;
+
+// The folders of fontconfig's current configuration (FONTCONFIG_FILE and the rest of its
+// environment apply), without the folders below them.
+class FontconfigFolders : public FontFolders {
+public:
+    QStringList fontFolders() const override;
+};
+
+// The standard folders of a Linux system inside a rooted view: /usr/share/fonts,
+// /usr/local/share/fonts, and each home's .local/share/fonts and .fonts (/root and every
+// folder in /home and /Users).
+class StandardFontFolders : public FontFolders {
+public:
+    explicit StandardFontFolders(const Files& files) : m_files(files) {}
+    QStringList fontFolders() const override;
+
+private:
+    const Files& m_files;
+};
+
+}  // namespace platform

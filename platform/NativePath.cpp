@@ -1,0 +1,110 @@
+#include "platform/NativePath.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) stands as U+DC00 + b
+
+// The length of the valid UTF-8 sequence at `at`, or 0 when the bytes there are not one
+// (overlong forms, surrogates and values above U+10FFFF included).
+std::size_t validSequence(QByteArrayView bytes, qsizetype at, char32_t& cp) {
+    const auto b = static_cast<std::uint8_t>(bytes[at]);
+    std::size_t extra = 0;
+    char32_t min = 0;
+    if ((b & 0xE0) == 0xC0) {
+        extra = 1, cp = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2, cp = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3, cp = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (static_cast<qsizetype>(extra) >= bytes.size() - at) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto c = static_cast<std::uint8_t>(bytes[at + static_cast<qsizetype>(k)]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
+}  // namespace
+
+QString decodeNativePath(QByteArrayView bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<std::uint8_t>(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
+    // Most names are valid UTF-8 throughout: decode them in one go.
+    bool valid = true;
+    for (qsizetype i = 0; i < bytes.size() && valid;) {
+        char32_t cp = 0;
+        if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
+            ++i;
+        } else if (const std::size_t n = validSequence(bytes, i, cp)) {
+            i += static_cast<qsizetype>(n);
+        } else {
+            valid = false;
+        }
+    }
+    if (valid) return QString::fromUtf8(bytes);
+
+    QString out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        if (b < 0x80) {
+            out.append(QChar(b));
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        if (const std::size_t n = validSequence(bytes, i, cp)) {
+            out.append(QString::fromUcs4(&cp, 1));
+            i += static_cast<qsizetype>(n);
+        } else {
+            out.append(QChar(static_cast<char16_t>(kEscapeBase + b)));
+            ++i;
+        }
+    }
+    return out;
+}
+
+QByteArray encodeNativePath(QStringView path) {
+    QByteArray out;
+    out.reserve(path.size() * 3);
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t u = path[i].unicode();
+        char32_t cp = u;
+        if (QChar::isHighSurrogate(u) && i + 1 < path.size() && QChar::isLowSurrogate(path[i + 1].unicode())) {
+            cp = QChar::surrogateToUcs4(u, path[i + 1].unicode());
+            ++i;
+        } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
+            out.append(static_cast<char>(u - kEscapeBase));  // a byte that was not UTF-8
+            continue;
+        } else if (QChar::isSurrogate(u)) {
+            cp = 0xFFFD;  // no listing gives one; nothing better to write
+        }
+        if (cp < 0x80) {
+            out.append(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.append(static_cast<char>(0xC0 | (cp >> 6)));
+            out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.append(static_cast<char>(0xE0 | (cp >> 12)));
+            out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.append(static_cast<char>(0xF0 | (cp >> 18)));
+            out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+}  // namespace platform
