@@ -9,7 +9,6 @@
 #include "fonttables/OpenTypeManager.h"
 #include "platform/Platform.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -188,13 +187,25 @@ void MainCtrl::askMessageCancel() { stopModalWithCode(kModalNo); }
 void MainCtrl::messageOK() { stopModalWithCode(kModalOK); }
 
 bool MainCtrl::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Close && !m_modalLoops.empty() &&
-        (watched == r_AskMessageWindow || watched == r_MessageWindow)) {
+    if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+    if (!m_modalLoops.empty() && (watched == r_AskMessageWindow || watched == r_MessageWindow)) {
         event->ignore();
         stopModalWithCode(watched == r_AskMessageWindow ? kModalNo : kModalOK);
         return true;
     }
-    return QObject::eventFilter(watched, event);
+    // A wizard window closed from its title bar does what its Cancel button does, with the
+    // same confirmation; the window stays until that says otherwise. The program itself
+    // only ever hides these windows.
+    void (MainCtrl::*cancel)() = nullptr;
+    if (watched == r_startWindow) cancel = &MainCtrl::startWindowCancelButton;
+    else if (watched == r_searchWindow) cancel = &MainCtrl::searchWindowCancelButton;
+    else if (watched == r_fontListWindow) cancel = &MainCtrl::fontListWindowCancelButton;
+    else if (watched == r_progressWindow) cancel = &MainCtrl::progressWindowCancelButton;
+    else if (watched == r_endWindow) cancel = &MainCtrl::endWindowCancelButton;
+    if (!cancel || m_ended) return QObject::eventFilter(watched, event);
+    event->ignore();
+    (this->*cancel)();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -257,7 +268,7 @@ bool MainCtrl::userStopsAtReport(Worker worker) {
 
 void MainCtrl::startWindowCancelButton() {
     if (!askAlertMessage(kCancelRevision)) return;
-    if (r_startWindow) r_startWindow->close();
+    hideWindow(r_startWindow);
     releaseData();
     terminate();
 }

@@ -77,7 +77,7 @@ QVariant MainCtrl::tableView(const QTableView* table, const QString& columnIdent
 
 void MainCtrl::fontListWindowCancelButton() {
     if (!askAlertMessage(kCancelRevision)) return;
-    if (r_startWindow) r_startWindow->close();
+    hideWindow(r_startWindow);
     releaseData();
     terminate();
 }

@@ -17,11 +17,12 @@ inline constexpr char kUpdateFontNames[kUpdateFontNameCount][255] = {
 // The font manager application whose running keeps the program from starting.
 inline constexpr char kFontManagerBundleName[] = "Font Book.app";
 
-// The font manager message. The word プログラム is kept decomposed (フ + U+309A, ク + U+3099)
-// and shown exactly so; never normalise it.
+// The font manager message, byte for byte as the product has it: the first プログラム is
+// precomposed, the second decomposed (フ + U+309A, ク + U+3099). Shown exactly as stored;
+// never normalise it.
 inline constexpr char kFontManagerRunning[] =
     "\"Font Book\"が起動中ですので改訂"
-    "\u30D5\u309A\u30ED\u30AF\u3099\u30E9\u30E0"
+    "\u30D7\u30ED\u30B0\u30E9\u30E0"
     "を起動できません。\n\"Font Book\"を終了してから\"OpenType Velmoraフォント 改訂"
     "\u30D5\u309A\u30ED\u30AF\u3099\u30E9\u30E0"
     "\"を起動してください。";

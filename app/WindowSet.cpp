@@ -89,6 +89,9 @@ void MainCtrl::loadWindows() {
     connect(r_OKButton, &QPushButton::clicked, this, &MainCtrl::messageOK);
     r_MessageWindow->installEventFilter(this);
 
+    for (QWidget* window : {r_startWindow, r_searchWindow, r_fontListWindow, r_progressWindow, r_endWindow})
+        window->installEventFilter(this);
+
     // The two tables; the font list is counted only when it is reloaded after the search.
     m_updateListModel = std::make_unique<WizardTableModel>(*this, *r_updateList, QStringLiteral("upFontList"));
     r_updateList->setModel(m_updateListModel.get());

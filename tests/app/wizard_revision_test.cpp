@@ -40,8 +40,13 @@ struct RevisionWizard : Wizard {
             revised << t.fullpath;
         }
         for (std::int32_t step : kSteps) {
-            if (step == pressCancelAtStep && i == 0)
-                QMetaObject::invokeMethod(progressCancel(), &QPushButton::click, Qt::BlockingQueuedConnection);
+            if (step == pressCancelAtStep && i == 0) {
+                QWidget* window = ctrl.r_progressWindow;
+                if (cancelFromTitleBar)
+                    QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
+                else
+                    QMetaObject::invokeMethod(progressCancel(), &QPushButton::click, Qt::BlockingQueuedConnection);
+            }
             const QString line1 = QStringLiteral("%1の改訂をしています。").arg(t.fullpath);
             if (proc(fr::overallPercent(step, n, i), step, line1, QStringLiteral("step %1").arg(step), context))
                 return fr::result::kCancelled;
@@ -60,6 +65,7 @@ struct RevisionWizard : Wizard {
     std::vector<fr::TargetEntryPtr> targets;
     std::int32_t code = 0;
     std::int32_t pressCancelAtStep = -1;  // the user presses Cancel just before this point of the first font
+    bool cancelFromTitleBar = false;      // or closes the window from its title bar
     std::mutex mutex;
     QStringList revised;
 };
@@ -124,9 +130,17 @@ private slots:
         QVERIFY(!w.ctrl.isEnded());
     }
 
+    void cancel_data() {
+        QTest::addColumn<bool>("titleBar");
+        QTest::newRow("button") << false;
+        QTest::newRow("title bar") << true;
+    }
+    void cancelYesStopsTheRun_data() { cancel_data(); }
     void cancelYesStopsTheRun() {
+        QFETCH(bool, titleBar);
         RevisionWizard w(fonts(2));
         w.pressCancelAtStep = 55;
+        w.cancelFromTitleBar = titleBar;
         w.log->yes();
         w.log->ok();
         w.enter();
@@ -141,9 +155,12 @@ private slots:
         QCOMPARE(w.log->timesShown(w.ctrl.r_endWindow), 0);
     }
 
+    void cancelNoGoesOn_data() { cancel_data(); }
     void cancelNoGoesOn() {
+        QFETCH(bool, titleBar);
         RevisionWizard w(fonts(2));
         w.pressCancelAtStep = 55;
+        w.cancelFromTitleBar = titleBar;
         w.log->no();
         QSignalSpy bar2(w.ctrl.r_progressBar2, &QProgressBar::valueChanged);
         w.enter();
@@ -152,6 +169,7 @@ private slots:
         QCOMPARE(w.ctrl.isbUpdateAbort(), 0);
         QVERIFY(values(bar2).mid(0, 9) == (QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100}));
         QCOMPARE(w.revisedPaths(), fonts(2));
+        QCOMPARE(w.log->timesShown(w.ctrl.r_progressWindow), 1);
     }
 
     void messageForEachResultCode_data() {
@@ -232,14 +250,18 @@ private slots:
         QVERIFY(w.tp.restart.sent().empty());
     }
 
+    void endWindowCancelSendsNothing_data() { cancel_data(); }
     void endWindowCancelSendsNothing() {
+        QFETCH(bool, titleBar);
         RevisionWizard w(fonts(1));
         w.enter();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
-        w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        if (titleBar) w.ctrl.r_endWindow->close();
+        else w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QVERIFY(w.ctrl.isEnded());
         QCOMPARE(w.terminated, 1);
         QVERIFY(w.tp.restart.sent().empty());
+        QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
     }
 
     void restartButtonSendsOneRestartEvent_data() {

@@ -53,15 +53,21 @@ struct SearchWizard : Wizard {
         log.reset();
         ctrlPtr.reset();
     }
-    // Presses the search window's Cancel `times` times while the walk stands at `folder`.
-    void pressCancelAt(const QString& folder, int times = 1) {
+    // Presses the search window's Cancel `times` times while the walk stands at `folder`;
+    // or closes the window from its title bar, which does the same.
+    void pressCancelAt(const QString& folder, int times = 1, bool titleBar = false) {
         auto* button = ctrl.r_searchWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        QWidget* window = ctrl.r_searchWindow;
         auto previous = volumes.atFolder;
         volumes.atFolder = [=](const QString& at) {
             if (previous) previous(at);
             if (at != folder) return;
-            for (int i = 0; i < times; ++i)
-                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::BlockingQueuedConnection);
+            for (int i = 0; i < times; ++i) {
+                if (titleBar)
+                    QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
+                else
+                    QMetaObject::invokeMethod(button, &QPushButton::click, Qt::BlockingQueuedConnection);
+            }
         };
     }
     QStringList fontList() const {
@@ -136,7 +142,7 @@ private slots:
 
     void cancelYesBeforeAnyTargetEnds() {
         SearchWizard w;
-        w.pressCancelAt(kFontsA);
+        w.pressCancelAt(kFontsA, 1, true);
         w.log->yes();
         w.log->ok();
         w.ctrl.startWindowNextButton();
@@ -148,7 +154,7 @@ private slots:
     void cancelNoGoesOnAndALaterCancelAsksAgain() {
         SearchWizard w;
         w.pressCancelAt(kFontsA, 3);  // several presses, one question
-        w.pressCancelAt(kFontsB);
+        w.pressCancelAt(kFontsB, 1, true);
         w.log->no();
         w.log->no();
         w.ctrl.startWindowNextButton();
@@ -157,20 +163,31 @@ private slots:
         QCOMPARE(w.fontList().size(), 2);
         QCOMPARE(w.ctrl.isbWaitAbort(), 0);
         QCOMPARE(w.log->unexpected, 0);
+        QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 1);  // a title-bar close did not end it
     }
 
+    void fontListCancel_data() {
+        QTest::addColumn<bool>("titleBar");
+        QTest::newRow("button") << false;
+        QTest::newRow("title bar") << true;
+    }
     void fontListCancel() {
+        QFETCH(bool, titleBar);
         SearchWizard w;
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
-        auto* cancel = w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        auto* button = w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        const auto cancel = [&] {
+            if (titleBar) w.ctrl.r_fontListWindow->close();
+            else button->click();
+        };
         w.log->no();
-        cancel->click();
+        cancel();
         QVERIFY(w.ctrl.r_fontListWindow->isVisible());
         QVERIFY(!w.ctrl.isEnded());
         QCOMPARE(w.fontList().size(), 2);
         w.log->yes();
-        cancel->click();
+        cancel();
         QVERIFY(w.ctrl.isEnded());
         QCOMPARE(w.terminated, 1);
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
