@@ -3,6 +3,7 @@
 
 #include "app/MainCtrl.h"
 
+#include "app/FontManagerCheck.h"
 #include "app/Messages.h"
 #include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
@@ -86,17 +87,6 @@ void MainCtrl::awakeFromNib() {
         return;
     }
     showWindow(r_startWindow);
-}
-
-bool MainCtrl::fontManagerRunning() const {
-    const QString fontManager = QString::fromUtf8(kFontManagerBundleName);
-    bool running = false;
-    for (const auto& process : platform::processes().running()) {
-        // A process whose bundle can't be located ends the walk with what was found so far.
-        if (!process.hasLocation) break;
-        if (process.catalogName && *process.catalogName == fontManager) running = true;
-    }
-    return running;
 }
 
 void MainCtrl::releaseData() {

@@ -9,6 +9,7 @@
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
 #include "discovery/FontEntries.h"
+#include "patch/RevisionRun.h"
 #include "fonttables/FontTypes.h"
 
 #include <QObject>
@@ -40,8 +41,7 @@ class MainCtrl : public QObject {
 
 public:
     // The revision of one font: target, progress callback, context, number of targets, index.
-    using FontReviser = std::function<std::int32_t(const fr::TargetEntry&, fr::RevisionProgressProc, void*,
-                                                   std::int32_t, std::int32_t)>;
+    using FontReviser = fr::FontReviser;
     // The list of revision targets the font list and the revision worker read.
     using TargetList = std::function<const std::vector<fr::TargetEntryPtr>&()>;
 
@@ -169,9 +169,7 @@ private:
     void setText(QLabel* field, const QString& text);
     void setBar(QProgressBar* bar, std::int32_t value);
 
-    bool fontManagerRunning() const;
     const std::vector<fr::TargetEntryPtr>& targets() const;
-    QString resultMessage(std::int32_t code, const QString& fullpath) const;
     void startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)());
     void joinWorker(std::unique_ptr<QThread>& slot);
 

@@ -4,12 +4,12 @@
 #include "app/MainCtrl.h"
 
 #include "app/Messages.h"
-#include "patch/RevisionDriver.h"
+#include "app/ResultMessages.h"
+#include "patch/RevisionRun.h"
 #include "platform/Platform.h"
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QSet>
 #include <QThread>
 #include <QWidget>
 
@@ -18,12 +18,6 @@ namespace wizard {
 namespace {
 constexpr int kBetweenFontsPauseMs = 100;
 constexpr int kRevisionEndPauseMs = 500;
-
-QString fileNameOf(const QString& path) { return path.section(QLatin1Char('/'), -1); }
-
-QString withInserted(const char* format, const QString& text) {
-    return QString::fromUtf8(format).replace(QLatin1String("%@"), text);
-}
 }  // namespace
 
 void MainCtrl::fontListWindowEnterButton() {
@@ -40,31 +34,14 @@ void MainCtrl::fontListWindowEnterButton() {
 void MainCtrl::updateFontThread() {
     // Read once: the list doesn't change during the run.
     const std::vector<fr::TargetEntryPtr> list = targets();
-    const auto count = static_cast<std::int32_t>(list.size());
-
-    std::int32_t result = 0;
-    fr::TargetEntryPtr last;
-    // The same file reached under two paths (through a link) is revised once: a second
-    // revision would apply the patch to the already revised font.
-    QSet<QString> revisedFiles;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (m_ended) return;
-        last = list[static_cast<std::size_t>(i)];
-        if (!last) continue;
-        const QString file = fr::revisionIdentity(last->fullpath);
-        if (revisedFiles.contains(file)) {
-            result = 0;
-        } else {
-            result = m_reviseFont(*last, MainCtrlRevisionProgress, this, count, i);
-            if (result == 0) revisedFiles.insert(file);
-        }
-        if (result != 0) break;
-        platform::pauses().pause(kBetweenFontsPauseMs);
-    }
+    fr::RevisionRunHooks hooks;
+    hooks.stopBeforeFont = [this] { return m_ended.load(); };
+    hooks.betweenFonts = [] { platform::pauses().pause(kBetweenFontsPauseMs); };
+    const fr::RevisionRunResult run = fr::reviseTargets(list, m_reviseFont, MainCtrlRevisionProgress, this, hooks);
     if (m_ended) return;
 
     hideWindow(r_progressWindow);
-    if (result == 0) {
+    if (run.code == fr::result::kRevised) {
         const QString full = QString::asprintf(kFullPercentFormat);
         setText(r_percent1, full);
         setBar(r_progressBar1, 100);
@@ -73,29 +50,9 @@ void MainCtrl::updateFontThread() {
         setText(r_endMessage, QString::fromUtf8(kRevisionSucceeded));
         showWindow(r_endWindow);
     } else {
-        alertErrorMessage3(resultMessage(result, last ? last->fullpath : QString()));
+        alertErrorMessage3(resultMessage(run.code, run.last ? run.last->fullpath : QString()));
     }
     platform::pauses().pause(kRevisionEndPauseMs);
-}
-
-QString MainCtrl::resultMessage(std::int32_t code, const QString& fullpath) const {
-    // Compared unsigned, so that a negative code falls with the unknown ones.
-    switch (static_cast<std::uint32_t>(code)) {
-    case 2:
-        return withInserted(kSourceReadFailed, fullpath);
-    case 3:
-    case 8:
-    case 9:
-    case 11:
-    case 12:
-        return withInserted(kNewFileFailed, fileNameOf(fullpath));
-    case 7:
-        return fileNameOf(fullpath) + QString::fromUtf8(kPatchReadFailed);
-    case 10:
-        return withInserted(kNotReplaceable, fullpath);
-    default:
-        return QString::fromUtf8(kRevisionStopped);
-    }
 }
 
 void MainCtrl::updateProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2) {

@@ -52,6 +52,12 @@ inline constexpr char kNotReplaceable[] =
 inline constexpr char kRevisionSucceeded[] =
     "改訂が正常に終了しました。\n\n改訂したフォントを有効にする為に、システムを再起動します。\n再起動する場合は、”再起動”を押してください。";
 
+// The command line's own texts, where the wizard would show a window instead.
+inline constexpr char kRevisionSucceededHeadless[] = "改訂が正常に終了しました。";
+inline constexpr char kRestartNeeded[] = "改訂したフォントを有効にするには、システムを再起動してください。";
+inline constexpr char kRestartRequested[] = "システムの再起動を要求しました。";
+inline constexpr char kRestartNotRequested[] = "システムの再起動を要求できませんでした。";
+
 // Percentage texts: "37 %", and the full one set when every font is done.
 inline constexpr char kPercentFormat[] = "%d %%";
 inline constexpr char kFullPercentFormat[] = "100 %%";

@@ -1,19 +1,6 @@
-// The program's entry: the Linux platform services, the controller with its windows, and the
-// main loop. No command line.
+// The program's entry: the wizard on the real disk, or with an option the same program
+// without windows (see --help).
 
-#include "app/MainCtrl.h"
-#include "platform/LinuxPlatform.h"
-#include "platform/Platform.h"
+#include "app/ProgramMain.h"
 
-#include <QApplication>
-
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    platform::LinuxPlatform linuxPlatform;
-    platform::ScopedPlatform services(linuxPlatform.services());
-
-    wizard::MainCtrl ctrl;
-    ctrl.loadWindows();
-    ctrl.awakeFromNib();
-    return QApplication::exec();
-}
+int main(int argc, char* argv[]) { return wizard::programMain(argc, argv, 1, {}); }

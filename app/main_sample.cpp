@@ -1,32 +1,25 @@
-// The wizard on sample data: the same program, handed a platform rooted at a scratch tree
-// laid out like a desktop disk (scripts/make_sample.sh builds one). Every path the wizard
-// sees lies inside that tree; a restart is only logged.
+// The program on sample data: the same program, handed a platform rooted at a scratch tree
+// laid out like a desktop disk (scripts/make_sample.sh builds one). Every path it sees lies
+// inside that tree; a restart is only logged. Options after ROOT are the program's own.
 
-#include "app/MainCtrl.h"
-#include "platform/LinuxPlatform.h"
-#include "platform/Platform.h"
+#include "app/ProgramMain.h"
+#include "platform/NativePath.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QTextStream>
+#include <QFileInfo>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
-    if (args.size() != 2 || !QDir(args.at(1)).exists()) {
-        QTextStream(stderr) << "usage: font-reviser-sample SAMPLE_ROOT (see scripts/make_sample.sh)\n";
+    const QString root = argc >= 2 ? platform::decodeNativePath(QByteArrayView(argv[1])) : QString();
+    if (root.isEmpty() || root.startsWith(QLatin1String("--")) || !QFileInfo(root).isDir()) {
+        std::fputs("usage: font-reviser-sample SAMPLE_ROOT [options] (see scripts/make_sample.sh, --help)\n", stderr);
         return 64;
     }
     platform::LinuxPlatformOptions options;
-    options.root = QDir(args.at(1)).absolutePath();
+    options.root = QDir(root).absolutePath();
     options.applicationPath = QStringLiteral("/Applications/FontReviser/font-reviser");
     options.temporaryFolder = QStringLiteral("/tmp");
     options.logRestartOnly = true;
-    platform::LinuxPlatform samplePlatform(options);
-    platform::ScopedPlatform services(samplePlatform.services());
-
-    wizard::MainCtrl ctrl;
-    ctrl.loadWindows();
-    ctrl.awakeFromNib();
-    return QApplication::exec();
+    return wizard::programMain(argc, argv, 2, options);
 }

@@ -6,7 +6,7 @@
 namespace platform {
 
 void LinuxPauses::pause(int milliseconds) {
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (!m_instant && milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace platform

@@ -16,6 +16,7 @@ struct LinuxPlatform::Impl {
           // A rooted view stands for one fixed disk.
           volumes(!o.root.isEmpty()),
           standardFolders(files),
+          pauses(o.instantPauses),
           restart(o.logRestartOnly),
           rooted(!o.root.isEmpty()) {}
 

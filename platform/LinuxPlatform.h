@@ -15,6 +15,7 @@ struct LinuxPlatformOptions {
     QString applicationPath;  // in the program's view; empty: the running executable
     QString temporaryFolder;  // in the program's view; empty: the one Qt reports
     bool logRestartOnly = false;  // the restart request is only logged, never sent
+    bool instantPauses = false;   // the pauses that let a person watch the windows are left out
 };
 
 class LinuxPlatform {

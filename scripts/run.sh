@@ -1,19 +1,34 @@
 #!/usr/bin/env bash
-# Builds the wizard and starts it. With a sample tree builder present, the wizard runs on
-# bundled sample data inside a scratch folder instead of the real disk.
+# Builds the program and runs it on bundled sample data inside a scratch tree laid out like a
+# desktop disk (nothing outside the tree is touched). With a display the wizard starts. Without
+# one the sample is revised from the command line (--revise), every step shown in the
+# terminal, and each revised font is then checked with ots-sanitize.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 build="$top/build/plain"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
-display_args=()
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-  display_args=(xvfb-run -a -s "-screen 0 1280x800x24")
-  echo "no display: running under Xvfb" >&2
+cmake --build "$build" -j "$(nproc)" --target font-reviser font-reviser-sample
+sample=$("$top/scripts/make_sample.sh" "$build")
+program="$build/app/font-reviser-sample"
+
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  exec "$program" "$sample"
 fi
-if [[ -x "$build/app/font-reviser-sample" && -f "$top/scripts/make_sample.sh" ]]; then
-  sample=$("$top/scripts/make_sample.sh" "$build")
-  exec "${display_args[@]}" "$build/app/font-reviser-sample" "$sample"
-fi
-exec "${display_args[@]}" "$build/app/font-reviser"
+
+echo "No display: revising the sample fonts in $sample from the command line:"
+echo "  font-reviser-sample $sample --revise"
+status=0
+"$program" "$sample" --revise | tee "$build/sample-run.txt" || status=${PIPESTATUS[0]}
+mapfile -t revised < <(sed -n '/^改訂したフォント:$/,/^[^ ]/s/^  //p' "$build/sample-run.txt")
+echo
+echo "Each revised font checked with ots-sanitize:"
+for font in "${revised[@]}"; do
+  if ots-sanitize "$sample$font" >/dev/null 2>&1; then
+    echo "  passes  $font"
+  else
+    echo "  FAILS   $font"
+    status=1
+  fi
+done
+exit "$status"

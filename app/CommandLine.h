@@ -1,0 +1,34 @@
+#pragma once
+// The program's command line. With no option the wizard starts; every option runs the
+// program without windows, for administrators and scripts.
+
+#include <QString>
+#include <QStringList>
+
+namespace wizard {
+
+// Exit statuses of the command line besides the revision result codes (0, 2, 6, 7, 8, 10,
+// 11, 12), which it returns as they come.
+namespace exitcode {
+constexpr int kNoPatchSource = 20;       // no usable patch in the "host" folder
+constexpr int kNoTarget = 21;            // no installed font is a revision target
+constexpr int kFontManagerRunning = 22;  // the system's font manager is running
+constexpr int kUsage = 64;               // a bad command line
+}  // namespace exitcode
+
+struct CommandLine {
+    enum class Mode { Wizard, List, Revise, Help, Version };
+    Mode mode = Mode::Wizard;
+    bool json = false;
+    bool restart = false;
+    QString error;  // set when the command line is bad
+
+    static CommandLine parse(const QStringList& options);
+    bool headless() const { return mode != Mode::Wizard; }
+};
+
+// The text of --help; `program` is the name to show in the usage line.
+QString helpText(const QString& program);
+QString versionText();
+
+}  // namespace wizard

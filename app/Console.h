@@ -1,0 +1,54 @@
+#pragma once
+// What the command line tells: the fonts found, the progress of the revision, each font's
+// end and the outcome, as text for people or as one JSON object per event for scripts.
+//
+// Text: results on standard output; progress and failures on standard error, where a
+// terminal gets one live line per font redrawn in place and anything else one plain line
+// per progress point. JSON: every event on standard output, nothing on standard error.
+
+#include "discovery/FontEntries.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace wizard {
+
+class Console {
+public:
+    Console(bool json, std::FILE* out, std::FILE* err, bool errIsTerminal);
+
+    void searching(const QString& folder);
+    void targetsFound(const std::vector<fr::TargetEntryPtr>& targets);
+    // The list of --list.
+    void listTargets(const std::vector<fr::TargetEntryPtr>& targets);
+    void fontStarts(const fr::TargetEntry& target, std::int32_t index, std::int32_t count);
+    void progress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2);
+    void fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message);
+    // The end of the run: its exit status, the fonts revised, and a closing text.
+    void summary(int status, const QStringList& revised, const QString& message, bool restartNeeded,
+                 bool restartRequested);
+    // A text that ends the program early (no source, no target, font manager, bad options).
+    void fatal(int status, const QString& message);
+
+    // 0x80000 as "8.0", 0x10083 as "1.002": the 'head' fontRevision as 16.16 fixed point.
+    static QString revisionText(std::uint32_t version);
+
+private:
+    void writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields);
+    void line(std::FILE* stream, const QString& text);
+    void live(const QString& text);  // the terminal's live line
+    void endLive();
+
+    bool m_json;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    bool m_terminal;
+    bool m_liveShown = false;
+    QString m_font;  // the font being revised
+    std::int32_t m_index = 0, m_count = 0;
+};
+
+}  // namespace wizard

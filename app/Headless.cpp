@@ -1,0 +1,99 @@
+#include "app/Headless.h"
+
+#include "app/Console.h"
+#include "app/FontManagerCheck.h"
+#include "app/Messages.h"
+#include "app/ResultMessages.h"
+#include "discovery/FontCheckCtrl.h"
+#include "fonttables/OpenTypeManager.h"
+#include "patch/RevisionRun.h"
+#include "platform/Platform.h"
+
+namespace wizard {
+
+namespace {
+
+struct Reporting {
+    Console& console;
+    const std::atomic<bool>& stop;
+};
+
+bool searchStatus(const QString& path, void* context) {
+    auto* r = static_cast<Reporting*>(context);
+    r->console.searching(path);
+    return r->stop.load();
+}
+
+bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2,
+                      void* context) {
+    auto* r = static_cast<Reporting*>(context);
+    r->console.progress(overall, step, line1, line2);
+    return r->stop.load();
+}
+
+}  // namespace
+
+int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop) {
+    if (fontManagerRunning()) {
+        console.fatal(exitcode::kFontManagerRunning, QString::fromUtf8(kFontManagerRunning));
+        return exitcode::kFontManagerRunning;
+    }
+    fr::FontCheckCtrl* discovery = fr::FontCheckCtrl::getFontCheckCtrl();
+    struct Release {
+        ~Release() { fr::FontCheckCtrl::releaseFontCheckCtrl(); }
+    } release;
+    if (discovery->getUpdateSrcFileCount() == 0) {
+        console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource));
+        return exitcode::kNoPatchSource;
+    }
+
+    Reporting reporting{console, stop};
+    discovery->searchOpenTypeFont(searchStatus, &reporting);
+    const std::vector<fr::TargetEntryPtr> targets = discovery->getUpdateFontArray();
+    console.targetsFound(targets);
+    if (line.mode == CommandLine::Mode::List) console.listTargets(targets);
+    if (stop) {
+        console.fatal(fr::result::kCancelled, QString::fromUtf8(kRevisionStopped));
+        return fr::result::kCancelled;
+    }
+    if (targets.empty()) {
+        console.fatal(exitcode::kNoTarget, QString::fromUtf8(kNoTarget));
+        return exitcode::kNoTarget;
+    }
+    if (line.mode == CommandLine::Mode::List) {
+        console.summary(0, {}, {}, false, false);
+        return 0;
+    }
+
+    QStringList revised;
+    const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
+                                       std::int32_t count, std::int32_t index) {
+        console.fontStarts(target, index, count);
+        fr::OpenTypeManager engine;
+        return engine.updateOpenTypeDiff(target, proc, context, count, index);
+    };
+    fr::RevisionRunHooks hooks;
+    hooks.stopBeforeFont = [&] { return stop.load(); };
+    hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
+        if (code == fr::result::kRevised && !skipped) revised << target.fullpath;
+        console.fontEnds(target, code, skipped, code == fr::result::kRevised ? QString() : resultMessage(code, target.fullpath));
+    };
+    const fr::RevisionRunResult run = fr::reviseTargets(targets, revise, revisionProgress, &reporting, hooks);
+    const std::int32_t code = run.stoppedBeforeFont ? fr::result::kCancelled : run.code;
+    if (code != fr::result::kRevised) {
+        console.summary(code, revised, resultMessage(code, run.last ? run.last->fullpath : QString()), !revised.isEmpty(),
+                        false);
+        return code;
+    }
+
+    QString message = QString::fromUtf8(kRevisionSucceededHeadless) + QLatin1Char('\n') + QString::fromUtf8(kRestartNeeded);
+    bool requested = false;
+    if (line.restart) {
+        requested = platform::restart().sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;
+        message += QLatin1Char('\n') + QString::fromUtf8(requested ? kRestartRequested : kRestartNotRequested);
+    }
+    console.summary(0, revised, message, true, requested);
+    return 0;
+}
+
+}  // namespace wizard

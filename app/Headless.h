@@ -1,0 +1,18 @@
+#pragma once
+// The program without windows: the search phase and the revision phase as the wizard runs
+// them, reported on the console, with an exit status for scripts.
+
+#include "app/CommandLine.h"
+
+#include <atomic>
+
+namespace wizard {
+
+class Console;
+
+// Runs --list or --revise on the current platform and returns the exit status. `stop` is set
+// (by SIGINT or SIGTERM) when the user wants the run to end as the Cancel button answered
+// yes would end it.
+int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop);
+
+}  // namespace wizard

@@ -1,0 +1,99 @@
+#include "app/ProgramMain.h"
+
+#include "app/CommandLine.h"
+#include "app/Console.h"
+#include "app/Headless.h"
+#include "app/MainCtrl.h"
+#include "platform/NativePath.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace wizard {
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
+
+extern "C" void requestStop(int) { g_stop.store(true); }
+
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+QString programName(const char* argv0) {
+    const QString path = platform::decodeNativePath(argv0 ? QByteArrayView(argv0) : QByteArrayView("font-reviser"));
+    return path.section(QLatin1Char('/'), -1);
+}
+
+bool isOurOption(const QString& arg) { return arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h"); }
+
+int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatformOptions& options) {
+    QApplication app(argc, argv);
+    // Qt has taken its own options (-platform and the like); anything else is not ours.
+    const QStringList rest = QApplication::arguments().mid(firstOption);
+    if (!rest.isEmpty()) {
+        print(stderr, QStringLiteral("%1: unexpected argument: %2\nTry '%1 --help'.\n").arg(programName(argv[0]), rest.first()));
+        return exitcode::kUsage;
+    }
+    platform::LinuxPlatform linuxPlatform(options);
+    platform::ScopedPlatform services(linuxPlatform.services());
+    MainCtrl ctrl;
+    ctrl.loadWindows();
+    ctrl.awakeFromNib();
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformOptions options) {
+    QStringList args;
+    bool any = false;
+    for (int i = firstOption; i < argc; ++i) {
+        args << platform::decodeNativePath(QByteArrayView(argv[i]));
+        any = any || isOurOption(args.last());
+    }
+    if (!any) return runWizard(argc, argv, firstOption, options);
+
+    const CommandLine line = CommandLine::parse(args);
+    const QString program = programName(argv[0]);
+    if (!line.error.isEmpty()) {
+        print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, line.error));
+        return exitcode::kUsage;
+    }
+    if (line.mode == CommandLine::Mode::Help) {
+        print(stdout, helpText(program));
+        return 0;
+    }
+    if (line.mode == CommandLine::Mode::Version) {
+        print(stdout, versionText());
+        return 0;
+    }
+
+    // No window and no display: a core application, and no pauses for anyone to watch.
+    QCoreApplication app(argc, argv);
+    options.instantPauses = true;
+    platform::LinuxPlatform linuxPlatform(options);
+    platform::ScopedPlatform services(linuxPlatform.services());
+    installStopHandlers();
+    Console console(line.json, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    return runHeadless(line, console, g_stop);
+}
+
+}  // namespace wizard

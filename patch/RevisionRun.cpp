@@ -1,0 +1,35 @@
+#include "patch/RevisionRun.h"
+
+#include "patch/RevisionDriver.h"
+
+#include <QSet>
+
+namespace fr {
+
+RevisionRunResult reviseTargets(const std::vector<TargetEntryPtr>& targets, const FontReviser& revise,
+                                RevisionProgressProc proc, void* context, const RevisionRunHooks& hooks) {
+    RevisionRunResult run;
+    const auto count = static_cast<std::int32_t>(targets.size());
+    // The same file reached under two paths (through a link) is revised once: a second
+    // revision would apply the patch to the already revised font.
+    QSet<QString> revisedFiles;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (hooks.stopBeforeFont && hooks.stopBeforeFont()) {
+            run.stoppedBeforeFont = true;
+            break;
+        }
+        const TargetEntryPtr& target = targets[static_cast<std::size_t>(i)];
+        if (!target) continue;
+        run.last = target;
+        const QString file = revisionIdentity(target->fullpath);
+        const bool skipped = revisedFiles.contains(file);
+        run.code = skipped ? result::kRevised : revise(*target, proc, context, count, i);
+        if (!skipped && run.code == result::kRevised) revisedFiles.insert(file);
+        if (hooks.afterFont) hooks.afterFont(*target, run.code, skipped);
+        if (run.code != result::kRevised) break;
+        if (hooks.betweenFonts) hooks.betweenFonts();
+    }
+    return run;
+}
+
+}  // namespace fr

@@ -1,0 +1,37 @@
+#pragma once
+// The run over every target: each font in list order through a fresh revision, the same file
+// revised once however many paths reach it, and the run stopped at the first font that does
+// not end revised. The wizard's revision worker and the headless command line share it.
+
+#include "discovery/FontEntries.h"
+#include "fonttables/FontTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace fr {
+
+// The revision of one font: target, progress callback, context, number of targets, index.
+using FontReviser = std::function<std::int32_t(const TargetEntry&, RevisionProgressProc, void*, std::int32_t,
+                                               std::int32_t)>;
+
+struct RevisionRunHooks {
+    // Asked before each font: true ends the run there, before that font is touched.
+    std::function<bool()> stopBeforeFont;
+    // After each font with its code; `skipped` when it was one file already revised.
+    std::function<void(const TargetEntry&, std::int32_t code, bool skipped)> afterFont;
+    // After each font that ended revised (the wizard's pause between fonts).
+    std::function<void()> betweenFonts;
+};
+
+struct RevisionRunResult {
+    std::int32_t code = 0;       // 0 when every target ended revised
+    TargetEntryPtr last;         // the target being revised when the run ended
+    bool stoppedBeforeFont = false;
+};
+
+RevisionRunResult reviseTargets(const std::vector<TargetEntryPtr>& targets, const FontReviser& revise,
+                                RevisionProgressProc proc, void* context, const RevisionRunHooks& hooks = {});
+
+}  // namespace fr

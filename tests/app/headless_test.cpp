@@ -1,0 +1,236 @@
+// The program without windows, end to end through the sample executable on a sample-like
+// tree of real fixture fonts: what --list and --revise find, write, print and exit with.
+
+#include "support/FixtureSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using testsupport::FixtureSet;
+using testsupport::kFixtureFaces;
+
+namespace {
+
+const QString kProgram = QStringLiteral(FR_BINARY_DIR "/app/font-reviser-sample");
+const QString kHost = QStringLiteral("/Applications/FontReviser/host");
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void put(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+// The six faces installed where desktops keep fonts (one name stored decomposed), their
+// patches in "host".
+struct SampleTree {
+    QTemporaryDir dir;
+    QStringList installed;  // program-view paths, face by face
+
+    explicit SampleTree(const FixtureSet& set) {
+        const QStringList folders = {QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
+                                     QStringLiteral("/usr/local/share/fonts/velmora"),
+                                     QStringLiteral("/home/kana/.local/share/fonts")};
+        QDir().mkpath(dir.path() + QStringLiteral("/tmp"));
+        for (int k = 0; k < kFixtureFaces.size(); ++k) {
+            QString name = kFixtureFaces[k] + QStringLiteral(".otf");
+            if (k == 1) name = name.normalized(QString::NormalizationForm_D);
+            installed << folders[k % folders.size()] + QLatin1Char('/') + name;
+            put(real(installed.last()), contents(set.oldFont(kFixtureFaces[k])));
+            put(real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")), contents(set.patchOf(kFixtureFaces[k])));
+        }
+    }
+    QString real(const QString& path) const { return dir.path() + path; }
+    // Files of ours anywhere in the tree: temporary files, new copies, kept old fonts.
+    QStringList stray() const {
+        QStringList found = QDir(real(QStringLiteral("/tmp"))).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& path : installed)
+            found += QFileInfo(real(path)).dir().entryList(QDir::Files | QDir::Hidden | QDir::System).filter(
+                QStringLiteral("font-reviser"));
+        return found;
+    }
+};
+
+struct Run {
+    int status = -1;
+    QByteArray out, err;
+    QList<QJsonObject> events() const {
+        QList<QJsonObject> list;
+        for (const QByteArray& line : out.split('\n')) {
+            if (line.isEmpty()) continue;
+            QJsonParseError error{};
+            const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+            if (error.error != QJsonParseError::NoError || !doc.isObject()) return {};  // not JSON lines
+            list << doc.object();
+        }
+        return list;
+    }
+};
+
+Run run(const SampleTree& tree, const QStringList& options) {
+    QProcess p;
+    p.start(kProgram, QStringList{tree.dir.path()} + options);
+    Run r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
+    r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QStringList field(const QList<QJsonObject>& events, const char* event, const char* key) {
+    QStringList values;
+    for (const auto& e : events)
+        if (e.value(QStringLiteral("event")).toString() == QLatin1String(event)) values << e.value(QLatin1String(key)).toVariant().toString();
+    return values;
+}
+
+}  // namespace
+
+class Headless : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_fixtures.isValid());
+        QString error;
+        QVERIFY2(FixtureSet::build(m_fixtures.path(), error), qPrintable(error));
+    }
+
+    void listsThenRevisesEveryFontAsTheReferenceDoes() {
+        const FixtureSet set(m_fixtures.path());
+        SampleTree tree(set);
+
+        const Run list = run(tree, {QStringLiteral("--list")});
+        QCOMPARE(list.status, 0);
+        QStringList listed = QString::fromUtf8(list.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(listed.size(), kFixtureFaces.size());
+        for (const QString& path : tree.installed)
+            QVERIFY2(listed.contains(path + QStringLiteral("\t8.0")) || listed.contains(path + QStringLiteral("\t7.0")),
+                     qPrintable(path));
+        for (const QString& path : tree.installed) QCOMPARE(contents(tree.real(path)), contents(set.oldFont(kFixtureFaces[tree.installed.indexOf(path)])));
+
+        const Run revise = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
+        QCOMPARE(revise.status, 0);
+        const QList<QJsonObject> events = revise.events();
+        QVERIFY2(!events.isEmpty(), revise.out.constData());
+        QCOMPARE(field(events, "target", "path").size(), kFixtureFaces.size());
+        QCOMPARE(field(events, "progress", "step").size(), 9 * kFixtureFaces.size());
+        QCOMPARE(field(events, "revised", "path").size(), kFixtureFaces.size());
+        QCOMPARE(events.last().value(QStringLiteral("event")).toString(), QStringLiteral("summary"));
+        QCOMPARE(events.last().value(QStringLiteral("status")).toInt(), 0);
+        QVERIFY(events.last().value(QStringLiteral("restartNeeded")).toBool());
+        QVERIFY(!events.last().value(QStringLiteral("restartRequested")).toBool());
+        QVERIFY(revise.err.isEmpty());
+        for (int k = 0; k < kFixtureFaces.size(); ++k)
+            QVERIFY2(contents(tree.real(tree.installed[k])) == contents(set.referenceOf(kFixtureFaces[k])),
+                     qPrintable(tree.installed[k]));
+        QCOMPARE(tree.stray(), QStringList());
+
+        // Everything is revised now: nothing more to do.
+        const Run again = run(tree, {QStringLiteral("--revise")});
+        QCOMPARE(again.status, 21);
+        QVERIFY(QString::fromUtf8(again.err).contains(QStringLiteral("該当するフォントがありませんでした。")));
+    }
+
+    void withoutPatchesOrOptionsItEndsWithItsCode() {
+        const FixtureSet set(m_fixtures.path());
+        SampleTree tree(set);
+        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--list")}).status, 64);
+        QCOMPARE(run(tree, {QStringLiteral("--frobnicate")}).status, 64);
+        const Run help = run(tree, {QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains("Exit status"));
+
+        QDir(tree.real(kHost)).removeRecursively();
+        const Run none = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")});
+        QCOMPARE(none.status, 20);
+        QCOMPARE(none.events().size(), 1);
+        QCOMPARE(none.events().first().value(QStringLiteral("message")).toString(),
+                 QStringLiteral("改訂元のフォントが存在しません。\n改訂を中止します。"));
+    }
+
+    void aHostilePatchStopsTheRunThereAndLeavesItsFont() {
+        const FixtureSet set(m_fixtures.path());
+        SampleTree tree(set);
+        // The third face's patch breaks off in its table records.
+        const QString patch = tree.real(kHost + QLatin1Char('/') + kFixtureFaces[2] + QStringLiteral(".pa"));
+        put(patch, contents(patch).left(100));
+
+        const Run r = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
+        const QList<QJsonObject> events = r.events();
+        const QStringList order = field(events, "target", "path");
+        const int hostile = static_cast<int>(order.indexOf(tree.installed[2]));
+        QVERIFY(hostile >= 0);
+        QCOMPARE(r.status, 7);
+        QCOMPARE(field(events, "failed", "path"), QStringList{tree.installed[2]});
+        QCOMPARE(field(events, "failed", "code"), QStringList{QStringLiteral("7")});
+        QCOMPARE(field(events, "revised", "path"), order.mid(0, hostile));
+        for (int i = 0; i < order.size(); ++i) {
+            const int k = static_cast<int>(tree.installed.indexOf(order[i]));
+            const QByteArray expected = contents(i < hostile ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k]));
+            QVERIFY2(contents(tree.real(order[i])) == expected, qPrintable(order[i]));
+        }
+        QCOMPARE(tree.stray(), QStringList());
+    }
+
+    void anInterruptEndsTheRunAsACancel_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+    void anInterruptEndsTheRunAsACancel() {
+        QFETCH(int, signal);
+        const FixtureSet set(m_fixtures.path());
+        SampleTree tree(set);
+        QProcess p;
+        p.start(kProgram, {tree.dir.path(), QStringLiteral("--revise"), QStringLiteral("--json")});
+        QVERIFY(p.waitForStarted());
+        // Interrupted in the middle of the second font.
+        QByteArray out;
+        bool sent = false;
+        while (!sent && p.waitForReadyRead(30000)) {
+            out += p.readAllStandardOutput();
+            if (out.contains("\"index\":1,") && out.contains("\"step\":55")) {
+                ::kill(static_cast<pid_t>(p.processId()), signal);
+                sent = true;
+            }
+        }
+        QVERIFY(sent);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 6);
+        Run r;
+        r.out = out + p.readAllStandardOutput();
+        const QList<QJsonObject> events = r.events();
+        QCOMPARE(events.last().value(QStringLiteral("message")).toString(),
+                 QStringLiteral("OpenType Velmoraフォント の改訂を中止しました。"));
+        // Each font is either the old one or completely revised, and nothing is left over.
+        const QStringList revised = field(events, "revised", "path");
+        QVERIFY(revised.size() >= 1 && revised.size() <= 2);
+        for (int k = 0; k < kFixtureFaces.size(); ++k) {
+            const QByteArray now = contents(tree.real(tree.installed[k]));
+            const bool done = revised.contains(tree.installed[k]);
+            QVERIFY2(now == contents(done ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k])),
+                     qPrintable(tree.installed[k]));
+        }
+        QCOMPARE(tree.stray(), QStringList());
+    }
+
+private:
+    QTemporaryDir m_fixtures;
+};
+
+QTEST_GUILESS_MAIN(Headless)
+#include "headless_test.moc"
