@@ -1,5 +1,7 @@
 #include "app/Console.h"
 
+#include "fonttables/FontTypes.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -128,7 +130,7 @@ void Console::progress(std::int32_t overall, std::int32_t step, const QString& l
 
 void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message) {
     if (m_json) {
-        if (code == 0)
+        if (code == fr::result::kRevised)
             writeJson("revised", {{QStringLiteral("path"), target.fullpath}, {QStringLiteral("skipped"), skipped}});
         else
             writeJson("failed", {{QStringLiteral("path"), target.fullpath},
@@ -137,7 +139,7 @@ void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool sk
         return;
     }
     endLive();
-    if (code == 0) line(m_err, QStringLiteral("%1/%2 %3 %4").arg(m_index + 1).arg(m_count).arg(
+    if (code == fr::result::kRevised) line(m_err, QStringLiteral("%1/%2 %3 %4").arg(m_index + 1).arg(m_count).arg(
                                    skipped ? QStringLiteral("同じファイルは改訂済みです:") : QStringLiteral("改訂しました:"),
                                    target.fullpath));
 }

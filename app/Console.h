@@ -6,7 +6,7 @@
 // terminal gets one live line per font redrawn in place and anything else one plain line
 // per progress point. JSON: every event on standard output, nothing on standard error.
 
-#include "discovery/FontEntries.h"
+#include "patch/FontEntries.h"
 
 #include <QString>
 

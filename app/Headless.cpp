@@ -4,7 +4,7 @@
 #include "app/FontManagerCheck.h"
 #include "app/Messages.h"
 #include "app/ResultMessages.h"
-#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/RevisionRun.h"
 #include "platform/Platform.h"
@@ -38,18 +38,16 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         console.fatal(exitcode::kFontManagerRunning, QString::fromUtf8(kFontManagerRunning));
         return exitcode::kFontManagerRunning;
     }
-    fr::FontCheckCtrl* discovery = fr::FontCheckCtrl::getFontCheckCtrl();
-    struct Release {
-        ~Release() { fr::FontCheckCtrl::releaseFontCheckCtrl(); }
-    } release;
-    if (discovery->getUpdateSrcFileCount() == 0) {
+    fr::FontCheckCtrl discovery;
+    discovery.checkUpdateFontFile();
+    if (discovery.getUpdateSrcFileCount() == 0) {
         console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource));
         return exitcode::kNoPatchSource;
     }
 
     Reporting reporting{console, stop};
-    discovery->searchOpenTypeFont(searchStatus, &reporting);
-    const std::vector<fr::TargetEntryPtr> targets = discovery->getUpdateFontArray();
+    discovery.searchOpenTypeFont(searchStatus, &reporting);
+    const std::vector<fr::TargetEntryPtr> targets = discovery.getUpdateFontArray();
     console.targetsFound(targets);
     if (line.mode == CommandLine::Mode::List) console.listTargets(targets);
     if (stop) {
@@ -61,16 +59,17 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         return exitcode::kNoTarget;
     }
     if (line.mode == CommandLine::Mode::List) {
-        console.summary(0, {}, {}, false, false);
-        return 0;
+        console.summary(fr::result::kRevised, {}, {}, false, false);
+        return fr::result::kRevised;
     }
 
     QStringList revised;
+    const fr::DiscoverySourceLookup sources(discovery);
     const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index) {
         console.fontStarts(target, index, count);
         fr::OpenTypeManager engine;
-        return engine.updateOpenTypeDiff(target, proc, context, count, index);
+        return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
     };
     fr::RevisionRunHooks hooks;
     hooks.stopBeforeFont = [&] { return stop.load(); };
@@ -92,8 +91,8 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         requested = platform::restart().sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;
         message += QLatin1Char('\n') + QString::fromUtf8(requested ? kRestartRequested : kRestartNotRequested);
     }
-    console.summary(0, revised, message, true, requested);
-    return 0;
+    console.summary(fr::result::kRevised, revised, message, true, requested);
+    return fr::result::kRevised;
 }
 
 }  // namespace wizard

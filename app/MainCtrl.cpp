@@ -6,7 +6,7 @@
 #include "app/FontManagerCheck.h"
 #include "app/Messages.h"
 #include "app/WizardTableModel.h"
-#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "fonttables/OpenTypeManager.h"
 #include "platform/Platform.h"
 
@@ -25,19 +25,10 @@
 namespace wizard {
 
 namespace {
-// From this system version on, the application must not be relaunched at the next login.
-constexpr std::int32_t kRelaunchSwitchVersion = 0x1070;
-
 void leaveMainLoop() {
     // Queued, so that a request made before the main loop runs still ends it.
     if (auto* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-}
-
-std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                                   std::int32_t count, std::int32_t index) {
-    fr::OpenTypeManager engine;
-    return engine.updateOpenTypeDiff(target, proc, context, count, index);
 }
 
 // Centres the window on its screen, shows it, brings it to the front and makes it key.
@@ -52,18 +43,17 @@ void presentCentred(QWidget* window) {
     window->activateWindow();
 }
 
-const std::vector<fr::TargetEntryPtr>& discoveredTargets() {
-    return fr::FontCheckCtrl::getFontCheckCtrl()->getUpdateFontArray();
-}
 }  // namespace
 
 MainCtrl::MainCtrl()
     : m_UpdateFontArray(QStringList{}),
       m_terminator(leaveMainLoop),
-      m_reviseFont(reviseWithFreshEngine),
-      m_targets(discoveredTargets) {
+      m_reviseFont([this](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
+                          std::int32_t count, std::int32_t index) {
+          return reviseWithFreshEngine(target, proc, context, count, index);
+      }) {
     // The query is not expected to fail; its answer is taken as it comes.
-    if (platform::systemInfo().systemVersion() >= kRelaunchSwitchVersion)
+    if (platform::systemInfo().systemVersion() >= platform::kRelaunchSwitchVersion)
         platform::systemInfo().disableRelaunchOnLogin();
 }
 
@@ -91,13 +81,25 @@ void MainCtrl::awakeFromNib() {
 
 void MainCtrl::releaseData() {
     m_UpdateFontArray.reset();
-    fr::FontCheckCtrl::releaseFontCheckCtrl();
+    releaseFontCheckCtrl();
+}
+
+void MainCtrl::releaseFontCheckCtrl() {
+    m_fontCheckCtrl.reset();
+    m_targets.clear();
+}
+
+std::int32_t MainCtrl::reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc,
+                                             void* context, std::int32_t count, std::int32_t index) const {
+    if (!m_fontCheckCtrl) return fr::result::kFontUnusable;
+    const fr::DiscoverySourceLookup sources(*m_fontCheckCtrl);
+    fr::OpenTypeManager engine;
+    return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
 }
 
 void MainCtrl::setTerminator(std::function<void()> terminator) { m_terminator = std::move(terminator); }
 void MainCtrl::setFontReviser(FontReviser reviser) { m_reviseFont = std::move(reviser); }
-void MainCtrl::setTargetList(TargetList targets) { m_targets = std::move(targets); }
-const std::vector<fr::TargetEntryPtr>& MainCtrl::targets() const { return m_targets(); }
+void MainCtrl::setTargets(std::vector<fr::TargetEntryPtr> targets) { m_targets = std::move(targets); }
 
 void MainCtrl::terminate() {
     if (m_ended.exchange(true)) return;  // already ending

@@ -8,7 +8,8 @@
 // never touches a widget: waitFontString, updateProgress and the window switches are queued to
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
-#include "discovery/FontEntries.h"
+#include "discovery/FontCheckCtrl.h"
+#include "patch/FontEntries.h"
 #include "patch/RevisionRun.h"
 #include "fonttables/FontTypes.h"
 
@@ -42,8 +43,6 @@ class MainCtrl : public QObject {
 public:
     // The revision of one font: target, progress callback, context, number of targets, index.
     using FontReviser = fr::FontReviser;
-    // The list of revision targets the font list and the revision worker read.
-    using TargetList = std::function<const std::vector<fr::TargetEntryPtr>&()>;
 
     // Modal run codes.
     static constexpr int kModalYes = 1;
@@ -63,8 +62,10 @@ public:
     void loadWindows();
     // Fills the family list, refuses to go on while the font manager runs, shows the start window.
     void awakeFromNib();
-    // Drops the family list and the discovery singleton; safe to call more than once.
+    // Drops the family list and font discovery; safe to call more than once.
     void releaseData();
+    // Drops font discovery, made when Next is pressed with the patch sources of "host".
+    void releaseFontCheckCtrl();
 
     // --- ending the application ---
     // Asks the application to end (through the terminator) and shows no further window.
@@ -126,7 +127,8 @@ public:
 
     // --- replaceable engine ends ---
     void setFontReviser(FontReviser reviser);
-    void setTargetList(TargetList targets);
+    // The targets as the search's end hands them to the windows (tests give them directly).
+    void setTargets(std::vector<fr::TargetEntryPtr> targets);
 
     // Interface references, connected by loadWindows; the controller never frees them itself.
     QWidget* r_startWindow = nullptr;
@@ -169,7 +171,9 @@ private:
     void setText(QLabel* field, const QString& text);
     void setBar(QProgressBar* bar, std::int32_t value);
 
-    const std::vector<fr::TargetEntryPtr>& targets() const;
+    const std::vector<fr::TargetEntryPtr>& targets() const { return m_targets; }
+    std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
+                                       std::int32_t count, std::int32_t index) const;
     void startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)());
     void joinWorker(std::unique_ptr<QThread>& slot);
 
@@ -180,7 +184,10 @@ private:
 
     std::function<void()> m_terminator;
     FontReviser m_reviseFont;
-    TargetList m_targets;
+    std::unique_ptr<fr::FontCheckCtrl> m_fontCheckCtrl;
+    // The search's result as the windows see it: a copy taken on the main thread once the
+    // search has ended, never the list the search worker fills.
+    std::vector<fr::TargetEntryPtr> m_targets;
 
     std::vector<QEventLoop*> m_modalLoops;
     std::unique_ptr<WizardTableModel> m_updateListModel;

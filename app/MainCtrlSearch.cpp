@@ -21,8 +21,9 @@ constexpr int kSearchEndPauseMs = 500;
 
 void MainCtrl::startWindowNextButton() {
     if (m_searchThread || m_ended) return;
-    // The first access builds the list of patch sources.
-    if (fr::FontCheckCtrl::getFontCheckCtrl()->getUpdateSrcFileCount() == 0) {
+    m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>();
+    m_fontCheckCtrl->checkUpdateFontFile();
+    if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
         alertErrorMessage3(QString::fromUtf8(kNoSource));
         return;
     }
@@ -32,20 +33,23 @@ void MainCtrl::startWindowNextButton() {
 }
 
 void MainCtrl::searchFontThread() {
-    fr::FontCheckCtrl::getFontCheckCtrl()->searchOpenTypeFont(MainCtrlSearchStatus, this);
+    // The worker alone touches font discovery's lists until the search has ended.
+    m_fontCheckCtrl->searchOpenTypeFont(MainCtrlSearchStatus, this);
+    std::vector<fr::TargetEntryPtr> found = m_fontCheckCtrl->getUpdateFontArray();
     platform::pauses().pause(kSearchEndPauseMs);
     if (m_ended) return;
 
     hideWindow(r_searchWindow);
-    // The search has ended: the target list no longer changes.
-    if (targets().empty()) {
+    if (found.empty()) {
         alertErrorMessage3(QString::fromUtf8(kNoTarget));
         return;
     }
-    showWindow(r_fontListWindow);
-    post([this] {
+    // The windows get their own copy, on the main thread.
+    post([this, found = std::move(found)]() mutable {
+        m_targets = std::move(found);
         if (m_searchFontListModel) m_searchFontListModel->reloadData();
     });
+    showWindow(r_fontListWindow);
 }
 
 void MainCtrl::waitFontString(const QString& text) { setText(r_waitMessage, text); }

@@ -4,6 +4,7 @@
 #include "app/Console.h"
 #include "app/Headless.h"
 #include "app/MainCtrl.h"
+#include "platform/DesktopServices.h"
 #include "platform/NativePath.h"
 #include "platform/Platform.h"
 
@@ -12,6 +13,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <cstdio>
 #include <unistd.h>
 
@@ -52,8 +55,9 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
         print(stderr, QStringLiteral("%1: unexpected argument: %2\nTry '%1 --help'.\n").arg(programName(argv[0]), rest.first()));
         return exitcode::kUsage;
     }
-    platform::LinuxPlatform linuxPlatform(options);
-    platform::ScopedPlatform services(linuxPlatform.services());
+    const platform::LinuxPlatform linuxPlatform(options);
+    platform::DesktopServices desktop(options.logRestartOnly);
+    const platform::ScopedPlatform services(desktop.addTo(linuxPlatform.services()));
     MainCtrl ctrl;
     ctrl.loadWindows();
     ctrl.awakeFromNib();
@@ -63,6 +67,8 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
 }  // namespace
 
 int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformOptions options) {
+    // The random part of the temporary files' names: two runs in one second draw apart.
+    std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));
     QStringList args;
     bool any = false;
     for (int i = firstOption; i < argc; ++i) {
@@ -89,8 +95,9 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
     // No window and no display: a core application, and no pauses for anyone to watch.
     QCoreApplication app(argc, argv);
     options.instantPauses = true;
-    platform::LinuxPlatform linuxPlatform(options);
-    platform::ScopedPlatform services(linuxPlatform.services());
+    const platform::LinuxPlatform linuxPlatform(options);
+    platform::DesktopServices desktop(options.logRestartOnly);
+    const platform::ScopedPlatform services(desktop.addTo(linuxPlatform.services()));
     installStopHandlers();
     Console console(line.json, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     return runHeadless(line, console, g_stop);

@@ -2,7 +2,9 @@
 
 #include "discovery/TextRules.h"
 #include "patch/MakeSabunData.h"
+#include "patch/PatchLayout.h"
 #include "platform/Platform.h"
+#include "platform/PathText.h"
 
 #include <array>
 #include <memory>
@@ -10,11 +12,6 @@
 namespace fr {
 
 namespace {
-std::unique_ptr<FontCheckCtrl> g_fontCheckCtrl;
-
-const QString kVelmora = QStringLiteral("Velmora");
-const QString kKestrune = QStringLiteral("Kestrune");
-
 // Revisions up to 1.002 of a font in the alternative list take the "2.pa" patch.
 constexpr std::uint64_t kAlternativeRevisionBound = 65667;  // 0x10083
 }  // namespace
@@ -28,16 +25,6 @@ const char* const kAlternativePatchNames[12] = {
     "PlainGothicPro-W3-Legacy.otf", "PlainGothicPro-W6-Legacy.otf", "PlainMinchoPro-W3-Legacy.otf",
 };
 
-FontCheckCtrl* FontCheckCtrl::getFontCheckCtrl() {
-    if (!g_fontCheckCtrl) {
-        g_fontCheckCtrl = std::make_unique<FontCheckCtrl>();
-        g_fontCheckCtrl->checkUpdateFontFile();
-    }
-    return g_fontCheckCtrl.get();
-}
-
-void FontCheckCtrl::releaseFontCheckCtrl() { g_fontCheckCtrl.reset(); }
-
 FontCheckCtrl::FontCheckCtrl() = default;
 
 QString FontCheckCtrl::patchSourceFolder() {
@@ -47,26 +34,27 @@ QString FontCheckCtrl::patchSourceFolder() {
     return text::joinPath(folder, QStringLiteral("host"));
 }
 
+SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const QString& path) {
+    std::array<char, 255> fontName{};
+    std::uint32_t version = 0;
+    if (!MakeSabunData::checkSabunData(path, fontName.data(), version)) return nullptr;
+    auto entry = std::make_shared<SourceEntry>();
+    entry->fullpath = path;
+    entry->fontfile = text::formKC(text::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
+    // font_name is 32 bytes at most, ended by the first zero byte.
+    entry->fontname = text::decodeZeroTerminatedUtf8(
+        std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), patchfile::header::kFontNameSize));
+    entry->version = version;
+    return entry;
+}
+
 bool FontCheckCtrl::checkUpdateFontFile() {
     const QString folder = patchSourceFolder();
-    const QStringList names = platform::files().list(folder);
-    for (const QString& name : names) {
+    for (const platform::DirEntry& entry : platform::files().listEntries(folder)) {
         // A file without a family word is never opened.
-        const QString nameC = text::formC(name);
-        if (!nameC.contains(kVelmora) && !nameC.contains(kKestrune)) continue;
-
-        const QString path = text::joinPath(folder, name);
-        std::array<char, 255> fontName{};
-        std::uint32_t version = 0;
-        if (!MakeSabunData::checkSabunData(path, fontName.data(), version)) continue;
-
-        auto entry = std::make_shared<SourceEntry>();
-        entry->fullpath = path;
-        entry->fontfile = text::formKC(text::removeLastExtension(name) + QStringLiteral(".otf"));
-        entry->fontname = text::decodeZeroTerminatedUtf8(
-            std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), fontName.size()));
-        entry->version = version;
-        m_UpdateSrcFontArray.push_back(std::move(entry));
+        if (!text::hasFamilyWord(text::formC(entry.name))) continue;
+        if (SourceEntryPtr source = sourceEntryFromPatch(text::joinPath(folder, entry.name)))
+            m_UpdateSrcFontArray.push_back(std::move(source));
     }
     return false;
 }
@@ -79,13 +67,13 @@ SourceEntryPtr FontCheckCtrl::IsUpdateFont(const QString& name, const QString& /
 
 SourceEntryPtr FontCheckCtrl::getUpdateFontPath(const QString& path, std::uint64_t version) const {
     // The installed name as found, compared in Form KC like every name the sources hold.
-    const QString fileName = text::formKC(text::lastPathComponent(path));
+    const QString fileName = text::formKC(platform::lastPathComponent(path));
     for (const char* alternative : kAlternativePatchNames) {
         if (fileName != QLatin1String(alternative)) continue;
         if (version <= kAlternativeRevisionBound) {
             const QString patchName = text::removeLastExtension(fileName) + QStringLiteral("2.pa");
             for (const auto& source : m_UpdateSrcFontArray)
-                if (text::lastPathComponent(source->fullpath) == patchName) return source;
+                if (platform::lastPathComponent(source->fullpath) == patchName) return source;
         }
         break;  // the names all differ: no other one can match
     }

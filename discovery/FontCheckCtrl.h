@@ -1,8 +1,8 @@
 #pragma once
 // Font discovery: the patch sources of the "host" folder, the volumes to walk and the
-// revision targets found on them. One instance per run, reached through getFontCheckCtrl.
+// revision targets found on them. One instance per run, owned by whoever runs the search.
 
-#include "discovery/FontEntries.h"
+#include "patch/FontEntries.h"
 #include "fonttables/FontTypes.h"
 
 #include <QString>
@@ -15,16 +15,15 @@ namespace fr {
 
 class FontCheckCtrl {
 public:
-    // The single instance; the first call creates it and lists the patch sources.
-    static FontCheckCtrl* getFontCheckCtrl();
-    static void releaseFontCheckCtrl();
-
     FontCheckCtrl();
     FontCheckCtrl(const FontCheckCtrl&) = delete;
     FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
 
     // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
+    // Lists the patch sources of the "host" folder.
     bool checkUpdateFontFile();
+    // The source entry of one patch file; nothing when it is no patch file.
+    static SourceEntryPtr sourceEntryFromPatch(const QString& path);
     std::int32_t getUpdateSrcFileCount() const { return static_cast<std::int32_t>(m_UpdateSrcFontArray.size()); }
     const std::vector<SourceEntryPtr>& getUpdateSrcFontArray() const { return m_UpdateSrcFontArray; }
     // The target list itself; the search may still be filling it.

@@ -1,9 +1,12 @@
 // Whether one installed font is exactly the font and revision a patch source was made for.
 
-#include "discovery/FontEntries.h"
+#include "patch/FontEntries.h"
 #include "discovery/TextRules.h"
 #include "fonttables/ByteReader.h"
+#include "fonttables/NameTable.h"
 #include "fonttables/OpenTypeManager.h"
+#include "fonttables/SfntLayout.h"
+#include "fonttables/TableDirectory.h"
 #include "platform/Platform.h"
 
 #include <array>
@@ -37,10 +40,13 @@ std::optional<std::uint32_t> expectedRevision(const QString& fontfile) {
     return std::nullopt;
 }
 
-// True when the table record at `recordOffset` lies in the bytes and carries `tag`.
-bool recordHasTag(const bytes::Reader& reader, std::size_t recordOffset, const char* tag) {
-    const auto stored = reader.slice(recordOffset, 4);
-    return stored && std::memcmp(stored->data(), tag, 4) == 0;
+// The table record at `recordOffset`, when it lies in the bytes and carries `tag`.
+std::optional<TableRecord> recordWithTag(std::span<const std::uint8_t> font, std::size_t recordOffset, const Tag& tag) {
+    const auto in = bytes::Reader(font).fixed<sfnt::table_record::kSize>(recordOffset);
+    if (!in) return std::nullopt;
+    const TableRecord record = parseTableRecord(in->bytes());
+    if (!(record.tag == tag)) return std::nullopt;
+    return record;
 }
 
 }  // namespace
@@ -64,64 +70,47 @@ bool OpenTypeManager::checkOpenTypeVersion(std::span<const std::uint8_t> bytes, 
 
     bool revisionMatches = false;
     for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
-        revisionMatches = checkHeadTbleVersion(kOffsetTableSize + kTableRecordSize * i, bytes, source, revision);
+        revisionMatches = checkHeadTbleVersion(sfnt::recordAt(i), bytes, source, revision);
     if (!revisionMatches) return false;
     for (std::size_t j = 0; j < header.numTables; ++j)
-        if (checknameTblFontName(kOffsetTableSize + kTableRecordSize * j, bytes, source)) return true;
+        if (checknameTblFontName(sfnt::recordAt(j), bytes, source)) return true;
     return false;
 }
 
 bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
                                            const SourceEntry& source, std::uint64_t& revision) {
-    const bytes::Reader reader(bytes);
-    if (!recordHasTag(reader, recordOffset, "head")) return false;
-    const auto tableOffset = reader.u32(recordOffset + 8);
-    if (!tableOffset) return false;
-    const auto fontRevision = reader.u32(std::size_t{*tableOffset} + 4);
-    if (!fontRevision) return false;
+    const auto record = recordWithTag(bytes, recordOffset, Tag("head"));
+    if (!record) return false;
+    const auto head = bytes::Reader(bytes).fixed<sfnt::head::kFontRevision + 4>(record->offset);
+    if (!head) return false;
+    const std::uint32_t fontRevision = head->u32<sfnt::head::kFontRevision>();
     // Handed out before the comparison, whatever its outcome.
-    revision = *fontRevision;
+    revision = fontRevision;
 
     const auto expected = expectedRevision(source.fontfile);
-    return expected && *expected == *fontRevision;
+    return expected && *expected == fontRevision;
 }
 
 bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
                                            const SourceEntry& source) {
-    const bytes::Reader reader(bytes);
-    if (!recordHasTag(reader, recordOffset, "name")) return false;
-    const auto tableOffset = reader.u32(recordOffset + 8);
-    if (!tableOffset) return false;
-    const std::size_t table = *tableOffset;
-    const auto count = reader.u16(table + 2);
-    const auto stringOffset = reader.u16(table + 4);
-    if (!count || !stringOffset) return false;
+    const auto record = recordWithTag(bytes, recordOffset, Tag("name"));
+    if (!record || record->offset > bytes.size()) return false;
+    // The table as far as the file goes: its records and strings must lie in the file.
+    const auto name = NameTableView::open(bytes.subspan(record->offset));
+    if (!name) return false;
+    // Macintosh, Roman, English, full font name: only the first such record counts.
+    const auto fullNameRecord = name->find(1, 0, 0, 4);
+    if (!fullNameRecord) return false;
+    // A name longer than the 255-byte name buffer is no name of ours.
+    if (fullNameRecord->length > sfnt::kNameFieldSize) return false;
+    const auto stored = name->string(*fullNameRecord);
+    if (!stored) return false;
 
-    for (std::size_t k = 0; k < *count; ++k) {
-        const std::size_t record = table + 6 + kNameRecordSize * k;
-        const auto platformID = reader.u16(record);
-        const auto encodingID = reader.u16(record + 2);
-        const auto languageID = reader.u16(record + 4);
-        const auto nameID = reader.u16(record + 6);
-        if (!platformID || !encodingID || !languageID || !nameID) return false;
-        // Macintosh, Roman, English, full font name: only the first such record counts.
-        if (*platformID != 1 || *encodingID != 0 || *languageID != 0 || *nameID != 4) continue;
-
-        const auto length = reader.u16(record + 8);
-        const auto offset = reader.u16(record + 10);
-        if (!length || !offset) return false;
-        // A name longer than the 255-byte name buffer is no name of ours.
-        if (*length > kNameFieldSize) return false;
-        const auto stored = reader.slice(table + *stringOffset + *offset, *length);
-        if (!stored) return false;
-
-        std::array<std::uint8_t, kNameFieldSize> buffer{};
-        std::memcpy(buffer.data(), stored->data(), stored->size());
-        const auto fullName = text::decodeZeroTerminatedUtf8(buffer);
-        if (!fullName || !source.fontname) return false;
-        return *fullName == *source.fontname;
-    }
-    return false;
+    std::array<std::uint8_t, sfnt::kNameFieldSize> buffer{};
+    std::memcpy(buffer.data(), stored->data(), stored->size());
+    const auto fullName = text::decodeZeroTerminatedUtf8(buffer);
+    if (!fullName || !source.fontname) return false;
+    return *fullName == *source.fontname;
 }
 
 }  // namespace fr

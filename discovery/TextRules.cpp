@@ -30,6 +30,12 @@ QString formC(const QString& s) {
 
 bool containsCanonical(const QString& text, const QString& word) { return formC(text).contains(word); }
 
+bool hasFamilyWord(const QString& nameC) {
+    static const QString kVelmora = QStringLiteral("Velmora");
+    static const QString kKestrune = QStringLiteral("Kestrune");
+    return nameC.contains(kVelmora) || nameC.contains(kKestrune);
+}
+
 QString joinPath(const QString& folder, const QString& name) {
     if (folder.endsWith(QLatin1Char('/'))) return folder + name;
     return folder + QLatin1Char('/') + name;
@@ -40,14 +46,6 @@ qsizetype pathPartCount(const QString& path) { return path.count(QLatin1Char('/'
 QString removeLastExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
-}
-
-QString lastPathComponent(const QString& path) {
-    qsizetype end = path.size();
-    while (end > 1 && path.at(end - 1) == QLatin1Char('/')) --end;
-    if (end == 1 && path.at(0) == QLatin1Char('/')) return QStringLiteral("/");
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'), end - 1);
-    return path.mid(slash + 1, end - slash - 1);
 }
 
 std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes) {

@@ -21,8 +21,9 @@ bool isAscii(const QString& s);
 // Case-sensitive substring test under canonical equivalence: a name stored decomposed
 // contains a word written composed. `word` must already be in Form C.
 bool containsCanonical(const QString& text, const QString& word);
-// The same where the caller already holds the text in Form C.
-inline bool containsInFormC(const QString& textC, const QString& word) { return textC.contains(word); }
+
+// True when a name (in Form C) carries one of the family words, "Velmora" or "Kestrune".
+bool hasFamilyWord(const QString& nameC);
 
 // Folder and name with one "/" between; a folder that already ends in "/" (the root) gets
 // none, so the root joined with N is "/N".
@@ -36,9 +37,6 @@ qsizetype pathPartCount(const QString& path);
 
 // The name without its last dot and what follows; a name without a dot is unchanged.
 QString removeLastExtension(const QString& name);
-
-// The last component of a path ("/a/b.otf" -> "b.otf"; trailing "/" ignored; "/" -> "/").
-QString lastPathComponent(const QString& path);
 
 // Bytes decoded as UTF-8, or nothing when they are not valid UTF-8 (overlong forms,
 // surrogates, values above U+10FFFF and cut sequences included).

@@ -15,8 +15,6 @@ namespace fr {
 
 namespace {
 
-const QString kVelmora = QStringLiteral("Velmora");
-const QString kKestrune = QStringLiteral("Kestrune");
 const QString kFontExtension = QStringLiteral(".otf");
 const QString kRoot = QStringLiteral("/");
 
@@ -176,7 +174,7 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
         if (!entry.name.contains(kFontExtension)) continue;
         const QString nameC = text::formC(entry.name);
         if (!nameC.contains(kFontExtension)) continue;
-        if (!nameC.contains(kVelmora) && !nameC.contains(kKestrune)) continue;
+        if (!text::hasFamilyWord(nameC)) continue;
         if (!knownToExist && !scan.files.exists(full)) continue;
         if (scan.listedFiles) {
             const QString identity = scan.files.canonicalPath(full);

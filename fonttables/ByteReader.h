@@ -14,6 +14,40 @@ constexpr bool fits(std::size_t size, std::size_t offset, std::size_t count) {
     return offset <= size && count <= size - offset;
 }
 
+// Exactly N bytes, checked once when taken: each read names its offset at compile time, so it
+// can't leave them, and yields its value directly.
+template <std::size_t N>
+class Fixed {
+public:
+    constexpr explicit Fixed(std::span<const std::uint8_t, N> bytes) : m_bytes(bytes) {}
+    constexpr std::span<const std::uint8_t, N> bytes() const { return m_bytes; }
+
+    template <std::size_t At>
+    constexpr std::uint8_t u8() const {
+        static_assert(At + 1 <= N);
+        return m_bytes[At];
+    }
+    template <std::size_t At>
+    constexpr std::uint16_t u16() const {
+        static_assert(At + 2 <= N);
+        return static_cast<std::uint16_t>((m_bytes[At] << 8) | m_bytes[At + 1]);
+    }
+    template <std::size_t At>
+    constexpr std::uint32_t u32() const {
+        static_assert(At + 4 <= N);
+        return (std::uint32_t(m_bytes[At]) << 24) | (std::uint32_t(m_bytes[At + 1]) << 16) |
+               (std::uint32_t(m_bytes[At + 2]) << 8) | std::uint32_t(m_bytes[At + 3]);
+    }
+    template <std::size_t At, std::size_t Count>
+    constexpr std::span<const std::uint8_t, Count> slice() const {
+        static_assert(At + Count <= N);
+        return m_bytes.template subspan<At, Count>();
+    }
+
+private:
+    std::span<const std::uint8_t, N> m_bytes;
+};
+
 class Reader {
 public:
     constexpr Reader() = default;
@@ -35,6 +69,13 @@ public:
         if (!has(offset, 4)) return std::nullopt;
         return (std::uint32_t(m_data[offset]) << 24) | (std::uint32_t(m_data[offset + 1]) << 16) |
                (std::uint32_t(m_data[offset + 2]) << 8) | std::uint32_t(m_data[offset + 3]);
+    }
+    // The N bytes at `offset` as a structure to read fields from, or nothing when they run
+    // past the end.
+    template <std::size_t N>
+    std::optional<Fixed<N>> fixed(std::size_t offset) const {
+        if (!has(offset, N)) return std::nullopt;
+        return Fixed<N>(m_data.subspan(offset).template first<N>());
     }
     // The `count` bytes at `offset`, or nothing when they run past the end.
     std::optional<std::span<const std::uint8_t>> slice(std::size_t offset, std::size_t count) const {

@@ -28,12 +28,9 @@ inline std::uint32_t wordAt(const std::uint8_t* p) {
 }
 }  // namespace
 
-std::uint32_t CommonTool::calcTableCheckSum(const std::uint8_t* data, std::uint32_t length) {
-    // The bytes between the length and its rounding are summed as the caller's buffer holds
-    // them (zero, by every caller's allocation); nothing beyond the rounding is read.
-    const std::uint32_t rounded = (length + 3u) & ~3u;
-    const std::size_t words = rounded / 4u;
-    if (words == 0) return 0;
+std::uint32_t CommonTool::tableChecksum(std::span<const std::uint8_t> bytes) {
+    const std::size_t words = bytes.size() / 4;
+    const std::uint8_t* data = bytes.data();
 
     // Four independent sums keep the loop free of a carried dependency so it runs at
     // memory speed over multi-megabyte images; wrapping addition is associative.
@@ -47,7 +44,11 @@ std::uint32_t CommonTool::calcTableCheckSum(const std::uint8_t* data, std::uint3
         s3 += wordAt(p + 12);
     }
     for (; i < words; ++i) s0 += wordAt(data + i * 4);
-    return s0 + s1 + s2 + s3;
+
+    // The last partial word, padded with zeros.
+    std::uint32_t last = 0;
+    for (std::size_t k = words * 4; k < bytes.size(); ++k) last |= std::uint32_t{data[k]} << (24 - 8 * (k - words * 4));
+    return s0 + s1 + s2 + s3 + last;
 }
 
 }  // namespace fr

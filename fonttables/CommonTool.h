@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace fr {
 
@@ -18,9 +19,14 @@ public:
     // rounded in 32 signed bits (negative, or above 2^31 - 4).
     static std::optional<std::int32_t> byte4_chk_checked(std::int64_t n);
 
-    // The OpenType table checksum: the wrapping sum of the big-endian 32-bit words over
-    // `length` rounded up to four. The caller's buffer must reach that rounded length.
-    static std::uint32_t calcTableCheckSum(const std::uint8_t* data, std::uint32_t length);
+    // The OpenType table checksum of the bytes: the wrapping sum of their big-endian 32-bit
+    // words, the last word padded with zeros to four bytes. Reads nothing beyond the span.
+    static std::uint32_t tableChecksum(std::span<const std::uint8_t> bytes);
+    // The same over `length` bytes at `data`, padded as above (the padding a caller's buffer
+    // holds is zero in every use, so it makes no difference to read it or not).
+    static std::uint32_t calcTableCheckSum(const std::uint8_t* data, std::uint32_t length) {
+        return tableChecksum(std::span<const std::uint8_t>(data, length));
+    }
 
     // File tests, links followed (defined with the scan).
     static bool fileExist(const QString& path);

@@ -1,8 +1,9 @@
 #pragma once
 // The engine that judges and revises one installed font. One class; its operations are
-// defined beside the subsystem that owns them: the table model and lookups in fonttables/,
-// the identity checks in discovery/, the revision driver and assembly in patch/, the name
-// carry-over and checksums in fonttables/.
+// defined in the layer that owns them: the table model, its lookups, the header test and
+// the reading of the License Description strings here in fonttables/; the revision driver,
+// the assembly and the stages that report progress (the name carry-over, the checksum
+// step) in patch/; the identity checks in discovery/.
 
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
@@ -25,60 +26,77 @@ struct TargetEntry;
 
 class OpenTypeManager : public OpenTypeObj {
 public:
+    using NameField = std::array<std::uint8_t, 255>;
+
     OpenTypeManager();
     ~OpenTypeManager() override;
 
-    // --- table model (fonttables/OpenTypeManager.cpp) ---
-    // Builds m_TagArray from m_pReadData over m_sfntHead.numTables records: 0, or 2 for a tag
-    // outside the accepted list or a directory or table that lies outside the file.
-    std::int32_t buildTagObjects();
+    // --- the installed font and its table model (fonttables/OpenTypeManager.cpp) ---
+    // Takes the installed file's bytes, tests its header into the model's header and builds
+    // one TagObj per directory record: 0, or 2 for a file that is no CFF OpenType font, a
+    // tag outside the accepted list, or a directory or table outside the file.
+    std::int32_t loadInstalledFont(std::vector<std::uint8_t> bytes);
+    std::span<const std::uint8_t> installedFont() const;
+    const _sfntHeader& header() const { return m_sfntHead; }
+    std::size_t tableCount() const { return m_TagArray.size(); }
     TagObj* getTagObjectName(const char* tag) const;
     TagObj* getTagObjectIndex(std::int32_t index) const;
-    // Takes the installed font's bytes (as the load step reads them): m_pReadData holds them
-    // and one zero byte, m_fileLength their length.
-    void setReadData(std::vector<std::uint8_t> bytes);
+    static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
+
+    // --- the License Description strings (fonttables/LicenseStrings.cpp) ---
+    // Reads the installed copy's Macintosh and Windows strings into the two fields.
+    bool getSerialNumber(NameField& mac, NameField& windows) const;
+    // The same into the manager's own fields, zero-filled first.
+    bool readLicenseStrings();
+    void setLicenseStrings(const NameField& mac, const NameField& windows);
+
+    // --- the new image (fonttables/OpenTypeManager.cpp) ---
+    // A zero-filled image of `length` bytes; false when memory for it can't be had.
+    bool allocateImage(std::uint32_t length);
+    // Takes a finished image (for the stages' own tests).
+    void setImage(std::vector<std::uint8_t> image, _sfntHeader header);
+    std::span<std::uint8_t> image();
+    std::span<const std::uint8_t> image() const;
+    void releaseImage();
+    std::uint32_t verifyCheckSum() const { return m_VerifyCheckSum; }
 
     // --- identity checks (discovery/IdentityChecks.cpp) ---
     bool checkOpenTypeVersion(const QString& path, const SourceEntry& source, std::uint64_t& revision) const;
-    // The same checks on a file's bytes already in memory (patch/RevisionDriver.cpp).
     bool checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
                               std::uint64_t& revision) const;
-    static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
     // `recordOffset` is the table record's position in `bytes`.
     static bool checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
                                      const SourceEntry& source, std::uint64_t& revision);
     static bool checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
                                      const SourceEntry& source);
 
-    // --- name carry-over (fonttables/NameCarryOver.cpp) ---
-    bool getSerialNumber(std::array<std::uint8_t, 255>& mac, std::array<std::uint8_t, 255>& windows) const;
+    // --- stages of the assembly (patch/) ---
     std::int32_t changeSerialNumber(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
                                     std::int32_t count, std::int32_t index);
-
-    // --- checksums (fonttables/CheckSumAdjustment.cpp) ---
     std::int32_t setCheckSumAdjustment(const QString& path, _sfntHeader head, RevisionProgressProc proc,
                                        void* context, std::int32_t count, std::int32_t index);
-
-    // --- assembly and driver (patch/) ---
     std::int32_t creatFontFileDiff(const QString& fontPath, const QString& patchPath, const QString& tempPath,
                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
-    std::int32_t updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
-                                    std::int32_t count, std::int32_t index);
-    // The same with the sources looked up in `sources` instead of the discovery singleton.
+
+    // --- the revision driver (patch/RevisionDriver.cpp) ---
+    // `sources` answers which patch applies to the target and whether the bytes read are
+    // still the target the search admitted.
     std::int32_t updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
                                     std::int32_t count, std::int32_t index, const SourceLookup& sources);
     std::int32_t loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context, std::int32_t count,
                                   std::int32_t index);
     bool compareFontData(const QString& path, std::uint32_t sum) const;
 
-    // The engine's state: open to the stages of one revision and to their tests.
-    std::vector<std::uint8_t> m_pReadData;  // installed file and one zero byte
+private:
+    std::vector<std::uint8_t> m_pReadData;  // the installed file
     std::int32_t m_fileLength = 0;
     std::vector<std::unique_ptr<TagObj>> m_TagArray;
-    std::array<std::uint8_t, 255> m_SerialNumber{};
-    std::array<std::uint8_t, 255> m_SerialNumberUni{};
-    std::unique_ptr<MakeSabunData> m_pSabunObject;
-    std::vector<std::uint8_t> m_pWriteData;  // new image, zero up to its length rounded to four
+    NameField m_SerialNumber{};
+    NameField m_SerialNumberUni{};
+    // Shared, so that this layer can hold and release the patch without knowing its type;
+    // only the assembly makes one.
+    std::shared_ptr<MakeSabunData> m_pSabunObject;
+    std::vector<std::uint8_t> m_pWriteData;  // the new image
     std::uint32_t m_WriteLength = 0;
     _sfntHeader m_sfntHead{};
     std::uint32_t m_VerifyCheckSum = 0;

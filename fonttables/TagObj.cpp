@@ -2,10 +2,9 @@
 
 #include "fonttables/ByteReader.h"
 #include "fonttables/CommonTool.h"
-#include "patch/SabunRecords.h"
+#include "fonttables/TableDirectory.h"
 
 #include <cstring>
-#include <new>
 
 namespace fr {
 
@@ -16,11 +15,11 @@ void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, std:
     std::memcpy(m_TagName, record, 4);
     m_TagName[4] = 0;
 
-    const bytes::Reader in(std::span<const std::uint8_t>(record, 16));
+    const TableRecord parsed = parseTableRecord(std::span<const std::uint8_t, 16>(record, 16));
     std::memcpy(m_TableList.tag, record, 4);
-    m_TableList.checksum = *in.u32(4);
-    m_TableList.offset = *in.u32(8);
-    m_TableList.length = *in.u32(12);
+    m_TableList.checksum = parsed.checksum;
+    m_TableList.offset = parsed.offset;
+    m_TableList.length = parsed.length;
 
     m_TableAddress = record;
     // A table that doesn't lie in the font keeps no address: nothing can be copied from it.
@@ -38,78 +37,6 @@ void TagObj::getTagName(char* out5) const {
     std::size_t i = 0;
     for (; i < 4 && m_TagName[i] != 0; ++i) out5[i] = m_TagName[i];
     out5[i] = 0;
-}
-
-namespace {
-// Every copy reads inside the installed table and every write lands inside the new table's
-// `length` bytes (the padding belongs to no instruction).
-bool instructionsFit(const SabunTagObject& record, std::size_t installed, std::size_t length) {
-    for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
-        const _oldFontStruct copy = record.getOldTagObject(j)->getOldFontStruct();
-        if (!bytes::fits(installed, copy.src_offset, copy.src_length)) return false;
-        if (!bytes::fits(length, copy.dst_offset, copy.src_length)) return false;
-    }
-    for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
-        const _newFontStruct data = record.getNewTagObject(i)->getNewStructFont();
-        if (!bytes::fits(length, data.offset, data.length)) return false;
-    }
-    return true;
-}
-}  // namespace
-
-bool TagObj::createUpdateTagObject(const SabunTagObject& record) {
-    m_pNewUpdateData.clear();
-    m_pNewUpdateData.shrink_to_fit();
-
-    const _UPDATE_TAG_TABLE table = record.getUpdateTagTable();
-    m_TableNum = table.tablePos;
-    m_WriteNum = table.dataPos;
-
-    // A new table too long to round in 32 signed bits can't be a table of a font.
-    const auto rounded = CommonTool::byte4_chk_checked(table.up_datalength);
-    if (!rounded) return false;
-    m_byte4length = *rounded;
-
-    // The whole record is checked before the new table is allocated or written, so a
-    // refused record leaves no table behind.
-    const bool changed = record.isUpdateFlag();
-    if (changed) {
-        if (!instructionsFit(record, m_installedTable.size(), table.up_datalength)) return false;
-    } else {
-        // Carried over unchanged: the patch must agree with the installed length.
-        if (table.up_datalength != m_TableList.length || m_installedTable.size() != m_TableList.length) return false;
-    }
-
-    try {
-        m_pNewUpdateData.assign(static_cast<std::size_t>(m_byte4length) + 1, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    std::uint8_t* target = m_pNewUpdateData.data();
-
-    if (changed) {
-        // Old copies first, then new data: where they overlap the new data wins, and a later
-        // instruction of the same kind wins over an earlier one.
-        for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
-            const _oldFontStruct copy = record.getOldTagObject(j)->getOldFontStruct();
-            if (copy.src_length == 0) continue;
-            std::memcpy(target + copy.dst_offset, m_installedTable.data() + copy.src_offset, copy.src_length);
-        }
-        for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
-            const NewTagObject& added = *record.getNewTagObject(i);
-            const _newFontStruct data = added.getNewStructFont();
-            if (data.length == 0) continue;
-            std::memcpy(target + data.offset, added.getData(), data.length);
-        }
-    } else if (!m_installedTable.empty()) {
-        std::memcpy(target, m_installedTable.data(), m_installedTable.size());
-    }
-
-    std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
-    m_NewTblLst.length = table.up_datalength;  // the installed length, for an unchanged table
-    m_NewTblLst.offset = table.up_dataOffset;
-    m_NewTblLst.checksum = CommonTool::calcTableCheckSum(target, static_cast<std::uint32_t>(m_byte4length));
-    return true;
 }
 
 }  // namespace fr

@@ -1,6 +1,7 @@
 #include "patch/MakeSabunData.h"
 
 #include "fonttables/ByteReader.h"
+#include "patch/PatchLayout.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -9,9 +10,10 @@
 namespace fr {
 
 namespace {
-constexpr std::size_t kHeaderSize = sizeof(_UPDATE_HEADER);    // 53
-constexpr std::size_t kRecordSize = sizeof(_UPDATE_TAG_TABLE);  // 18
-constexpr std::size_t kCheckedHeaderBytes = 40;                 // magic, name, version
+namespace header = patchfile::header;
+namespace record = patchfile::record;
+static_assert(sizeof(_UPDATE_HEADER) == header::kSize);
+static_assert(sizeof(_UPDATE_TAG_TABLE) == record::kSize);
 
 // The four magic bytes, compared as a zero-terminated string: a zero byte never matches.
 bool hasMagic(std::span<const std::uint8_t> bytes) {
@@ -23,10 +25,11 @@ MakeSabunData::MakeSabunData() { std::memset(&m_UpdateHeader, 0, sizeof m_Update
 
 bool MakeSabunData::checkSabunData(const QString& path, char* name255, std::uint32_t& version) {
     const auto file = platform::files().readAll(path);
-    if (!file || file->size() < kCheckedHeaderBytes || !hasMagic(*file)) return false;
-    const bytes::Reader in(*file);
-    std::memcpy(name255, file->data() + 4, 32);
-    version = *in.u32(36);
+    if (!file || !hasMagic(*file)) return false;
+    const auto in = bytes::Reader(*file).fixed<header::kListedSize>(0);
+    if (!in) return false;
+    std::memcpy(name255, in->slice<header::kFontName, header::kFontNameSize>().data(), header::kFontNameSize);
+    version = in->u32<header::kFontVersion>();
     return true;
 }
 
@@ -53,26 +56,30 @@ bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {
     const std::span<const std::uint8_t> file(m_pReadData.data(), static_cast<std::size_t>(m_fileLength));
     const bytes::Reader in(file);
 
-    if (!in.has(0, kHeaderSize)) return false;
-    std::memcpy(m_UpdateHeader.font_header, file.data(), 4);
-    std::memcpy(m_UpdateHeader.font_name, file.data() + 4, 32);
-    m_UpdateHeader.font_version = *in.u32(36);
-    m_UpdateHeader.font_length = *in.u32(40);
-    m_UpdateHeader.tagNum = *in.u8(44);
-    std::memcpy(m_UpdateHeader.createtime, file.data() + 45, 8);
+    const auto head = in.fixed<header::kSize>(0);
+    if (!head) return false;
+    std::memcpy(m_UpdateHeader.font_header, head->slice<header::kMagic, 4>().data(), 4);
+    std::memcpy(m_UpdateHeader.font_name, head->slice<header::kFontName, header::kFontNameSize>().data(),
+                header::kFontNameSize);
+    m_UpdateHeader.font_version = head->u32<header::kFontVersion>();
+    m_UpdateHeader.font_length = head->u32<header::kFontLength>();
+    m_UpdateHeader.tagNum = head->u8<header::kTagNum>();
+    std::memcpy(m_UpdateHeader.createtime, head->slice<header::kCreateTime, header::kCreateTimeSize>().data(),
+                header::kCreateTimeSize);
 
     for (std::size_t k = 0; k < m_UpdateHeader.tagNum; ++k) {
-        const std::size_t at = kHeaderSize + kRecordSize * k;
-        if (!in.has(at, kRecordSize)) return false;
-        const std::uint32_t sabunOffset = *in.u32(at + 6);
-        auto record = std::make_unique<SabunTagObject>();
-        record->setTagTableData(reinterpret_cast<const char*>(file.data() + at), *in.u8(at + 4), *in.u8(at + 5),
-                                sabunOffset, *in.u32(at + 10), *in.u32(at + 14));
-        SabunTagObject& added = *record;
-        m_SabunTagArray.push_back(std::move(record));
+        const auto r = in.fixed<record::kSize>(patchfile::recordAt(k));
+        if (!r) return false;
+        const std::uint32_t sabunOffset = r->u32<record::kSabunOffset>();
+        auto added = std::make_unique<SabunTagObject>();
+        added->setTagTableData(reinterpret_cast<const char*>(r->slice<record::kName, 4>().data()),
+                               r->u8<record::kTablePos>(), r->u8<record::kDataPos>(), sabunOffset,
+                               r->u32<record::kUpDataLength>(), r->u32<record::kUpDataOffset>());
+        SabunTagObject& tagObject = *added;
+        m_SabunTagArray.push_back(std::move(added));
 
         if (sabunOffset >= static_cast<std::uint32_t>(m_fileLength)) return false;
-        if (sabunOffset != 0 && !added.setOldNewData(file.subspan(sabunOffset))) return false;
+        if (sabunOffset != 0 && !tagObject.setOldNewData(file.subspan(sabunOffset))) return false;
     }
     return true;
 }

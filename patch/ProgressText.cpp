@@ -2,32 +2,24 @@
 
 namespace fr::progress {
 
-namespace {
-// The texts hold one "%@" each, standing for the inserted text.
-QString filled(QStringView format, const QString& value) {
+QString insertText(QStringView format, const QString& value) {
     QString text = format.toString();
     const qsizetype at = text.indexOf(u"%@");
     if (at >= 0) text.replace(at, 2, value);
     return text;
 }
-}  // namespace
 
-QString revisingLine(const QString& fontPath) { return filled(u"%@の改訂をしています。", fontPath); }
-QString openingLine(const QString& name) { return filled(u"%@のファイルをオープンしています。", name); }
-QString readingLine(const QString& name) { return filled(u"%@のファイルを読み込んでいます。", name); }
+QString revisingLine(const QString& fontPath) { return insertText(u"%@の改訂をしています。", fontPath); }
+QString openingLine(const QString& name) { return insertText(u"%@のファイルをオープンしています。", name); }
+QString readingLine(const QString& name) { return insertText(u"%@のファイルを読み込んでいます。", name); }
 QString tagsReadLine() { return QStringLiteral("タグデータを読み込みました。"); }
 QString serialNumberLine(const QString& name) {
-    return filled(u"%@のファイルにシリアルナンバーを書き込んでいます。", name);
+    return insertText(u"%@のファイルにシリアルナンバーを書き込んでいます。", name);
 }
-QString checksumLine(const QString& name) { return filled(u"%@のファイルのチェックサムを再計算しています。", name); }
-QString writingLine(const QString& name) { return filled(u"%@のファイルを書き込んでいます。", name); }
+QString checksumLine(const QString& name) { return insertText(u"%@のファイルのチェックサムを再計算しています。", name); }
+QString writingLine(const QString& name) { return insertText(u"%@のファイルを書き込んでいます。", name); }
 QString copyingLine(const QString& name) {
-    return filled(u"%@のファイルをテンポラリフォルダからファイルをコピーしています。", name);
-}
-
-QString fileName(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? path : path.mid(slash + 1);
+    return insertText(u"%@のファイルをテンポラリフォルダからファイルをコピーしています。", name);
 }
 
 bool report(RevisionProgressProc proc, void* context, std::int32_t step, std::int32_t count, std::int32_t index,

@@ -21,8 +21,8 @@ QString checksumLine(const QString& name);           // step 75
 QString writingLine(const QString& name);            // step 90
 QString copyingLine(const QString& name);            // step 100
 
-// The last path component (the file name), with no look at the disk.
-QString fileName(const QString& path);
+// A text with its one "%@" replaced by `value` (the program's format texts).
+QString insertText(QStringView format, const QString& value);
 
 // Calls `proc` (when there is one) for step `step` of target `index` among `count`; true
 // means the user confirmed a cancel.

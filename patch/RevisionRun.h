@@ -3,7 +3,7 @@
 // revised once however many paths reach it, and the run stopped at the first font that does
 // not end revised. The wizard's revision worker and the headless command line share it.
 
-#include "discovery/FontEntries.h"
+#include "patch/FontEntries.h"
 #include "fonttables/FontTypes.h"
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "fonttables/ByteReader.h"
 #include "fonttables/CommonTool.h"
+#include "patch/PatchLayout.h"
 
 #include <cstring>
 
@@ -13,10 +14,10 @@ void OldTagObject::setOldFontStruct(std::uint32_t src_offset, std::uint32_t src_
 
 void NewTagObject::setNewStructFont(std::uint32_t offset, std::uint32_t length, const std::uint8_t* data) {
     m_NewFontStruct = {offset, length};
-    // Four spare zero bytes: the data's last word is padded with zeros for its checksum.
+    // Four spare zero bytes after the data, as the records have always held it.
     m_pData.assign(static_cast<std::size_t>(length) + 4, 0);
     if (length != 0) std::memcpy(m_pData.data(), data, length);
-    m_chksum = CommonTool::calcTableCheckSum(m_pData.data(), length);
+    m_chksum = CommonTool::tableChecksum(std::span<const std::uint8_t>(m_pData.data(), length));
 }
 
 void SabunTagObject::setTagTableData(const char* tag, std::uint8_t tablePos, std::uint8_t dataPos,
@@ -33,36 +34,39 @@ void SabunTagObject::setTagTableData(const char* tag, std::uint8_t tablePos, std
 }
 
 bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block) {
+    namespace b = patchfile::block;
     m_bUpdateFlag = true;
     const bytes::Reader in(block);
 
-    const auto oldCount = in.u32(0);
+    const auto oldCount = in.fixed<4>(b::kOldCount);
     if (!oldCount) return false;
+    const std::uint32_t m = oldCount->u32<0>();
     // The old-copy instructions and the new-data count must all be there before any is
     // read, so a count of billions is refused without a long walk.
-    const std::uint64_t newCountAt = 4 + 12 * std::uint64_t{*oldCount};
-    if (!in.has(newCountAt, 4)) return false;
-    m_oldCopyArray.reserve(*oldCount);
-    for (std::uint32_t j = 0; j < *oldCount; ++j) {
-        const std::size_t at = 4 + 12 * std::size_t{j};
+    const std::uint64_t newCountAt = b::kOldCopiesAt + b::kOldCopySize * std::uint64_t{m};
+    const auto copies = in.slice(b::kOldCopiesAt, newCountAt - b::kOldCopiesAt);
+    const auto newCount = in.fixed<4>(newCountAt);
+    if (!copies || !newCount) return false;
+    m_oldCopyArray.reserve(m);
+    for (std::uint32_t j = 0; j < m; ++j) {
+        const bytes::Fixed<b::kOldCopySize> copy(copies->subspan(b::kOldCopySize * std::size_t{j}).first<b::kOldCopySize>());
         auto old = std::make_unique<OldTagObject>();
-        old->setOldFontStruct(*in.u32(at), *in.u32(at + 4), *in.u32(at + 8));
+        old->setOldFontStruct(copy.u32<0>(), copy.u32<4>(), copy.u32<8>());
         m_oldCopyArray.push_back(std::move(old));
     }
 
-    const std::uint32_t newCount = *in.u32(newCountAt);
     std::uint64_t p = newCountAt + 4;
     // Each instruction takes at least its 8-byte head, so the walk ends within the block.
-    for (std::uint32_t i = 0; i < newCount; ++i) {
-        const auto offset = in.u32(p);
-        const auto length = in.u32(p + 4);
-        if (!offset || !length) return false;
-        const auto data = in.slice(p + 8, *length);
+    for (std::uint32_t i = 0, k = newCount->u32<0>(); i < k; ++i) {
+        const auto head = in.fixed<b::kNewDataHeadSize>(p);
+        if (!head) return false;
+        const std::uint32_t length = head->u32<4>();
+        const auto data = in.slice(p + b::kNewDataHeadSize, length);
         if (!data) return false;
         auto added = std::make_unique<NewTagObject>();
-        added->setNewStructFont(*offset, *length, data->data());
+        added->setNewStructFont(head->u32<0>(), length, data->data());
         m_newCopyArray.push_back(std::move(added));
-        p += 8 + std::uint64_t{*length};
+        p += b::kNewDataHeadSize + std::uint64_t{length};
     }
     return true;
 }

@@ -26,11 +26,8 @@ public:
 
     // Whole file into memory; nothing when it can't be read.
     virtual std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const = 0;
-    // Whole file replaced by the bytes (not atomic); false on any failure.
-    virtual bool writeAll(const QString& path, std::span<const std::uint8_t> bytes) = 0;
-
-    // Names in a folder, hidden ones included, without "." and ".."; empty when it can't be listed.
-    virtual QStringList list(const QString& folder) const = 0;
+    // The entries of a folder, hidden ones included, without "." and ".."; empty when it
+    // can't be listed.
     virtual std::vector<DirEntry> listEntries(const QString& folder) const = 0;
 
     virtual bool exists(const QString& path) const = 0;       // links followed
@@ -46,7 +43,6 @@ public:
     // The process may write to the folder that holds the path, or owns the file there.
     virtual bool isDeletable(const QString& path) const = 0;
     virtual bool remove(const QString& path) = 0;
-    virtual bool copy(const QString& from, const QString& to) = 0;
 
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,
     // holding the bytes; false when the name is taken or anything fails.

@@ -172,19 +172,6 @@ std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path
     }
 }
 
-bool LinuxFiles::writeAll(const QString& path, std::span<const std::uint8_t> bytes) {
-    Fd fd(::open(encodeNativePath(hostPath(path)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd) return false;
-    if (!writeFully(fd.get(), bytes.data(), bytes.size())) return false;
-    return fd.close();
-}
-
-QStringList LinuxFiles::list(const QString& folder) const {
-    QStringList names;
-    for (auto& e : listEntries(folder)) names.push_back(std::move(e.name));
-    return names;
-}
-
 std::vector<DirEntry> LinuxFiles::listEntries(const QString& folder) const {
     std::vector<DirEntry> out;
     std::unique_ptr<DIR, DirCloser> dir(::opendir(encodeNativePath(hostPath(folder)).constData()));
@@ -260,20 +247,6 @@ bool LinuxFiles::isDeletable(const QString& path) const {
 
 bool LinuxFiles::remove(const QString& path) {
     return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0;
-}
-
-bool LinuxFiles::copy(const QString& from, const QString& to) {
-    struct stat st {};
-    Fd in(openRegularForReading(encodeNativePath(hostPath(from)), st));
-    if (!in) return false;
-    const QByteArray target = encodeNativePath(hostPath(to));
-    // Like the platform's copy, never over something that is already there.
-    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out) return false;
-    const bool ok = copyContents(in.get(), out.get()) && ::fchmod(out.get(), st.st_mode & 0777) == 0;
-    if (out.close() && ok) return true;
-    ::unlink(target.constData());
-    return false;
 }
 
 bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {

@@ -12,8 +12,6 @@ public:
     explicit LinuxFiles(QString root = {}, QString applicationPath = {}, QString temporaryFolder = {});
 
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const override;
-    bool writeAll(const QString& path, std::span<const std::uint8_t> bytes) override;
-    QStringList list(const QString& folder) const override;
     std::vector<DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;
@@ -23,7 +21,6 @@ public:
     bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) override;
     bool isDeletable(const QString& path) const override;
     bool remove(const QString& path) override;
-    bool copy(const QString& from, const QString& to) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;

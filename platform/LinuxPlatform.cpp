@@ -4,8 +4,6 @@
 #include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPauses.h"
 #include "platform/LinuxProcesses.h"
-#include "platform/LinuxRestart.h"
-#include "platform/LinuxSystemInfo.h"
 #include "platform/LinuxVolumes.h"
 
 namespace platform {
@@ -17,7 +15,6 @@ struct LinuxPlatform::Impl {
           volumes(!o.root.isEmpty()),
           standardFolders(files),
           pauses(o.instantPauses),
-          restart(o.logRestartOnly),
           rooted(!o.root.isEmpty()) {}
 
     LinuxFiles files;
@@ -25,9 +22,7 @@ struct LinuxPlatform::Impl {
     FontconfigFolders fontconfigFolders;
     StandardFontFolders standardFolders;  // a rooted view has no fontconfig of its own
     LinuxProcesses processes;
-    LinuxSystemInfo systemInfo;
     LinuxPauses pauses;
-    LinuxRestart restart;
     bool rooted;
 };
 
@@ -41,9 +36,7 @@ Platform LinuxPlatform::services() const {
     p.volumes = &m_impl->volumes;
     p.fontFolders = m_impl->rooted ? static_cast<FontFolders*>(&m_impl->standardFolders) : &m_impl->fontconfigFolders;
     p.processes = &m_impl->processes;
-    p.systemInfo = &m_impl->systemInfo;
     p.pauses = &m_impl->pauses;
-    p.restart = &m_impl->restart;
     return p;
 }
 

@@ -9,9 +9,7 @@ class LinuxSystemInfo : public SystemInfo {
 public:
     // The desktop's session manager can be told not to restart the program, so the switch
     // exists: the version is the first one that has it.
-    static constexpr std::int32_t kVersion = 0x1070;
-
-    std::int32_t systemVersion() const override { return kVersion; }
+    std::int32_t systemVersion() const override { return kRelaunchSwitchVersion; }
     // Asks the session manager, through the running QGuiApplication, never to restart the
     // program at the next login. Without a QGuiApplication there is no session to ask.
     void disableRelaunchOnLogin() override;

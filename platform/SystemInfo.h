@@ -5,6 +5,9 @@
 
 namespace platform {
 
+// From this system version on, a program must ask not to be relaunched at the next login.
+constexpr std::int32_t kRelaunchSwitchVersion = 0x1070;
+
 class SystemInfo {
 public:
     virtual ~SystemInfo() = default;

@@ -7,31 +7,22 @@
 // (0 revised, 2 unusable font or data, 7 patch unreadable, 8, 10, 11, 12 as the wizard
 // reports them; 64 for a wrong command line).
 
-#include "discovery/FontEntries.h"
-#include "discovery/TextRules.h"
+#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "fonttables/OpenTypeManager.h"
-#include "patch/MakeSabunData.h"
-#include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kUsageError = 64;
-
-class InstantPauses : public platform::Pauses {
-public:
-    void pause(int) override {}
-};
 
 bool printProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2, void*) {
     const QByteArray text = QStringLiteral("%1 %2 | %3 | %4\n").arg(overall).arg(step).arg(line1, line2).toUtf8();
@@ -43,22 +34,6 @@ bool printProgress(std::int32_t overall, std::int32_t step, const QString& line1
 void complain(const QString& message) {
     const QByteArray text = (QStringLiteral("revise-font: ") + message + u'\n').toUtf8();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
-}
-
-// The patch as the source list would hold it; nothing when it is no patch file.
-fr::SourceEntryPtr sourceFromPatch(const QString& patchPath) {
-    std::array<char, 255> name{};
-    std::uint32_t version = 0;
-    if (!fr::MakeSabunData::checkSabunData(patchPath, name.data(), version)) return nullptr;
-    auto source = std::make_shared<fr::SourceEntry>();
-    source->fullpath = patchPath;
-    source->fontfile =
-        fr::text::formKC(fr::text::removeLastExtension(fr::text::lastPathComponent(patchPath)) + QStringLiteral(".otf"));
-    // font_name is 32 bytes at most, ended by the first zero byte.
-    source->fontname = fr::text::decodeZeroTerminatedUtf8(
-        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(name.data()), 32));
-    source->version = version;
-    return source;
 }
 
 }  // namespace
@@ -77,13 +52,12 @@ int main(int argc, char** argv) {
     // Two runs in the same second draw different temporary names.
     std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));
 
-    const platform::LinuxPlatform linux;
-    InstantPauses instant;
-    platform::Platform services = linux.services();
-    if (noPauses) services.pauses = &instant;
-    const platform::ScopedPlatform scope(services);
+    platform::LinuxPlatformOptions options;
+    options.instantPauses = noPauses;
+    const platform::LinuxPlatform linux(options);
+    const platform::ScopedPlatform scope(linux.services());
 
-    const fr::SourceEntryPtr source = sourceFromPatch(patch);
+    const fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(patch);
     if (!source) {
         complain(QStringLiteral("%1 is not a patch file").arg(patch));
         return fr::result::kPatchLoadFailed;

@@ -1,6 +1,8 @@
 // The program without windows, end to end through the sample executable on a sample-like
 // tree of real fixture fonts: what --list and --revise find, write, print and exit with.
 
+#include "app/CommandLine.h"
+#include "fonttables/FontTypes.h"
 #include "support/FixtureSet.h"
 
 #include <QDir>
@@ -103,17 +105,17 @@ class Headless : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_fixtures.isValid());
         QString error;
-        QVERIFY2(FixtureSet::build(m_fixtures.path(), error), qPrintable(error));
+        m_set = FixtureSet::shared(error);
+        QVERIFY2(m_set, qPrintable(error));
     }
 
     void listsThenRevisesEveryFontAsTheReferenceDoes() {
-        const FixtureSet set(m_fixtures.path());
+        const FixtureSet& set = *m_set;
         SampleTree tree(set);
 
         const Run list = run(tree, {QStringLiteral("--list")});
-        QCOMPARE(list.status, 0);
+        QCOMPARE(list.status, fr::result::kRevised);
         QStringList listed = QString::fromUtf8(list.out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(listed.size(), kFixtureFaces.size());
         for (const QString& path : tree.installed)
@@ -122,7 +124,7 @@ private slots:
         for (const QString& path : tree.installed) QCOMPARE(contents(tree.real(path)), contents(set.oldFont(kFixtureFaces[tree.installed.indexOf(path)])));
 
         const Run revise = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
-        QCOMPARE(revise.status, 0);
+        QCOMPARE(revise.status, fr::result::kRevised);
         const QList<QJsonObject> events = revise.events();
         QVERIFY2(!events.isEmpty(), revise.out.constData());
         QCOMPARE(field(events, "target", "path").size(), kFixtureFaces.size());
@@ -140,29 +142,29 @@ private slots:
 
         // Everything is revised now: nothing more to do.
         const Run again = run(tree, {QStringLiteral("--revise")});
-        QCOMPARE(again.status, 21);
+        QCOMPARE(again.status, wizard::exitcode::kNoTarget);
         QVERIFY(QString::fromUtf8(again.err).contains(QStringLiteral("該当するフォントがありませんでした。")));
     }
 
     void withoutPatchesOrOptionsItEndsWithItsCode() {
-        const FixtureSet set(m_fixtures.path());
+        const FixtureSet& set = *m_set;
         SampleTree tree(set);
-        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--list")}).status, 64);
-        QCOMPARE(run(tree, {QStringLiteral("--frobnicate")}).status, 64);
+        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--list")}).status, wizard::exitcode::kUsage);
+        QCOMPARE(run(tree, {QStringLiteral("--frobnicate")}).status, wizard::exitcode::kUsage);
         const Run help = run(tree, {QStringLiteral("--help")});
         QCOMPARE(help.status, 0);
         QVERIFY(help.out.contains("Exit status"));
 
         QDir(tree.real(kHost)).removeRecursively();
         const Run none = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")});
-        QCOMPARE(none.status, 20);
+        QCOMPARE(none.status, wizard::exitcode::kNoPatchSource);
         QCOMPARE(none.events().size(), 1);
         QCOMPARE(none.events().first().value(QStringLiteral("message")).toString(),
                  QStringLiteral("改訂元のフォントが存在しません。\n改訂を中止します。"));
     }
 
     void aHostilePatchStopsTheRunThereAndLeavesItsFont() {
-        const FixtureSet set(m_fixtures.path());
+        const FixtureSet& set = *m_set;
         SampleTree tree(set);
         // The third face's patch breaks off in its table records.
         const QString patch = tree.real(kHost + QLatin1Char('/') + kFixtureFaces[2] + QStringLiteral(".pa"));
@@ -173,9 +175,9 @@ private slots:
         const QStringList order = field(events, "target", "path");
         const int hostile = static_cast<int>(order.indexOf(tree.installed[2]));
         QVERIFY(hostile >= 0);
-        QCOMPARE(r.status, 7);
+        QCOMPARE(r.status, fr::result::kPatchLoadFailed);
         QCOMPARE(field(events, "failed", "path"), QStringList{tree.installed[2]});
-        QCOMPARE(field(events, "failed", "code"), QStringList{QStringLiteral("7")});
+        QCOMPARE(field(events, "failed", "code"), QStringList{QString::number(fr::result::kPatchLoadFailed)});
         QCOMPARE(field(events, "revised", "path"), order.mid(0, hostile));
         for (int i = 0; i < order.size(); ++i) {
             const int k = static_cast<int>(tree.installed.indexOf(order[i]));
@@ -192,7 +194,7 @@ private slots:
     }
     void anInterruptEndsTheRunAsACancel() {
         QFETCH(int, signal);
-        const FixtureSet set(m_fixtures.path());
+        const FixtureSet& set = *m_set;
         SampleTree tree(set);
         QProcess p;
         p.start(kProgram, {tree.dir.path(), QStringLiteral("--revise"), QStringLiteral("--json")});
@@ -210,7 +212,7 @@ private slots:
         QVERIFY(sent);
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 6);
+        QCOMPARE(p.exitCode(), fr::result::kCancelled);
         Run r;
         r.out = out + p.readAllStandardOutput();
         const QList<QJsonObject> events = r.events();
@@ -229,7 +231,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_fixtures;
+    std::optional<FixtureSet> m_set;
 };
 
 QTEST_GUILESS_MAIN(Headless)

@@ -58,7 +58,7 @@ private slots:
             std::make_shared<fr::TargetEntry>(fr::TargetEntry{font, 0x80000}),
             std::make_shared<fr::TargetEntry>(
                 fr::TargetEntry{QStringLiteral(u"/Users/a/Library/Fonts/Kestruneゴシック StdN W3.otf"), 0x80000})};
-        w.ctrl.setTargetList([&]() -> const std::vector<fr::TargetEntryPtr>& { return targets; });
+        w.ctrl.setTargets(targets);
         w.ctrl.awakeFromNib();
         showAndCheck(w.ctrl.r_startWindow, QStringLiteral("start-window"));
 

@@ -43,14 +43,14 @@ class WizardRealFonts : public QObject {
 private slots:
     void initTestCase() {
         apptest::quietPlatformWarnings();
-        QVERIFY(m_fixtures.isValid());
         QString error;
-        QVERIFY2(FixtureSet::build(m_fixtures.path(), error), qPrintable(error));
+        m_set = FixtureSet::shared(error);
+        QVERIFY2(m_set, qPrintable(error));
     }
 
     void revisesEveryInstalledFontAndOffersTheRestart() {
         Wizard w;
-        const FixtureSet set(m_fixtures.path());
+        const FixtureSet& set = *m_set;
         w.tp.volumes.volumes = {{QStringLiteral("/")}};
         w.tp.fontFolders.folders = {QStringLiteral("/usr/share/fonts"), QStringLiteral("/usr/local/share/fonts")};
         // Installed fonts in the places a desktop keeps them, under names as other systems
@@ -119,7 +119,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_fixtures;
+    std::optional<FixtureSet> m_set;
 };
 
 QTEST_MAIN(WizardRealFonts)

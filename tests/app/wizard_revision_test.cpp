@@ -21,14 +21,15 @@ using apptest::Wizard;
 
 namespace {
 
-constexpr std::int32_t kSteps[] = {10, 20, 30, 40, 55, 65, 75, 90, 100};
+constexpr auto kSteps = fr::step::kAll;
+const QList<int> kStepList(fr::step::kAll.begin(), fr::step::kAll.end());
 
 // Targets handed to the wizard directly, and a revision that reports the nine progress points
 // of a font and returns a chosen code.
 struct RevisionWizard : Wizard {
     explicit RevisionWizard(const QStringList& paths) {
         for (const QString& p : paths) targets.push_back(std::make_shared<fr::TargetEntry>(fr::TargetEntry{p, 0x80000}));
-        ctrl.setTargetList([this]() -> const std::vector<fr::TargetEntryPtr>& { return targets; });
+        ctrl.setTargets(targets);
         ctrl.setFontReviser([this](const fr::TargetEntry& t, fr::RevisionProgressProc proc, void* context,
                                    std::int32_t n, std::int32_t i) { return revise(t, proc, context, n, i); });
     }
@@ -94,7 +95,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("font");
         QTest::addColumn<QList<int>>("overall");
-        QTest::newRow("one font") << 1 << 0 << QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100};
+        QTest::newRow("one font") << 1 << 0 << kStepList;
         QTest::newRow("last of three") << 3 << 2 << QList<int>{69, 72, 76, 79, 84, 87, 91, 96, 99};
         QTest::newRow("first of seven") << 7 << 0 << QList<int>{1, 2, 4, 5, 7, 9, 10, 12, 14};
         QTest::newRow("second of seven") << 7 << 1 << QList<int>{15, 16, 18, 19, 21, 23, 24, 26, 28};
@@ -113,7 +114,7 @@ private slots:
         // The last font's bar stops below 100 for three fonts; the full texts and bars are
         // set only once the window has gone.
         QCOMPARE(values(bar1).mid(9 * font, 9), overall);
-        QCOMPARE(values(bar2).mid(0, 9), (QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100}));
+        QCOMPARE(values(bar2).mid(0, 9), kStepList);
         QCOMPARE(w.log->percent1AtHide, QStringLiteral("%1 %").arg(fr::overallPercent(100, count, count - 1)));
         QCOMPARE(w.log->bar1AtHide, fr::overallPercent(100, count, count - 1));
         QCOMPARE(w.ctrl.r_percent1->text(), QStringLiteral("100 %"));
@@ -139,7 +140,7 @@ private slots:
     void cancelYesStopsTheRun() {
         QFETCH(bool, titleBar);
         RevisionWizard w(fonts(2));
-        w.pressCancelAtStep = 55;
+        w.pressCancelAtStep = fr::step::kPatchLoaded;
         w.cancelFromTitleBar = titleBar;
         w.log->yes();
         w.log->ok();
@@ -148,8 +149,8 @@ private slots:
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kRevisionStopped)});
         // The point at which the user answered is the one left on screen.
-        QCOMPARE(w.ctrl.r_progressMessage2->text(), QStringLiteral("step 55"));
-        QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("55 %"));
+        QCOMPARE(w.ctrl.r_progressMessage2->text(), QStringLiteral("step %1").arg(fr::step::kPatchLoaded));
+        QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("%1 %").arg(fr::step::kPatchLoaded));
         QCOMPARE(w.revisedPaths(), fonts(1));
         QVERIFY(!w.ctrl.r_progressWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_endWindow), 0);
@@ -159,7 +160,7 @@ private slots:
     void cancelNoGoesOn() {
         QFETCH(bool, titleBar);
         RevisionWizard w(fonts(2));
-        w.pressCancelAtStep = 55;
+        w.pressCancelAtStep = fr::step::kPatchLoaded;
         w.cancelFromTitleBar = titleBar;
         w.log->no();
         QSignalSpy bar2(w.ctrl.r_progressBar2, &QProgressBar::valueChanged);
@@ -167,7 +168,7 @@ private slots:
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
         QCOMPARE(w.log->asked.size(), 1);
         QCOMPARE(w.ctrl.isbUpdateAbort(), 0);
-        QVERIFY(values(bar2).mid(0, 9) == (QList<int>{10, 20, 30, 40, 55, 65, 75, 90, 100}));
+        QVERIFY(values(bar2).mid(0, 9) == kStepList);
         QCOMPARE(w.revisedPaths(), fonts(2));
         QCOMPARE(w.log->timesShown(w.ctrl.r_progressWindow), 1);
     }
@@ -179,16 +180,20 @@ private slots:
         const QString name = QStringLiteral(u"Velmora角ゴ StdN W9.otf");
         const QString stopped = QString::fromUtf8(wizard::kRevisionStopped);
         const QString newFile = QString::fromUtf8(wizard::kNewFileFailed).replace("%@", name);
+        namespace result = fr::result;
+        // Codes no stage returns are named by their numbers.
         QTest::newRow("1") << 1 << stopped;
-        QTest::newRow("6") << 6 << stopped;
+        QTest::newRow("cancelled") << int(result::kCancelled) << stopped;
         QTest::newRow("13") << 13 << stopped;
         QTest::newRow("-1") << -1 << stopped;
-        QTest::newRow("2") << 2 << QString::fromUtf8(wizard::kSourceReadFailed).replace("%@", path);
-        QTest::newRow("3") << 3 << newFile;
-        QTest::newRow("8") << 8 << newFile;
-        QTest::newRow("12") << 12 << newFile;
-        QTest::newRow("7") << 7 << name + QString::fromUtf8(wizard::kPatchReadFailed);
-        QTest::newRow("10") << 10 << QString::fromUtf8(wizard::kNotReplaceable).replace("%@", path);
+        QTest::newRow("font unusable") << int(result::kFontUnusable)
+                                       << QString::fromUtf8(wizard::kSourceReadFailed).replace("%@", path);
+        QTest::newRow("3") << int(result::kNewFileFailedAlso3) << newFile;
+        QTest::newRow("new file failed") << int(result::kNewFileFailed) << newFile;
+        QTest::newRow("temporary file not removable") << int(result::kTempNotRemovable) << newFile;
+        QTest::newRow("patch load failed") << int(result::kPatchLoadFailed) << name + QString::fromUtf8(wizard::kPatchReadFailed);
+        QTest::newRow("not replaceable") << int(result::kNotReplaceable)
+                                         << QString::fromUtf8(wizard::kNotReplaceable).replace("%@", path);
     }
     void messageForEachResultCode() {
         QFETCH(int, code);

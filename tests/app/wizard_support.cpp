@@ -1,6 +1,5 @@
 #include "WizardTestSupport.h"
 
-#include "discovery/FontCheckCtrl.h"
 #include "support/FontBytes.h"
 
 #include <QEvent>
@@ -98,7 +97,6 @@ Wizard::Wizard(std::int32_t systemVersion, std::vector<platform::RunningProcess>
           return std::make_unique<wizard::MainCtrl>();
       }()),
       ctrl(*ctrlPtr) {
-    fr::FontCheckCtrl::releaseFontCheckCtrl();
     ctrl.setTerminator([this] { ++terminated; });
     ctrl.loadWindows();
     log = std::make_unique<WindowLog>(ctrl);
@@ -107,7 +105,6 @@ Wizard::Wizard(std::int32_t systemVersion, std::vector<platform::RunningProcess>
 Wizard::~Wizard() {
     log.reset();
     ctrlPtr.reset();
-    fr::FontCheckCtrl::releaseFontCheckCtrl();
 }
 
 }  // namespace apptest

@@ -10,6 +10,8 @@
 
 #include <QSet>
 
+#include <memory>
+
 namespace fr {
 
 struct FontCheckCtrlTestPeer {
@@ -28,8 +30,12 @@ using testsupport::TestPlatform;
 
 class SourceList : public ::testing::Test {
 protected:
-    void SetUp() override { FontCheckCtrl::releaseFontCheckCtrl(); }
-    void TearDown() override { FontCheckCtrl::releaseFontCheckCtrl(); }
+    // Font discovery with the sources of the host folder listed, as the wizard makes it.
+    static std::unique_ptr<FontCheckCtrl> listSources() {
+        auto ctrl = std::make_unique<FontCheckCtrl>();
+        ctrl->checkUpdateFontFile();
+        return ctrl;
+    }
 
     const SourceEntry* sourceAt(const FontCheckCtrl& ctrl, const QString& name) const {
         for (const auto& s : ctrl.getUpdateSrcFontArray())
@@ -37,7 +43,11 @@ protected:
         return nullptr;
     }
     // The host folder's names in listing order.
-    QStringList listed() const { return platform::files().list(kHost); }
+    QStringList listed() const {
+        QStringList names;
+        for (const auto& entry : platform::files().listEntries(kHost)) names << entry.name;
+        return names;
+    }
 
     TestPlatform tp;
 };
@@ -54,7 +64,7 @@ TEST_F(SourceList, PatchFilesWithAFamilyWordBecomeSources) {
     tp.writeFile(kHost + QStringLiteral("/Velmora notes.pa"), testsupport::bytesOf("not a patch at all, long enough"));
     tp.makeFolder(kHost + QStringLiteral("/Velmora folder.pa"));
 
-    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    const auto ctrl = listSources();
     ASSERT_EQ(ctrl->getUpdateSrcFileCount(), 4);
 
     const SourceEntry* w9 = sourceAt(*ctrl, QStringLiteral(u"Velmora角ゴ StdN W9.pa"));
@@ -86,22 +96,19 @@ TEST_F(SourceList, PatchFilesWithAFamilyWordBecomeSources) {
 }
 
 TEST_F(SourceList, NoFolderOrNoPatchGivesNoSource) {
-    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getUpdateSrcFileCount(), 0);
-    FontCheckCtrl::releaseFontCheckCtrl();
+    EXPECT_EQ(listSources()->getUpdateSrcFileCount(), 0);
     tp.makeFolder(kHost);
-    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getUpdateSrcFileCount(), 0);
+    EXPECT_EQ(listSources()->getUpdateSrcFileCount(), 0);
 }
 
-TEST_F(SourceList, TheFolderIsReadOnceUntilReleased) {
+TEST_F(SourceList, EachInstanceListsTheFolderOnce) {
     writeStdNW9Patch(tp);
-    FontCheckCtrl* first = FontCheckCtrl::getFontCheckCtrl();
+    const auto first = listSources();
     EXPECT_EQ(first->getUpdateSrcFileCount(), 1);
     writePatch(tp, QStringLiteral(u"Velmora丸ゴ StdN W6.pa"), "Velmora W6");
-    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl(), first);
     EXPECT_EQ(first->getUpdateSrcFileCount(), 1);
 
-    FontCheckCtrl::releaseFontCheckCtrl();
-    FontCheckCtrl* second = FontCheckCtrl::getFontCheckCtrl();
+    const auto second = listSources();
     EXPECT_EQ(second->getUpdateSrcFileCount(), 2);
     EXPECT_TRUE(second->getUpdateFontArray().empty());
 }
@@ -110,7 +117,7 @@ TEST_F(SourceList, SameStemPairsWithTheFirstListed) {
     writePatch(tp, kStdNW9 + QStringLiteral(".pa"), "A");
     writePatch(tp, kStdNW9, "B");
     writePatch(tp, kStdNW9 + QStringLiteral(".old"), "C");
-    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    const auto ctrl = listSources();
     ASSERT_EQ(ctrl->getUpdateSrcFileCount(), 3);
     for (const auto& s : ctrl->getUpdateSrcFontArray()) EXPECT_EQ(s->fontfile, kStdNW9 + QStringLiteral(".otf"));
 

@@ -1,6 +1,6 @@
 // Whether an installed font is exactly the font and revision a patch source expects.
 
-#include "discovery/FontEntries.h"
+#include "patch/FontEntries.h"
 #include "fonttables/OpenTypeManager.h"
 #include "support/FakePlatform.h"
 #include "support/FontBytes.h"

@@ -1,6 +1,7 @@
 // Text rules of discovery that the walk and the checks rely on but can't show on their own.
 
 #include "discovery/TextRules.h"
+#include "platform/PathText.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,10 @@ TEST(TextRules, PathPieces) {
 
     EXPECT_EQ(removeLastExtension(QStringLiteral("a.otf.bak")), QStringLiteral("a.otf"));
     EXPECT_EQ(removeLastExtension(QStringLiteral("a b")), QStringLiteral("a b"));
-    EXPECT_EQ(lastPathComponent(QStringLiteral("/Library/Fonts/a.otf")), QStringLiteral("a.otf"));
-    EXPECT_EQ(lastPathComponent(QStringLiteral("/Library/Fonts/")), QStringLiteral("Fonts"));
-    EXPECT_EQ(lastPathComponent(QStringLiteral("a.otf")), QStringLiteral("a.otf"));
-    EXPECT_EQ(lastPathComponent(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(platform::lastPathComponent(QStringLiteral("/Library/Fonts/a.otf")), QStringLiteral("a.otf"));
+    EXPECT_EQ(platform::lastPathComponent(QStringLiteral("/Library/Fonts/")), QStringLiteral("Fonts"));
+    EXPECT_EQ(platform::lastPathComponent(QStringLiteral("a.otf")), QStringLiteral("a.otf"));
+    EXPECT_EQ(platform::lastPathComponent(QStringLiteral("/")), QStringLiteral("/"));
 }
 
 TEST(TextRules, WordTestsTreatCanonicalSpellingsAlike) {

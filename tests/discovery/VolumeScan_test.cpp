@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -32,28 +33,40 @@ struct Callback {
     }
 };
 
+// Font discovery with the host folder's sources listed, as a search starts with it.
+std::unique_ptr<FontCheckCtrl> withSources() {
+    auto ctrl = std::make_unique<FontCheckCtrl>();
+    ctrl->checkUpdateFontFile();
+    return ctrl;
+}
+
 class VolumeScan : public ::testing::Test {
 protected:
     void SetUp() override {
-        FontCheckCtrl::releaseFontCheckCtrl();
         writeStdNW9Patch(tp);
         tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/Volumes/Data")}};
     }
-    void TearDown() override { FontCheckCtrl::releaseFontCheckCtrl(); }
+
+    // The discovery of the current search; fresh() starts the next one.
+    FontCheckCtrl& discovery() {
+        if (!m_discovery) m_discovery = withSources();
+        return *m_discovery;
+    }
+    void fresh() { m_discovery.reset(); }
 
     // Runs a whole search and gives the paths of the targets found, in order.
     QStringList search(Callback* callback = nullptr) {
         Callback none;
         if (!callback) callback = &none;
-        FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
-        EXPECT_FALSE(ctrl->searchOpenTypeFont(&Callback::proc, callback));
+        EXPECT_FALSE(discovery().searchOpenTypeFont(&Callback::proc, callback));
         QStringList paths;
-        for (const auto& t : ctrl->getUpdateFontArray()) paths << t->fullpath;
+        for (const auto& t : discovery().getUpdateFontArray()) paths << t->fullpath;
         return paths;
     }
     static QString font(const QString& folder) { return folder + QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf"); }
 
     TestPlatform tp;
+    std::unique_ptr<FontCheckCtrl> m_discovery;
 };
 
 TEST_F(VolumeScan, WalksFixedVolumesOnlyEachOnItsOwn) {
@@ -70,9 +83,9 @@ TEST_F(VolumeScan, WalksFixedVolumesOnlyEachOnItsOwn) {
     // The root walk skips everything under /Volumes; /Volumes/Data is walked as a volume.
     EXPECT_EQ(found, (QStringList{font(QStringLiteral("/Library/Fonts")),
                                   font(QStringLiteral("/Volumes/Data/Library/Fonts"))}));
-    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getVolumeArray(),
+    EXPECT_EQ(discovery().getVolumeArray(),
               (QStringList{QStringLiteral("/"), QStringLiteral("/Volumes/Data")}));
-    EXPECT_EQ(FontCheckCtrl::getFontCheckCtrl()->getUpdateFontArray().front()->version, 0x80000u);
+    EXPECT_EQ(discovery().getUpdateFontArray().front()->version, 0x80000u);
 }
 
 TEST_F(VolumeScan, DepthLimitsFiveAndSevenInHomeFolders) {
@@ -203,7 +216,7 @@ TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
                                      mid + QLatin1Char('/') + leaves[600].name}));
 
     // A second volume starts counting afresh; stopping on a later call unwinds at once.
-    FontCheckCtrl::releaseFontCheckCtrl();
+    fresh();
     tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}, {QStringLiteral("/Volumes/Data/Top")}};
     Callback again;
     search(&again);
@@ -211,7 +224,7 @@ TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
                                                mid + QLatin1Char('/') + leaves[300].name,
                                                mid + QLatin1Char('/') + leaves[600].name}));
 
-    FontCheckCtrl::releaseFontCheckCtrl();
+    fresh();
     Callback stop;
     stop.stopAt = 3;
     search(&stop);
@@ -219,7 +232,6 @@ TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
 }
 
 TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
-    FontCheckCtrl::releaseFontCheckCtrl();
     TestPlatform tp;
     writeStdNW9Patch(tp);
     tp.volumes.homeWord = QStringLiteral("home");
@@ -230,18 +242,16 @@ TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
     writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype/deep"));  // 6 parts elsewhere
     writeStdNW9Font(tp, QStringLiteral("/Users/a/b/c/d"));                   // not a home word here
 
-    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    auto ctrl = withSources();
     ctrl->searchOpenTypeFont(nullptr, nullptr);
     QStringList found;
     for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
     const QString name = QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf");
     EXPECT_EQ(found, (QStringList{QStringLiteral("/usr/share/fonts/opentype") + name,
                                   QStringLiteral("/home/u/.local/share/fonts") + name}));
-    FontCheckCtrl::releaseFontCheckCtrl();
 }
 
 TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFileOnce) {
-    FontCheckCtrl::releaseFontCheckCtrl();
     TestPlatform tp;
     writeStdNW9Patch(tp);
     writePatch(tp, QStringLiteral(u"Kestruneゴシック StdN W3.pa"), "Kestrune W3");
@@ -269,7 +279,7 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
                               QStringLiteral("/media/stick/fonts")};
 
     Callback callback;
-    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    auto ctrl = withSources();
     ctrl->searchOpenTypeFont(&Callback::proc, &callback);
     QStringList found;
     for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
@@ -282,14 +292,12 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
     EXPECT_FALSE(tp.files().exists(leftover));
 
     // A stop asked for at a font folder ends the search there.
-    FontCheckCtrl::releaseFontCheckCtrl();
     struct StopAtFontFolders {
         static bool proc(const QString& path, void*) { return path == QStringLiteral("/usr/share/fonts"); }
     };
-    ctrl = FontCheckCtrl::getFontCheckCtrl();
+    ctrl = withSources();
     ctrl->searchOpenTypeFont(&StopAtFontFolders::proc, nullptr);
     EXPECT_EQ(ctrl->getUpdateFontArray().size(), 2u);
-    FontCheckCtrl::releaseFontCheckCtrl();
 }
 
 TEST(FileTests, LinksAreFollowed) {
@@ -335,7 +343,7 @@ TEST_F(VolumeScan, ListedFilesAndFoldersAreNotAskedAboutAgain) {
     tp.writeFile(v + QStringLiteral(u"/F3/Velmora丸ゴ StdN W6.otf"), {1});  // no source: never opened
     writeStdNW9Font(tp, v + QStringLiteral("/F5"));
 
-    FontCheckCtrl* ctrl = FontCheckCtrl::getFontCheckCtrl();
+    FontCheckCtrl* ctrl = &discovery();
     CountingFiles counting(tp.files());
     platform::Platform services = platform::current();
     services.files = &counting;

@@ -65,6 +65,13 @@ TEST(TableCheckSum, MatchesByteSumForEveryShortLength) {
             const auto b = paddedRandom(rng, length);
             // Exactly the rounded length is allocated: ASan reports any read beyond it.
             EXPECT_EQ(CommonTool::calcTableCheckSum(b.data(), length), referenceSum(b, length)) << length;
+            // The sum over a span pads itself: bytes held beyond it don't count, and a buffer
+            // of exactly the length is never read past.
+            std::vector<std::uint8_t> exact(b.begin(), b.begin() + length);
+            EXPECT_EQ(CommonTool::tableChecksum(exact), referenceSum(b, length)) << length;
+            std::vector<std::uint8_t> trailing = b;
+            for (std::size_t k = length; k < trailing.size(); ++k) trailing[k] = 0xFF;
+            EXPECT_EQ(CommonTool::tableChecksum(std::span(trailing).first(length)), referenceSum(b, length)) << length;
         }
     }
 }

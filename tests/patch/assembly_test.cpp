@@ -47,10 +47,8 @@ struct Fixture {
 
     Fixture() {
         installed = buildSfnt(tables);
-        m.setReadData(installed);
-        EXPECT_TRUE(OpenTypeManager::checkOpenTypeHeader(m.m_pReadData, m.m_fileLength, m.m_sfntHead));
-        EXPECT_EQ(m.buildTagObjects(), 0);
-        EXPECT_TRUE(m.getSerialNumber(m.m_SerialNumber, m.m_SerialNumberUni));
+        EXPECT_EQ(m.loadInstalledFont(installed), fr::result::kRevised);
+        EXPECT_TRUE(m.readLicenseStrings());
     }
 
     // Every table carried over unchanged, the directory in reverse order, 'post' (5 bytes)
@@ -76,7 +74,7 @@ struct Fixture {
         const QByteArray b = f.readAll();
         return Bytes(b.begin(), b.end());
     }
-    bool wroteNothing() const { return !QFile::exists(tp.real(kTemp)) && m.m_pWriteData.empty(); }
+    bool wroteNothing() const { return !QFile::exists(tp.real(kTemp)) && m.image().empty(); }
     Bytes installedTable(std::size_t i) const {
         const std::uint32_t at = getU32(installed, 12 + 16 * i + 8), len = getU32(installed, 12 + 16 * i + 12);
         return Bytes(installed.begin() + at, installed.begin() + at + len);
@@ -86,10 +84,10 @@ struct Fixture {
 TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     Fixture f;
     const PatchLayout layout = f.unchangedReversed();
-    ASSERT_EQ(f.run(layout), 0);
+    ASSERT_EQ(f.run(layout), fr::result::kRevised);
     const Bytes out = f.written();
     ASSERT_EQ(out.size(), layout.fontLength);
-    EXPECT_TRUE(f.m.m_pWriteData.empty());
+    EXPECT_TRUE(f.m.image().empty());
 
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), Bytes(f.installed.begin(), f.installed.begin() + 12));
     for (const auto& t : layout.tables) {
@@ -114,14 +112,14 @@ TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     EXPECT_EQ(Bytes(out.begin() + 105, out.begin() + 108), Bytes(3, 0));
 
     EXPECT_EQ(paddedSum(out, 0, out.size()), 0xB1B0AFBAu);
-    EXPECT_EQ(f.m.m_VerifyCheckSum, paddedSum(out, 0, out.size()));
+    EXPECT_EQ(f.m.verifyCheckSum(), paddedSum(out, 0, out.size()));
 }
 
 TEST(Assembly, AppliesOldCopiesAndNewDataToAChangedTable) {
     Fixture f;
     PatchLayout layout = f.unchangedReversed();
     layout.tables[2] = {"CFF ", 1, 2, 8, 108, true, {{4, 4, 0}}, {{4, {0xEE, 0xEF}}}};  // 5..8, EE EF, then zero
-    ASSERT_EQ(f.run(layout), 0);
+    ASSERT_EQ(f.run(layout), fr::result::kRevised);
     const Bytes out = f.written();
     EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 120), (Bytes{5, 6, 7, 8, 0xEE, 0xEF, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(getU32(out, 12 + 16 + 12), 8u);
@@ -129,7 +127,7 @@ TEST(Assembly, AppliesOldCopiesAndNewDataToAChangedTable) {
 
 TEST(Assembly, ReportsItsPointsOnTheRunsScale) {
     Fixture f;
-    ASSERT_EQ(f.run(f.unchangedReversed(), 3, 2), 0);
+    ASSERT_EQ(f.run(f.unchangedReversed(), 3, 2), fr::result::kRevised);
     EXPECT_EQ(f.progress.points, (std::vector<std::pair<int, int>>{{79, 40}, {84, 55}, {87, 65}, {91, 75}, {96, 90}}));
     EXPECT_EQ(f.progress.lines2.front(), QStringLiteral("a.paのファイルをオープンしています。"));
     EXPECT_EQ(f.progress.lines2[1], QStringLiteral("a.paのファイルを読み込んでいます。"));
@@ -140,14 +138,13 @@ TEST(Assembly, CancelsWithoutWritingAnything) {
     for (int step : {40, 55, 65, 75, 90}) {
         Fixture f;
         f.progress.cancelAtStep = step;
-        EXPECT_EQ(f.run(f.unchangedReversed()), 6) << step;
+        EXPECT_EQ(f.run(f.unchangedReversed()), fr::result::kCancelled) << step;
         EXPECT_TRUE(f.wroteNothing()) << step;
         EXPECT_EQ(f.progress.points.back().second, step);
     }
     Fixture f;
     f.progress.cancelAtStep = 40;
-    EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), 6);
-    EXPECT_EQ(f.m.m_pSabunObject, nullptr);  // the patch was never opened
+    EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), fr::result::kCancelled);
 }
 
 TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
@@ -174,7 +171,7 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
         Fixture f;
         PatchLayout layout = f.unchangedReversed();
         change(layout);
-        EXPECT_EQ(f.run(layout), 2) << what;
+        EXPECT_EQ(f.run(layout), fr::result::kFontUnusable) << what;
         EXPECT_TRUE(f.wroteNothing()) << what;
         EXPECT_EQ(f.progress.points.size(), 2u) << what;  // 40 and 55 only
     }
@@ -183,16 +180,16 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
 TEST(Assembly, FailsWithSevenOrEightWhenThePatchOrTheFileCannotBeHad) {
     {
         Fixture f;
-        EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), 7);
+        EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), fr::result::kPatchLoadFailed);
         EXPECT_TRUE(f.wroteNothing());
     }
     {
         // A file already at the temporary path (or a link planted there) is never written.
         Fixture f;
         f.tp.writeFile(kTemp, Bytes{1, 2, 3});
-        EXPECT_EQ(f.run(f.unchangedReversed()), 8);
+        EXPECT_EQ(f.run(f.unchangedReversed()), fr::result::kNewFileFailed);
         EXPECT_EQ(f.written(), (Bytes{1, 2, 3}));
-        EXPECT_TRUE(f.m.m_pWriteData.empty());
+        EXPECT_TRUE(f.m.image().empty());
     }
 }
 

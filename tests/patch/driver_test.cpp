@@ -1,7 +1,7 @@
 // One target revised end to end on a scratch disk: the progress points, every way the
 // revision can end, and that the installed font is never lost.
 
-#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
 #include "support/FakePlatform.h"
@@ -62,7 +62,7 @@ public:
         auto bytes = readAll(to);
         if (flipAfterReplace) (*bytes)[*flipAfterReplace] ^= 0x01;
         bytes->resize(bytes->size() - cutAfterReplace);
-        writeAll(to, *bytes);
+        overwrite(to, *bytes);
         return kept;
     }
 };
@@ -143,11 +143,11 @@ struct Fixture {
     }
 };
 
-const std::vector<int> kAllSteps = {10, 20, 30, 40, 55, 65, 75, 90, 100};
+const std::vector<int> kAllSteps(fr::step::kAll.begin(), fr::step::kAll.end());
 
 TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
     Fixture f;
-    ASSERT_EQ(f.run(), 0);
+    ASSERT_EQ(f.run(), fr::result::kRevised);
     EXPECT_EQ(f.progress.steps, kAllSteps);
     EXPECT_EQ(f.progress.overall, kAllSteps);
     EXPECT_EQ(f.progress.lines1.front(), kFont + QStringLiteral("の改訂をしています。"));
@@ -169,7 +169,7 @@ TEST(RevisionDriver, RevisesTheFileBehindALinkAndKeepsTheLink) {
     const QString link = QStringLiteral("/Users/a/Library/Fonts/") + kName + QStringLiteral(".otf");
     f.tp.makeLink(link, QStringLiteral("../../../../Fonts/") + kName + QStringLiteral(".otf"));
     f.target.fullpath = link;
-    ASSERT_EQ(f.run(), 0);
+    ASSERT_EQ(f.run(), fr::result::kRevised);
     EXPECT_TRUE(f.tp.files().isSymbolicLink(link));
     EXPECT_EQ(f.onDisk().size(), patchFor(f.installed).fontLength);
     EXPECT_EQ(f.mode(), 0640u);
@@ -178,7 +178,7 @@ TEST(RevisionDriver, RevisesTheFileBehindALinkAndKeepsTheLink) {
 
 TEST(RevisionDriver, ReportsOnTheRunsScale) {
     Fixture f;
-    ASSERT_EQ(f.run(4, 3), 0);
+    ASSERT_EQ(f.run(4, 3), fr::result::kRevised);
     EXPECT_EQ(f.progress.overall.front(), 77);
     EXPECT_EQ(f.progress.overall.back(), 100);
 }
@@ -188,31 +188,31 @@ TEST(RevisionDriver, RefusesFontsThatAreNotUsable) {
         SCOPED_TRACE("the installed file can't be read");
         Fixture f;
         f.target.fullpath = QStringLiteral("/Fonts/missing.otf");
-        EXPECT_EQ(f.run(), 2);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+        EXPECT_EQ(f.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     }
     for (const Bytes& bad : {buildSfnt({{"head", headTable(kRevision)}}, std::string("true")),
                              buildSfnt({{"head", headTable(kRevision)}, {"DSIG", Bytes(8, 0)}})}) {
         SCOPED_TRACE("not CFF OpenType, or a table outside the accepted list");
         Fixture f;
         f.tp.writeFile(kFont, bad);
-        EXPECT_EQ(f.run(), 2);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20}));
+        EXPECT_EQ(f.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont}));
     }
     {
         SCOPED_TRACE("no Windows License Description");
         Fixture f;
         f.tp.writeFile(kFont, installedFont("Velmora角ゴ StdN W9", false));
-        EXPECT_EQ(f.run(), 2);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+        EXPECT_EQ(f.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     }
 }
 
 TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
     auto expectRefused = [](Fixture& f) {
         const Bytes before = f.onDisk();
-        EXPECT_EQ(f.run(), 2);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+        EXPECT_EQ(f.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
         EXPECT_TRUE(f.temporaryFiles().isEmpty());
         EXPECT_EQ(f.onDisk(), before);
     };
@@ -241,23 +241,20 @@ TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
 
 TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
     struct NoPatch : fr::SourceLookup {
-        fr::SourceEntryPtr paired;
-        fr::SourceEntryPtr sourceForName(const QString&) const override { return paired; }
+        bool stillTarget(std::span<const std::uint8_t>, const QString&, std::uint32_t) const override { return true; }
         fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
     };
     Fixture f;
-    NoPatch lookup;
-    lookup.paired = source();
     OpenTypeManager m;
-    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, lookup), 2);
-    EXPECT_EQ(f.progress.steps, (std::vector<int>{10, 20, 30}));
+    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, NoPatch()), fr::result::kFontUnusable);
+    EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     EXPECT_TRUE(f.temporaryFiles().isEmpty());
 
     Fixture g;
     auto pathless = std::make_shared<fr::SourceEntry>(*source());
     pathless->fullpath.clear();
     g.sources = {pathless};
-    EXPECT_EQ(g.run(), 2);
+    EXPECT_EQ(g.run(), fr::result::kFontUnusable);
     EXPECT_TRUE(g.temporaryFiles().isEmpty());
 }
 
@@ -265,7 +262,7 @@ TEST(RevisionDriver, ACancelAnywhereLeavesTheInstalledFontAndNoTemporaryFile) {
     for (int step : kAllSteps) {
         Fixture f;
         f.progress.cancelAtStep = step;
-        EXPECT_EQ(f.run(), 6) << step;
+        EXPECT_EQ(f.run(), fr::result::kCancelled) << step;
         EXPECT_EQ(f.progress.steps.back(), step);
         EXPECT_EQ(f.onDisk(), f.installed) << step;
         EXPECT_TRUE(f.temporaryFiles().isEmpty()) << step;
@@ -279,18 +276,18 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
         std::function<void(Fixture&)> arrange;
     };
     const std::vector<Case> cases = {
-        {"not deletable", 10, [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
-        {"permissions that can't be read", 8, [](Fixture& f) { f.files.permissionsUnknown = true; }},
-        {"the copy beside it fails", 11, [](Fixture& f) { f.files.failCopyBeside.on(); }},
-        {"the copy is not the image (checked before the rename)", 8,
+        {"not deletable", fr::result::kNotReplaceable, [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
+        {"permissions that can't be read", fr::result::kNewFileFailed, [](Fixture& f) { f.files.permissionsUnknown = true; }},
+        {"the copy beside it fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failCopyBeside.on(); }},
+        {"the copy is not the image (checked before the rename)", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.corruptCopy.on(QStringLiteral("/Fonts/")); }},
-        {"type and creator can't be set", 8, [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
-        {"permissions can't be set", 8, [](Fixture& f) { f.files.failSetPermissions.on(); }},
-        {"the rename fails", 11, [](Fixture& f) { f.files.failReplace.on(); }},
-        {"the file in place is not the image (checked after the rename)", 8,
+        {"type and creator can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
+        {"permissions can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetPermissions.on(); }},
+        {"the rename fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failReplace.on(); }},
+        {"the file in place is not the image (checked after the rename)", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
-        {"one whole word differs after the rename", 8, [](Fixture& f) { f.files.flipAfterReplace = 110; }},
-        {"a lost tail of zero words after the rename", 8,
+        {"one whole word differs after the rename", fr::result::kNewFileFailed, [](Fixture& f) { f.files.flipAfterReplace = 110; }},
+        {"a lost tail of zero words after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) {
              f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
              f.files.cutAfterReplace = 8;
@@ -307,7 +304,7 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
 
 TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIntoPlace) {
     Fixture f;
-    ASSERT_EQ(f.run(), 0);
+    ASSERT_EQ(f.run(), fr::result::kRevised);
     QStringList steps;
     for (const QString& call : f.files.calls())
         for (const char* op : {"copyBeside", "readAll", "setTypeAndCreator", "setPermissions", "replaceKeepingOld",
@@ -323,7 +320,7 @@ TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIn
 TEST(RevisionDriver, ATemporaryFileThatCannotBeRemovedGivesTwelve) {
     Fixture f;
     f.files.notDeletable.on(QStringLiteral("/tmp/"));
-    EXPECT_EQ(f.run(), 12);
+    EXPECT_EQ(f.run(), fr::result::kTempNotRemovable);
     EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);  // the font itself was revised
 }
 
@@ -336,17 +333,18 @@ TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
     for (std::time_t t = now; t < now + 3; ++t)
         f.tp.makeLink(QStringLiteral("/tmp/%1%2").arg(static_cast<qlonglong>(t)).arg(first), QStringLiteral("../victim"));
     std::srand(7);
-    EXPECT_EQ(f.run(), 0);
+    EXPECT_EQ(f.run(), fr::result::kRevised);
     EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));
     EXPECT_EQ(f.temporaryFiles().size(), 3);  // the planted links, nothing of ours
 }
 
-TEST(RevisionDriver, FindsThePatchThroughTheDiscoverySingleton) {
+TEST(RevisionDriver, FindsThePatchThroughFontDiscovery) {
     Fixture f;
-    fr::FontCheckCtrl::releaseFontCheckCtrl();
+    fr::FontCheckCtrl discovery;
+    discovery.checkUpdateFontFile();
     OpenTypeManager m;
-    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0), 0);
-    fr::FontCheckCtrl::releaseFontCheckCtrl();
+    EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, fr::DiscoverySourceLookup(discovery)),
+              fr::result::kRevised);
     EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);
 }
 

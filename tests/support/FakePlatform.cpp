@@ -82,7 +82,7 @@ TestPlatform::~TestPlatform() = default;
 
 QString TestPlatform::root() const { return m_impl->dir.path(); }
 QString TestPlatform::real(const QString& path) const { return m_impl->dir.path() + path; }
-platform::Files& TestPlatform::files() { return *m_impl->files; }
+platform::LinuxFiles& TestPlatform::files() { return *m_impl->files; }
 
 void TestPlatform::makeFolder(const QString& path) const {
     if (!QDir().mkpath(real(path))) throw std::runtime_error("mkpath failed");

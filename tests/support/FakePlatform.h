@@ -3,6 +3,7 @@
 // processes, the system version, pauses and the restart request. Files are real, through a
 // LinuxFiles rooted at a scratch folder.
 
+#include "platform/LinuxFiles.h"
 #include "platform/Platform.h"
 
 #include <QHash>
@@ -102,7 +103,7 @@ public:
     // A relative symbolic link at `linkPath` pointing to `target` (as written).
     void makeLink(const QString& linkPath, const QString& target) const;
 
-    platform::Files& files();
+    platform::LinuxFiles& files();
     FakeVolumes volumes;
     FakeFontFolders fontFolders;
     FakeProcesses processes;

@@ -1,5 +1,7 @@
 #include "support/FaultyFiles.h"
 
+#include <QFile>
+
 namespace testsupport {
 
 void FaultyFiles::note(const QString& call) const {
@@ -12,27 +14,24 @@ std::vector<QString> FaultyFiles::calls() const {
     return m_calls;
 }
 
+bool FaultyFiles::overwrite(const QString& path, const std::vector<std::uint8_t>& bytes) {
+    QFile f(m_inner.hostPath(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
+           static_cast<qint64>(bytes.size());
+}
+
 bool FaultyFiles::flipLastByte(const QString& path) {
     auto bytes = m_inner.readAll(path);
     if (!bytes || bytes->empty()) return false;
     bytes->back() ^= 0xFF;
-    return m_inner.writeAll(path, *bytes);
+    return overwrite(path, *bytes);
 }
 
 std::optional<std::vector<std::uint8_t>> FaultyFiles::readAll(const QString& path) const {
     note(QStringLiteral("readAll ") + path);
     if (failReadAll.hits(path)) return std::nullopt;
     return m_inner.readAll(path);
-}
-
-bool FaultyFiles::writeAll(const QString& path, std::span<const std::uint8_t> bytes) {
-    note(QStringLiteral("writeAll ") + path);
-    return !failWriteAll.hits(path) && m_inner.writeAll(path, bytes);
-}
-
-QStringList FaultyFiles::list(const QString& folder) const {
-    note(QStringLiteral("list ") + folder);
-    return m_inner.list(folder);
 }
 
 std::vector<platform::DirEntry> FaultyFiles::listEntries(const QString& folder) const {
@@ -67,19 +66,6 @@ bool FaultyFiles::isDeletable(const QString& path) const {
 bool FaultyFiles::remove(const QString& path) {
     note(QStringLiteral("remove ") + path);
     return !failRemove.hits(path) && m_inner.remove(path);
-}
-
-bool FaultyFiles::copy(const QString& from, const QString& to) {
-    note(QStringLiteral("copy ") + from + QLatin1Char(' ') + to);
-    if (failCopy.hits(to)) {
-        if (auto bytes = m_inner.readAll(from); bytes && !m_inner.exists(to)) {
-            bytes->resize(bytes->size() / 2);
-            m_inner.writeAll(to, *bytes);
-        }
-        return false;
-    }
-    if (!m_inner.copy(from, to)) return false;
-    return !corruptCopy.hits(to) || flipLastByte(to);
 }
 
 bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {

@@ -2,7 +2,7 @@
 // A Files that forwards to another one and makes chosen operations fail, for the paths that
 // a test names, so the callers' failure paths can be driven on a real scratch disk.
 
-#include "platform/Files.h"
+#include "platform/LinuxFiles.h"
 
 #include <mutex>
 #include <vector>
@@ -22,28 +22,24 @@ public:
         }
     };
 
-    explicit FaultyFiles(platform::Files& inner) : m_inner(inner) {}
+    explicit FaultyFiles(platform::LinuxFiles& inner) : m_inner(inner) {}
 
-    // Each of these answers "failed" (nothing or false) without touching the disk, except:
-    Fault failReadAll, failWriteAll, failSetPermissions, failSetTypeAndCreator, failRemove, failCreateExclusive,
-        failCopyBeside, failReplace, failRename;
-    // copy writes the first half of the source's bytes to `to` and then fails, as a copy that
-    // broke off midway would leave it (matched against `to`).
-    Fault failCopy;
+    // Each of these answers "failed" (nothing or false) without touching the disk.
+    Fault failReadAll, failSetPermissions, failSetTypeAndCreator, failRemove, failCreateExclusive, failCopyBeside,
+        failReplace, failRename;
     // isDeletable answers false.
     Fault notDeletable;
-    // copy and copyBeside succeed but the last byte of the copy is flipped (matched against
-    // `to`).
+    // copyBeside succeeds but the last byte of the copy is flipped (matched against `to`).
     Fault corruptCopy;
     // replaceKeepingOld succeeds, then the last byte of the file in place is flipped.
     Fault corruptAfterReplace;
 
-    // Every call as "<operation> <path>" ("copy <from> <to>"), in call order.
+    // Every call as "<operation> <path>" ("copyBeside <from> <to>"), in call order.
     std::vector<QString> calls() const;
+    // Replaces a file's bytes behind the program's back, as something else on the disk might.
+    bool overwrite(const QString& path, const std::vector<std::uint8_t>& bytes);
 
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const override;
-    bool writeAll(const QString& path, std::span<const std::uint8_t> bytes) override;
-    QStringList list(const QString& folder) const override;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;
@@ -53,7 +49,6 @@ public:
     bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) override;
     bool isDeletable(const QString& path) const override;
     bool remove(const QString& path) override;
-    bool copy(const QString& from, const QString& to) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
@@ -67,7 +62,7 @@ private:
     void note(const QString& call) const;
     bool flipLastByte(const QString& path);
 
-    platform::Files& m_inner;
+    platform::LinuxFiles& m_inner;
     mutable std::mutex m_mutex;
     mutable std::vector<QString> m_calls;
 };

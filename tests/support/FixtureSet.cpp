@@ -1,6 +1,5 @@
 #include "support/FixtureSet.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -27,26 +26,17 @@ ProcessOutcome runProcess(const QString& program, const QStringList& args, const
     return r;
 }
 
-bool FixtureSet::build(const QString& folder, QString& error) {
-    const FixtureSet set(folder);
-    QDir(folder).mkpath(QStringLiteral("patches"));
-    QDir(folder).mkpath(QStringLiteral("ref"));
-    auto run = [&](const QStringList& args) {
-        const ProcessOutcome r = runProcess(fixturePython(), args);
-        if (r.code != 0) error = args.join(u' ') + QStringLiteral(": ") + r.err;
-        return r.code == 0;
-    };
-    if (!run({QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/make_fonts.py"), folder + QStringLiteral("/fonts")}))
-        return false;
-    for (const QString& face : kFixtureFaces) {
-        if (!run({QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), set.oldFont(face), set.newFont(face),
-                  set.patchOf(face)}))
-            return false;
-        if (!run({QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/apply_patch_reference.py"), set.oldFont(face),
-                  set.patchOf(face), set.referenceOf(face)}))
-            return false;
+std::optional<FixtureSet> FixtureSet::shared(QString& error) {
+    const QString folder = QStringLiteral(FR_FIXTURE_DIR);
+    if (!QFile::exists(folder + QStringLiteral("/complete"))) {
+        const ProcessOutcome r = runProcess(QStringLiteral("bash"),
+                                            {QStringLiteral(FR_SOURCE_DIR "/tests/fixtures/build_fixture_set.sh"), folder});
+        if (r.code != 0) {
+            error = QStringLiteral("building the fixture set failed: ") + r.err;
+            return std::nullopt;
+        }
     }
-    return true;
+    return FixtureSet(folder);
 }
 
 }  // namespace testsupport

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QProcessEnvironment>
 
+#include <optional>
+
 namespace testsupport {
 
 // The six faces, by installed file name without ".otf".
@@ -24,8 +26,10 @@ ProcessOutcome runProcess(const QString& program, const QStringList& args,
 
 class FixtureSet {
 public:
-    // Builds everything under `folder`; `error` says what failed when the result is false.
-    static bool build(const QString& folder, QString& error);
+    // The set the tests share, built once per test run (tests/fixtures/build_fixture_set.sh,
+    // which the test run starts before any test; a test started alone builds it here).
+    // Nothing, with `error` set, when it can't be built.
+    static std::optional<FixtureSet> shared(QString& error);
 
     explicit FixtureSet(QString folder) : m_folder(std::move(folder)) {}
     QString oldFont(const QString& face) const { return m_folder + QStringLiteral("/fonts/old/") + face + QStringLiteral(".otf"); }

@@ -5,6 +5,8 @@
 #include "discovery/TextRules.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/MakeSabunData.h"
+#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 #include "support/FixtureSet.h"
@@ -72,6 +74,7 @@ Bytes withoutSerialsAndChecksums(Bytes font) {
 class RealFonts : public ::testing::Test {
 protected:
     static inline std::unique_ptr<QTemporaryDir> s_dir;
+    static inline std::optional<FixtureSet> s_set;
 
     static void SetUpTestSuite() {
         s_dir = std::make_unique<QTemporaryDir>();
@@ -79,15 +82,16 @@ protected:
         QDir(d).mkpath(QStringLiteral("inst"));
         QDir(d).mkpath(QStringLiteral("tmp"));
         QString error;
-        ASSERT_TRUE(FixtureSet::build(d, error)) << error.toStdString();
+        s_set = FixtureSet::shared(error);
+        ASSERT_TRUE(s_set) << error.toStdString();
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 
     static QString dir() { return s_dir->path(); }
-    static QString oldFont(const QString& n) { return FixtureSet(dir()).oldFont(n); }
-    static QString newFont(const QString& n) { return FixtureSet(dir()).newFont(n); }
-    static QString patchOf(const QString& n) { return FixtureSet(dir()).patchOf(n); }
-    static QString referenceOf(const QString& n) { return FixtureSet(dir()).referenceOf(n); }
+    static QString oldFont(const QString& n) { return s_set->oldFont(n); }
+    static QString newFont(const QString& n) { return s_set->newFont(n); }
+    static QString patchOf(const QString& n) { return s_set->patchOf(n); }
+    static QString referenceOf(const QString& n) { return s_set->referenceOf(n); }
     static QString installedOf(const QString& n) { return dir() + QStringLiteral("/inst/") + n + QStringLiteral(".otf"); }
     static QString temporaryFolder() { return dir() + QStringLiteral("/tmp"); }
     static bool temporaryFolderEmpty() {
@@ -141,49 +145,32 @@ TEST_F(RealFonts, TheToolRefusesWhatItCannotRevise) {
     EXPECT_EQ(runProcess(tool, {installedOf(name)}).code, 64);
 
     writeFile(installedOf(name), readFile(newFont(name)));  // already the newer revision
-    EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code, 2);
+    EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code, fr::result::kFontUnusable);
     EXPECT_EQ(readFile(installedOf(name)), readFile(newFont(name)));
 
     writeFile(installedOf(name), readFile(oldFont(name)));
-    EXPECT_EQ(runProcess(tool, {installedOf(name), oldFont(name), QStringLiteral("--no-pauses")}).code, 7);  // no patch
+    EXPECT_EQ(runProcess(tool, {installedOf(name), oldFont(name), QStringLiteral("--no-pauses")}).code, fr::result::kPatchLoadFailed);  // no patch
     EXPECT_EQ(readFile(installedOf(name)), readFile(oldFont(name)));
 }
 
 // The Linux platform on the real disk, with instant pauses and the given temporary folder.
 class RealDisk {
 public:
-    explicit RealDisk(const QString& temporaryFolder) : m_linux(options(temporaryFolder)) {
-        platform::Platform p = m_linux.services();
-        p.pauses = &m_instant;
-        m_scope = std::make_unique<platform::ScopedPlatform>(p);
-    }
+    explicit RealDisk(const QString& temporaryFolder) : m_linux(options(temporaryFolder)), m_scope(m_linux.services()) {}
 
 private:
-    struct Instant : platform::Pauses {
-        void pause(int) override {}
-    };
     static platform::LinuxPlatformOptions options(const QString& temporaryFolder) {
         platform::LinuxPlatformOptions o;
         o.temporaryFolder = temporaryFolder;
+        o.instantPauses = true;
         return o;
     }
     platform::LinuxPlatform m_linux;
-    Instant m_instant;
-    std::unique_ptr<platform::ScopedPlatform> m_scope;
+    platform::ScopedPlatform m_scope;
 };
 
 // The source a patch file makes in the source list.
-fr::SourceEntryPtr sourceFor(const QString& patch) {
-    std::array<char, 255> fontName{};
-    std::uint32_t version = 0;
-    if (!fr::MakeSabunData::checkSabunData(patch, fontName.data(), version)) return nullptr;
-    auto s = std::make_shared<fr::SourceEntry>();
-    s->fullpath = patch;
-    s->fontfile = fr::text::formKC(fr::text::removeLastExtension(fr::text::lastPathComponent(patch)) + QStringLiteral(".otf"));
-    s->fontname = fr::text::decodeZeroTerminatedUtf8(std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), 32));
-    s->version = version;
-    return s;
-}
+fr::SourceEntryPtr sourceFor(const QString& patch) { return fr::FontCheckCtrl::sourceEntryFromPatch(patch); }
 
 // One target revised as the wizard revises it, its revision read by the search's checks.
 std::int32_t revise(const QString& installed, const fr::SourceEntryPtr& source) {
@@ -201,7 +188,7 @@ TEST_F(RealFonts, TheDriverRevisesEachFontInProcess) {
         writeFile(installedOf(name), readFile(oldFont(name)));
         const auto source = sourceFor(patchOf(name));
         ASSERT_TRUE(source);
-        EXPECT_EQ(revise(installedOf(name), source), 0) << name.toStdString();
+        EXPECT_EQ(revise(installedOf(name), source), fr::result::kRevised) << name.toStdString();
         expectRevised(name);
     }
 }
@@ -258,7 +245,7 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
         writeFile(hostile, patch, 0644);
         writeFile(installedOf(name), installed);
         const std::int32_t code = revise(installedOf(name), hostileSource);
-        EXPECT_TRUE(code == 2 || code == 7) << what << ": " << code;
+        EXPECT_TRUE(code == fr::result::kFontUnusable || code == fr::result::kPatchLoadFailed) << what << ": " << code;
         EXPECT_EQ(readFile(installedOf(name)), installed) << what;
         EXPECT_TRUE(temporaryFolderEmpty()) << what;
     }

@@ -35,11 +35,7 @@ Bytes installedFont(const std::vector<NameRecord>& names) {
     return buildSfnt({{"head", headTable(0x00080000)}, {"name", nameTable(names)}});
 }
 
-void loadInstalled(OpenTypeManager& m, const Bytes& font) {
-    m.setReadData(font);
-    ASSERT_TRUE(OpenTypeManager::checkOpenTypeHeader(m.m_pReadData, m.m_fileLength, m.m_sfntHead));
-    ASSERT_EQ(m.buildTagObjects(), 0);
-}
+void loadInstalled(OpenTypeManager& m, const Bytes& font) { ASSERT_EQ(m.loadInstalledFont(font), fr::result::kRevised); }
 
 Bytes field(const Bytes& s) {
     Bytes f(255, 0);
@@ -102,35 +98,36 @@ struct NewImage {
     OpenTypeManager m;
     Recorder progress;
     std::size_t nameAt = 0, nameLength = 0;
+    Bytes bytes;  // the image before the step, and after it
 
     explicit NewImage(const std::vector<NameRecord>& names) {
-        const Bytes image = buildSfnt({{"head", headTable(0x00080100)}, {"name", nameTable(names)}});
-        nameAt = getU32(image, 12 + 16 + 8);
-        nameLength = getU32(image, 12 + 16 + 12);
-        m.m_pWriteData = image;
-        m.m_pWriteData.resize(image.size() + 4, 0);
-        m.m_WriteLength = static_cast<std::uint32_t>(image.size());
-        m.m_sfntHead.numTables = 2;
-        std::copy(kMacSerial.begin(), kMacSerial.end(), m.m_SerialNumber.begin());
-        std::copy(kWinSerial.begin(), kWinSerial.end(), m.m_SerialNumberUni.begin());
+        bytes = buildSfnt({{"head", headTable(0x00080100)}, {"name", nameTable(names)}});
+        nameAt = getU32(bytes, 12 + 16 + 8);
+        nameLength = getU32(bytes, 12 + 16 + 12);
+        OpenTypeManager::NameField mac{}, win{};
+        std::copy(kMacSerial.begin(), kMacSerial.end(), mac.begin());
+        std::copy(kWinSerial.begin(), kWinSerial.end(), win.begin());
+        m.setLicenseStrings(mac, win);
     }
     std::int32_t run(int count = 1, int index = 0) {
-        return m.changeSerialNumber(QStringLiteral("/Fonts/Velmora W9.otf"), m.m_sfntHead, Recorder::call, &progress,
-                                    count, index);
+        fr::_sfntHeader header;
+        header.numTables = 2;
+        m.setImage(bytes, header);
+        const std::int32_t code = m.changeSerialNumber(QStringLiteral("/Fonts/Velmora W9.otf"), m.header(),
+                                                       Recorder::call, &progress, count, index);
+        bytes.assign(m.image().begin(), m.image().end());
+        return code;
     }
     // The string of name record k as it stands in the image.
     Bytes string(std::size_t k) const {
-        const Bytes& img = m.m_pWriteData;
+        const Bytes& img = bytes;
         const std::size_t rec = nameAt + 6 + 12 * k;
         const std::size_t at = nameAt + ((img[nameAt + 4] << 8) | img[nameAt + 5]) + ((img[rec + 10] << 8) | img[rec + 11]);
         const std::size_t len = (img[rec + 8] << 8) | img[rec + 9];
         return Bytes(img.begin() + at, img.begin() + at + len);
     }
-    std::uint32_t storedChecksum() const { return getU32(m.m_pWriteData, 12 + 16 + 4); }
-    std::uint32_t actualChecksum() const {
-        return fr::CommonTool::calcTableCheckSum(m.m_pWriteData.data() + nameAt,
-                                                 static_cast<std::uint32_t>(fr::CommonTool::byte4_chk(nameLength)));
-    }
+    std::uint32_t storedChecksum() const { return getU32(bytes, 12 + 16 + 4); }
+    std::uint32_t actualChecksum() const { return paddedSum(bytes, nameAt, nameLength); }
 };
 
 Bytes padded(Bytes s, std::size_t n) {
@@ -145,7 +142,7 @@ TEST(ChangeSerialNumber, FitsEachStringToItsRecordByPlatform) {
                   {3, 1, 0x0411, 13, Bytes(6, '?')},    // Windows, Japanese
                   {1, 1, 11, 13, Bytes(4, '?')},        // Macintosh in another script
                   {3, 1, 0x0409, 1, Bytes(4, '?')}});   // another name ID
-    ASSERT_EQ(img.run(), 0);
+    ASSERT_EQ(img.run(), fr::result::kRevised);
     EXPECT_EQ(img.string(0), padded(kMacSerial, 16));  // zeros after the 11 bytes
     EXPECT_EQ(img.string(1), padded(kWinSerial, 32));  // cut to the record
     EXPECT_EQ(img.string(2), padded(kWinSerial, 8));
@@ -157,11 +154,11 @@ TEST(ChangeSerialNumber, FitsEachStringToItsRecordByPlatform) {
 
 TEST(ChangeSerialNumber, RecomputesTheChecksumEvenWithoutLicenseRecords) {
     NewImage img({{1, 0, 0, 4, bytesOf("Full")}});
-    putU32(img.m.m_pWriteData, 12 + 16 + 4, 0xDEADBEEF);
-    const Bytes before = img.m.m_pWriteData;
-    ASSERT_EQ(img.run(), 0);
+    putU32(img.bytes, 12 + 16 + 4, 0xDEADBEEF);
+    const Bytes before = img.bytes;
+    ASSERT_EQ(img.run(), fr::result::kRevised);
     EXPECT_EQ(img.storedChecksum(), img.actualChecksum());
-    Bytes after = img.m.m_pWriteData;
+    Bytes after = img.bytes;
     putU32(after, 12 + 16 + 4, 0xDEADBEEF);
     EXPECT_EQ(after, before);  // nothing but the checksum moved
 }
@@ -169,7 +166,7 @@ TEST(ChangeSerialNumber, RecomputesTheChecksumEvenWithoutLicenseRecords) {
 TEST(ChangeSerialNumber, ReportsStepSixtyFiveAndStopsWhenAsked) {
     {
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        ASSERT_EQ(img.run(1, 0), 0);
+        ASSERT_EQ(img.run(1, 0), fr::result::kRevised);
         ASSERT_EQ(img.progress.points.size(), 1u);
         EXPECT_EQ(img.progress.points[0].overall, 65);
         EXPECT_EQ(img.progress.points[0].step, 65);
@@ -179,15 +176,15 @@ TEST(ChangeSerialNumber, ReportsStepSixtyFiveAndStopsWhenAsked) {
     }
     {
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        ASSERT_EQ(img.run(3, 2), 0);
+        ASSERT_EQ(img.run(3, 2), fr::result::kRevised);
         EXPECT_EQ(img.progress.points.at(0).overall, 87);
     }
     {
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
         img.progress.cancel = true;
-        const Bytes before = img.m.m_pWriteData;
-        EXPECT_EQ(img.run(), 6);
-        EXPECT_EQ(img.m.m_pWriteData, before);
+        const Bytes before = img.bytes;
+        EXPECT_EQ(img.run(), fr::result::kCancelled);
+        EXPECT_EQ(img.bytes, before);
     }
 }
 
@@ -195,30 +192,39 @@ TEST(ChangeSerialNumber, RefusesImagesItCannotWriteSafely) {
     {
         SCOPED_TRACE("no 'name' record: 2, no progress");
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        std::memcpy(img.m.m_pWriteData.data() + 12 + 16, "nams", 4);
-        EXPECT_EQ(img.run(), 2);
+        std::memcpy(img.bytes.data() + 12 + 16, "nams", 4);
+        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
         EXPECT_TRUE(img.progress.points.empty());
     }
     {
         SCOPED_TRACE("a License Description record longer than the 255-byte fields");
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(256, '?')}});
-        const Bytes before = img.m.m_pWriteData;
-        EXPECT_EQ(img.run(), 2);
-        EXPECT_EQ(img.m.m_pWriteData, before);
+        const Bytes before = img.bytes;
+        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(img.bytes, before);
     }
     {
         SCOPED_TRACE("a string outside the 'name' table");
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        putU16(img.m.m_pWriteData, img.nameAt + 6 + 10, 0x100);
-        const Bytes before = img.m.m_pWriteData;
-        EXPECT_EQ(img.run(), 2);
-        EXPECT_EQ(img.m.m_pWriteData, before);
+        putU16(img.bytes, img.nameAt + 6 + 10, 0x100);
+        const Bytes before = img.bytes;
+        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(img.bytes, before);
+    }
+    {
+        SCOPED_TRACE("a License Description string over the table's own records");
+        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(16, '?')}});
+        putU16(img.bytes, img.nameAt + 4, 0);           // string storage at the table's start
+        putU16(img.bytes, img.nameAt + 6 + 12 + 10, 6);  // the second string is the first record
+        const Bytes before = img.bytes;
+        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
+        EXPECT_EQ(img.bytes, before);
     }
     {
         SCOPED_TRACE("a 'name' table past the image");
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        putU32(img.m.m_pWriteData, 12 + 16 + 12, 0x10000);
-        EXPECT_EQ(img.run(), 2);
+        putU32(img.bytes, 12 + 16 + 12, 0x10000);
+        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
     }
 }
 

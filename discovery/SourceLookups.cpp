@@ -1,0 +1,33 @@
+#include "discovery/SourceLookups.h"
+
+#include "discovery/TextRules.h"
+#include "fonttables/OpenTypeManager.h"
+#include "platform/PathText.h"
+
+namespace fr {
+
+bool PairingSourceLookup::stillTarget(std::span<const std::uint8_t> font, const QString& path,
+                                      std::uint32_t version) const {
+    const SourceEntryPtr paired = sourceForName(text::formKC(platform::lastPathComponent(path)));
+    std::uint64_t revision = 0;
+    const OpenTypeManager check;
+    return paired && check.checkOpenTypeVersion(font, *paired, revision) && revision == version;
+}
+
+SourceEntryPtr DiscoverySourceLookup::sourceForName(const QString& name) const {
+    return m_discovery.IsUpdateFont(name, QString());
+}
+SourceEntryPtr DiscoverySourceLookup::sourceForTarget(const QString& path, std::uint64_t version) const {
+    return m_discovery.getUpdateFontPath(path, version);
+}
+
+SourceEntryPtr FixedSourceLookup::sourceForName(const QString& name) const {
+    for (const auto& source : m_sources)
+        if (source && source->fontfile == name) return source;
+    return nullptr;
+}
+SourceEntryPtr FixedSourceLookup::sourceForTarget(const QString& path, std::uint64_t) const {
+    return sourceForName(text::formKC(platform::lastPathComponent(path)));
+}
+
+}  // namespace fr

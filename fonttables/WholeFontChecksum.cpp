@@ -1,0 +1,27 @@
+#include "fonttables/WholeFontChecksum.h"
+
+#include "fonttables/ByteReader.h"
+#include "fonttables/CommonTool.h"
+#include "fonttables/LicenseStrings.h"
+#include "fonttables/SfntLayout.h"
+
+namespace fr {
+
+std::optional<FoundTable> findHeadRecord(std::span<const std::uint8_t> image, std::size_t numTables) {
+    const auto found = findTable(image, numTables, Tag("head"));
+    if (!found || !tableBytes(image, found->record) || found->record.length < sfnt::head::kAdjustmentEnd)
+        return std::nullopt;
+    return found;
+}
+
+std::uint32_t prepareAdjustment(std::span<std::uint8_t> image, const FoundTable& head) {
+    bytes::putU32(image, std::size_t{head.record.offset} + sfnt::head::kCheckSumAdjustment, 0);
+    refreshTableChecksum(image, head);
+    return sfnt::kWholeFontSum - CommonTool::tableChecksum(image);
+}
+
+void storeAdjustment(std::span<std::uint8_t> image, const FoundTable& head, std::uint32_t adjustment) {
+    bytes::putU32(image, std::size_t{head.record.offset} + sfnt::head::kCheckSumAdjustment, adjustment);
+}
+
+}  // namespace fr

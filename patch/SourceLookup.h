@@ -1,0 +1,24 @@
+#pragma once
+// What the revision of one target asks of font discovery, handed in by its caller: which
+// patch applies, and whether the bytes it read are still the font the search admitted.
+
+#include "patch/FontEntries.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace fr {
+
+class SourceLookup {
+public:
+    virtual ~SourceLookup() = default;
+    // The source whose patch is applied to the installed file at `path` of revision `version`.
+    virtual SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const = 0;
+    // True when `font`, read from `path`, passes the identity checks the search made, with
+    // the revision `version` the target was listed with. The file may have changed since.
+    virtual bool stillTarget(std::span<const std::uint8_t> font, const QString& path, std::uint32_t version) const = 0;
+};
+
+}  // namespace fr

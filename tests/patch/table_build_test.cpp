@@ -1,0 +1,197 @@
+// A table of the new font built from the installed table and its patch record: padding,
+// the order of copies and new data, and records that lie about where their bytes are.
+
+#include "fonttables/CommonTool.h"
+#include "fonttables/OpenTypeManager.h"
+#include "patch/MakeSabunData.h"
+#include "support/FontBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+using namespace testsupport;
+using fr::MakeSabunData;
+using fr::OpenTypeManager;
+using fr::TagObj;
+
+namespace {
+
+std::int32_t load(OpenTypeManager& font, const Bytes& bytes) { return font.loadInstalledFont(bytes); }
+
+// One patch record, loaded through the real loader.
+struct Record {
+    MakeSabunData patch;
+    std::int32_t slot;
+    const fr::SabunTagObject& get() const { return *patch.getSabunTagTableNum(slot); }
+    explicit Record(const PatchTable& table) : slot(table.tablePos) {
+        PatchLayout layout;
+        layout.tables.push_back(table);
+        if (!patch.loadSabunBytes(buildPatch(layout))) throw std::runtime_error("patch did not load");
+    }
+};
+
+Bytes smallFont() {
+    return buildSfnt({{"head", headTable(0x80000)}, {"name", counting(21, 0x30)}, {"CFF ", counting(40, 0x80)}});
+}
+
+TEST(NewTable, UnchangedTableOfLengthFiveIsPaddedWithZeros) {
+    OpenTypeManager font;
+    ASSERT_EQ(load(font, buildSfnt({{"post", {1, 2, 3, 4, 5}}})), fr::result::kRevised);
+    TagObj& post = *font.getTagObjectName("post");
+    EXPECT_EQ(post.getByte4Length(), 8);
+
+    Record record({"post", 3, 9, 5, 4096, false, {}, {}});
+    ASSERT_TRUE(post.createUpdateTagObject(record.get()));
+    EXPECT_EQ(post.getByte4Length(), 8);
+    EXPECT_EQ(post.getTableNum(), 3);
+    const std::uint8_t* data = post.getNewUpdateData();
+    EXPECT_EQ(std::memcmp(data, "\1\2\3\4\5\0\0\0\0", 9), 0);  // nine bytes, the last four zero
+    const fr::_TableList made = post.getNewTableList();
+    EXPECT_EQ(std::memcmp(made.tag, "post", 4), 0);
+    EXPECT_EQ(made.length, 5u);
+    EXPECT_EQ(made.offset, 4096u);  // the patch's place, the installed bytes
+    EXPECT_EQ(made.checksum, 0x01020304u + 0x05000000u);
+}
+
+TEST(NewTable, UnchangedTableWithAnotherLengthIsRefused) {
+    OpenTypeManager font;
+    ASSERT_EQ(load(font, buildSfnt({{"post", {1, 2, 3, 4, 5}}})), fr::result::kRevised);
+    TagObj& post = *font.getTagObjectName("post");
+    EXPECT_FALSE(post.createUpdateTagObject(Record({"post", 0, 0, 6, 0, false, {}, {}}).get()));
+    EXPECT_FALSE(post.createUpdateTagObject(Record({"post", 0, 0, 4, 0, false, {}, {}}).get()));
+}
+
+TEST(NewTable, NewDataWinsOverOldCopiesAndGapsStayZero) {
+    OpenTypeManager font;
+    ASSERT_EQ(load(font, buildSfnt({{"GSUB", counting(16, 0x10)}})), fr::result::kRevised);
+    TagObj& gsub = *font.getTagObjectName("GSUB");
+    // Old: installed 0..5 to 0, installed 8..11 to 4 (overlapping the first copy's tail:
+    // the later copy wins). New: AA BB at 2 over the copies; 14 and 15 stay zero.
+    Record record({"GSUB", 1, 0, 18, 64, true, {{0, 6, 0}, {8, 4, 4}}, {{2, {0xAA, 0xBB}}, {16, {0xCC, 0xDD}}}});
+    ASSERT_TRUE(gsub.createUpdateTagObject(record.get()));
+    const Bytes expected = {0x10, 0x11, 0xAA, 0xBB, 0x18, 0x19, 0x1A, 0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0xCC, 0xDD};
+    EXPECT_EQ(Bytes(gsub.getNewUpdateData(), gsub.getNewUpdateData() + 18), expected);
+    EXPECT_EQ(gsub.getByte4Length(), 20);
+    EXPECT_EQ(gsub.getNewUpdateData()[18], 0);
+    EXPECT_EQ(gsub.getNewUpdateData()[19], 0);
+    EXPECT_EQ(gsub.getNewUpdateData()[20], 0);
+    const fr::_TableList made = gsub.getNewTableList();
+    EXPECT_EQ(made.length, 18u);
+    EXPECT_EQ(made.offset, 64u);
+    EXPECT_EQ(made.checksum, fr::CommonTool::calcTableCheckSum(gsub.getNewUpdateData(), 20));
+}
+
+TEST(NewTable, EmptyBlockGivesAnAllZeroTable) {
+    OpenTypeManager font;
+    ASSERT_EQ(load(font, buildSfnt({{"VORG", counting(8, 0x40)}})), fr::result::kRevised);
+    TagObj& vorg = *font.getTagObjectName("VORG");
+    ASSERT_TRUE(vorg.createUpdateTagObject(Record({"VORG", 0, 0, 11, 0, true, {}, {}}).get()));
+    EXPECT_EQ(Bytes(vorg.getNewUpdateData(), vorg.getNewUpdateData() + 13), Bytes(13, 0));
+    EXPECT_EQ(vorg.getNewTableList().checksum, 0u);
+}
+
+TEST(NewTable, ASecondBuildReplacesTheFirst) {
+    OpenTypeManager font;
+    ASSERT_EQ(load(font, buildSfnt({{"cmap", counting(8, 0x20)}})), fr::result::kRevised);
+    TagObj& cmap = *font.getTagObjectName("cmap");
+    ASSERT_TRUE(cmap.createUpdateTagObject(Record({"cmap", 0, 0, 40, 100, true, {}, {{36, {9, 9, 9, 9}}}}).get()));
+    ASSERT_TRUE(cmap.createUpdateTagObject(Record({"cmap", 5, 0, 8, 200, false, {}, {}}).get()));
+    EXPECT_EQ(cmap.getByte4Length(), 8);
+    EXPECT_EQ(cmap.getTableNum(), 5);
+    EXPECT_EQ(Bytes(cmap.getNewUpdateData(), cmap.getNewUpdateData() + 9), (Bytes{0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0}));
+    EXPECT_EQ(cmap.getNewTableList().offset, 200u);
+    EXPECT_EQ(cmap.getNewTableList().length, 8u);
+}
+
+class CopyBounds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(load(font, smallFont()), fr::result::kRevised);
+        name = font.getTagObjectName("name");  // 21 installed bytes
+        ASSERT_NE(name, nullptr);
+    }
+    // False, and no new table left behind (not even the one an earlier record built).
+    void expectRefused(const PatchTable& table) {
+        Record good({"name", 0, 0, 21, 0, false, {}, {}});
+        ASSERT_TRUE(name->createUpdateTagObject(good.get()));
+        Record record(table);
+        EXPECT_FALSE(name->createUpdateTagObject(record.get()));
+        EXPECT_EQ(name->getNewUpdateData(), nullptr);
+    }
+    OpenTypeManager font;
+    TagObj* name = nullptr;
+};
+
+TEST_F(CopyBounds, SourcesOutsideTheInstalledTableAreRefused) {
+    expectRefused({"name", 0, 0, 32, 0, true, {{0, 22, 0}}, {}});
+    expectRefused({"name", 0, 0, 32, 0, true, {{21, 1, 0}}, {}});
+    expectRefused({"name", 0, 0, 32, 0, true, {{0xFFFFFFFFu, 2, 0}}, {}});
+    expectRefused({"name", 0, 0, 32, 0, true, {{1, 0xFFFFFFFFu, 0}}, {}});
+    Record edge({"name", 0, 0, 32, 0, true, {{0, 21, 11}, {21, 0, 32}}, {}});
+    EXPECT_TRUE(name->createUpdateTagObject(edge.get()));
+    EXPECT_EQ(name->getNewUpdateData()[31], 0x30 + 20);
+}
+
+TEST_F(CopyBounds, TargetsOutsideTheNewTableAreRefused) {
+    expectRefused({"name", 0, 0, 10, 0, true, {{0, 4, 7}}, {}});
+    expectRefused({"name", 0, 0, 10, 0, true, {{0, 4, 0xFFFFFFFEu}}, {}});
+    // Where the padding would hide it: 10 bytes round to 12, but byte 10 is not the table's.
+    expectRefused({"name", 0, 0, 10, 0, true, {}, {{9, {1, 2}}}});
+    expectRefused({"name", 0, 0, 10, 0, true, {}, {{0xFFFFFFFFu, {1}}}});
+    // A valid copy before a bad one: nothing is written.
+    expectRefused({"name", 0, 0, 10, 0, true, {{0, 4, 0}}, {{0, {7}}, {10, {1}}}});
+}
+
+TEST_F(CopyBounds, LengthsThatCannotBeRoundedAreRefused) {
+    for (std::uint32_t length : {0x7FFFFFFDu, 0x80000000u, 0xFFFFFFFFu}) {
+        Record record({"name", 0, 0, length, 0, true, {}, {}});
+        EXPECT_FALSE(name->createUpdateTagObject(record.get())) << length;
+    }
+}
+
+TEST(HostileFont, RandomByteFlipsOfFontAndPatchNeverCrash) {
+    const Bytes fontBytes = smallFont();
+    PatchLayout layout;
+    layout.fontLength = 256;
+    layout.tables.push_back({"head", 0, 0, 54, 48, false, {}, {}});
+    layout.tables.push_back({"name", 1, 1, 30, 104, true, {{0, 10, 0}, {5, 16, 12}}, {{8, {1, 2, 3}}, {28, {4, 5}}}});
+    layout.tables.push_back({"CFF ", 2, 2, 44, 136, true, {{0, 40, 4}}, {{0, {9, 9, 9, 9}}}});
+    const Bytes patchBytes = buildPatch(layout);
+
+    std::mt19937 rng(0xF0E7);
+    int built = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes f = fontBytes;
+        Bytes p = patchBytes;
+        Bytes& target = round % 2 ? f : p;
+        for (int flips = 1 + int(rng() % 3); flips > 0; --flips)
+            target[rng() % std::min<std::size_t>(target.size(), 130)] = static_cast<std::uint8_t>(rng());
+
+        OpenTypeManager font;
+        if (load(font, f) != 0) continue;
+        MakeSabunData patch;
+        if (!patch.loadSabunBytes(p)) continue;
+        for (std::int32_t slot = 0; slot < 256; ++slot) {
+            const fr::SabunTagObject* record = patch.getSabunTagTableNum(slot);
+            if (!record) continue;
+            char tag[5] = {0, 0, 0, 0, 0};
+            record->getTagName(tag);
+            TagObj* table = font.getTagObjectName(tag);
+            // A table of hundreds of megabytes is legal, only slow to zero: leave it out.
+            if (record->getUpdateTagTable().up_datalength > (1u << 20)) continue;
+            if (!table || !table->createUpdateTagObject(*record)) continue;
+            ++built;
+            const std::uint8_t* data = table->getNewUpdateData();
+            std::uint32_t sum = 0;
+            for (std::int32_t i = 0; i <= table->getByte4Length(); ++i) sum += data[i];
+            (void)sum;
+        }
+    }
+    EXPECT_GT(built, 0);
+}
+
+}  // namespace
