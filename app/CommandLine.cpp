@@ -6,23 +6,34 @@ CommandLine CommandLine::parse(const QStringList& options) {
     CommandLine line;
     bool list = false, revise = false;
     for (const QString& option : options) {
-        if (option == QLatin1String("--list")) list = true;
-        else if (option == QLatin1String("--revise")) revise = true;
-        else if (option == QLatin1String("--json")) line.json = true;
-        else if (option == QLatin1String("--restart")) line.restart = true;
-        else if (option == QLatin1String("--help") || option == QLatin1String("-h")) line.mode = Mode::Help;
-        else if (option == QLatin1String("--version")) line.mode = Mode::Version;
+        if (option == QLatin1String("--list"))
+            list = true;
+        else if (option == QLatin1String("--revise"))
+            revise = true;
+        else if (option == QLatin1String("--json"))
+            line.json = true;
+        else if (option == QLatin1String("--restart"))
+            line.restart = true;
+        else if (option == QLatin1String("--help") || option == QLatin1String("-h"))
+            line.mode = Mode::Help;
+        else if (option == QLatin1String("--version"))
+            line.mode = Mode::Version;
         else {
             line.error = QStringLiteral("unknown option: %1").arg(option);
             return line;
         }
     }
     if (line.mode == Mode::Help || line.mode == Mode::Version) return line;
-    if (list && revise) line.error = QStringLiteral("--list and --revise exclude each other");
-    else if (line.restart && !revise) line.error = QStringLiteral("--restart goes with --revise");
-    else if (line.json && !list && !revise) line.error = QStringLiteral("--json goes with --list or --revise");
-    else if (list) line.mode = Mode::List;
-    else if (revise) line.mode = Mode::Revise;
+    if (list && revise)
+        line.error = QStringLiteral("--list and --revise exclude each other");
+    else if (line.restart && !revise)
+        line.error = QStringLiteral("--restart goes with --revise");
+    else if (line.json && !list && !revise)
+        line.error = QStringLiteral("--json goes with --list or --revise");
+    else if (list)
+        line.mode = Mode::List;
+    else if (revise)
+        line.mode = Mode::Revise;
     return line;
 }
 

@@ -27,16 +27,15 @@ int columnsOf(char32_t c) {
 // The text cut to fit `columns` terminal columns, with "…" where it was cut.
 QString fitted(const QString& text, int columns) {
     int used = 0;
-    const QList<uint> chars = text.toUcs4();
     QString out;
-    for (qsizetype i = 0; i < chars.size(); ++i) {
-        const int w = columnsOf(chars[i]);
+    for (const uint code : text.toUcs4()) {
+        const auto c = static_cast<char32_t>(code);
+        const int w = columnsOf(c);
         if (used + w > columns - 1) {
             out += QChar(0x2026);
             return out;
         }
         used += w;
-        const char32_t c = chars[i];
         out += QString::fromUcs4(&c, 1);
     }
     return out;
@@ -139,9 +138,12 @@ void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool sk
         return;
     }
     endLive();
-    if (code == fr::result::kRevised) line(m_err, QStringLiteral("%1/%2 %3 %4").arg(m_index + 1).arg(m_count).arg(
-                                   skipped ? QStringLiteral("同じファイルは改訂済みです:") : QStringLiteral("改訂しました:"),
-                                   target.fullpath));
+    if (code == fr::result::kRevised)
+        line(m_err, QStringLiteral("%1/%2 %3 %4")
+                        .arg(m_index + 1)
+                        .arg(m_count)
+                        .arg(skipped ? QStringLiteral("同じファイルは改訂済みです:") : QStringLiteral("改訂しました:"),
+                             target.fullpath));
 }
 
 void Console::summary(int status, const QStringList& revised, const QString& message, bool restartNeeded,

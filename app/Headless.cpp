@@ -75,17 +75,19 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     hooks.stopBeforeFont = [&] { return stop.load(); };
     hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
         if (code == fr::result::kRevised && !skipped) revised << target.fullpath;
-        console.fontEnds(target, code, skipped, code == fr::result::kRevised ? QString() : resultMessage(code, target.fullpath));
+        console.fontEnds(target, code, skipped,
+                         code == fr::result::kRevised ? QString() : resultMessage(code, target.fullpath));
     };
     const fr::RevisionRunResult run = fr::reviseTargets(targets, revise, revisionProgress, &reporting, hooks);
     const std::int32_t code = run.stoppedBeforeFont ? fr::result::kCancelled : run.code;
     if (code != fr::result::kRevised) {
-        console.summary(code, revised, resultMessage(code, run.last ? run.last->fullpath : QString()), !revised.isEmpty(),
-                        false);
+        console.summary(code, revised, resultMessage(code, run.last ? run.last->fullpath : QString()),
+                        !revised.isEmpty(), false);
         return code;
     }
 
-    QString message = QString::fromUtf8(kRevisionSucceededHeadless) + QLatin1Char('\n') + QString::fromUtf8(kRestartNeeded);
+    QString message =
+        QString::fromUtf8(kRevisionSucceededHeadless) + QLatin1Char('\n') + QString::fromUtf8(kRestartNeeded);
     bool requested = false;
     if (line.restart) {
         requested = platform::restart().sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;

@@ -28,7 +28,8 @@ namespace {
 void leaveMainLoop() {
     // Queued, so that a request made before the main loop runs still ends it.
     if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 // Centres the window on its screen, shows it, brings it to the front and makes it key.
@@ -49,9 +50,8 @@ MainCtrl::MainCtrl()
     : m_UpdateFontArray(QStringList{}),
       m_terminator(leaveMainLoop),
       m_reviseFont([this](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                          std::int32_t count, std::int32_t index) {
-          return reviseWithFreshEngine(target, proc, context, count, index);
-      }) {
+                          std::int32_t count,
+                          std::int32_t index) { return reviseWithFreshEngine(target, proc, context, count, index); }) {
     // The query is not expected to fail; its answer is taken as it comes.
     if (platform::systemInfo().systemVersion() >= platform::kRelaunchSwitchVersion)
         platform::systemInfo().disableRelaunchOnLogin();
@@ -124,7 +124,8 @@ void MainCtrl::callOnMain(const std::function<void()>& f) {
     if (onMainThread())
         f();
     else
-        QMetaObject::invokeMethod(this, [&f] { f(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&f] { f(); }, Qt::BlockingQueuedConnection);
 }
 
 void MainCtrl::showWindow(QWidget* window) {
@@ -189,11 +190,16 @@ bool MainCtrl::eventFilter(QObject* watched, QEvent* event) {
     // same confirmation; the window stays until that says otherwise. The program itself
     // only ever hides these windows.
     void (MainCtrl::*cancel)() = nullptr;
-    if (watched == r_startWindow) cancel = &MainCtrl::startWindowCancelButton;
-    else if (watched == r_searchWindow) cancel = &MainCtrl::searchWindowCancelButton;
-    else if (watched == r_fontListWindow) cancel = &MainCtrl::fontListWindowCancelButton;
-    else if (watched == r_progressWindow) cancel = &MainCtrl::progressWindowCancelButton;
-    else if (watched == r_endWindow) cancel = &MainCtrl::endWindowCancelButton;
+    if (watched == r_startWindow)
+        cancel = &MainCtrl::startWindowCancelButton;
+    else if (watched == r_searchWindow)
+        cancel = &MainCtrl::searchWindowCancelButton;
+    else if (watched == r_fontListWindow)
+        cancel = &MainCtrl::fontListWindowCancelButton;
+    else if (watched == r_progressWindow)
+        cancel = &MainCtrl::progressWindowCancelButton;
+    else if (watched == r_endWindow)
+        cancel = &MainCtrl::endWindowCancelButton;
     if (!cancel || m_ended) return QObject::eventFilter(watched, event);
     event->ignore();
     (this->*cancel)();

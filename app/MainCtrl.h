@@ -9,9 +9,9 @@
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
 #include "discovery/FontCheckCtrl.h"
+#include "fonttables/FontTypes.h"
 #include "patch/FontEntries.h"
 #include "patch/RevisionRun.h"
-#include "fonttables/FontTypes.h"
 
 #include <QObject>
 #include <QString>

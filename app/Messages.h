@@ -29,9 +29,11 @@ inline constexpr char kFontManagerRunning[] =
 
 // Cancel confirmations: the start and font list windows and the revision worker share one.
 inline constexpr char kCancelRevision[] =
-    "フォントの改訂を中止します。\n\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”ボタンを押してください。";
+    "フォントの改訂を中止します。\n\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”ボタンを押してください"
+    "。";
 inline constexpr char kCancelSearch[] =
-    "改訂対象フォントの検索を中止します。\nよろしいですか？\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”ボタンを押してください。";
+    "改訂対象フォントの検索を中止します。\nよろしいですか？\n中止する場合は、”はい”ボタン、\n中止しない場合は、”いいえ”"
+    "ボタンを押してください。";
 
 // The search phase.
 inline constexpr char kNoSource[] = "改訂元のフォントが存在しません。\n改訂を中止します。";
@@ -41,16 +43,22 @@ inline constexpr char kNoTarget[] = "該当するフォントがありません�
 inline constexpr char kNoTargetToRevise[] = "改訂対象となるフォントが存在しません。\n改訂を開始できません";
 inline constexpr char kRevisionStopped[] = "OpenType Velmoraフォント の改訂を中止しました。";
 inline constexpr char kSourceReadFailed[] =
-    "改訂元（%@）ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+    "改訂元（%@"
+    "）ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってく"
+    "ださい。";
 inline constexpr char kNewFileFailed[] =
-    "新しいフォントファイル（%@）の作成に失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+    "新しいフォントファイル（%@"
+    "）の作成に失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
 // Follows the target's file name directly.
 inline constexpr char kPatchReadFailed[] =
-    "の改訂ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行ってください。";
+    "の改訂ファイルの読み込みに失敗しました。\n\n正しくフォントのアップデートができなかったので、再度アップデートを行っ"
+    "てください。";
 inline constexpr char kNotReplaceable[] =
-    "アクセス権が異なる環境のためフォント(%@)が更新できません。\n\n他のOSで管理されているフォントの場合は、管理OSを起動の上、アップデータを実行してください。";
+    "アクセス権が異なる環境のためフォント(%@)"
+    "が更新できません。\n\n他のOSで管理されているフォントの場合は、管理OSを起動の上、アップデータを実行してください。";
 inline constexpr char kRevisionSucceeded[] =
-    "改訂が正常に終了しました。\n\n改訂したフォントを有効にする為に、システムを再起動します。\n再起動する場合は、”再起動”を押してください。";
+    "改訂が正常に終了しました。\n\n改訂したフォントを有効にする為に、システムを再起動します。\n再起動する場合は、”再起"
+    "動”を押してください。";
 
 // The command line's own texts, where the wizard would show a window instead.
 inline constexpr char kRevisionSucceededHeadless[] = "改訂が正常に終了しました。";

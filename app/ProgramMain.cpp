@@ -11,12 +11,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <cstdio>
-#include <unistd.h>
 
 namespace wizard {
 
@@ -52,7 +52,9 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
     // Qt has taken its own options (-platform and the like); anything else is not ours.
     const QStringList rest = QApplication::arguments().mid(firstOption);
     if (!rest.isEmpty()) {
-        print(stderr, QStringLiteral("%1: unexpected argument: %2\nTry '%1 --help'.\n").arg(programName(argv[0]), rest.first()));
+        print(
+            stderr,
+            QStringLiteral("%1: unexpected argument: %2\nTry '%1 --help'.\n").arg(programName(argv[0]), rest.first()));
         return exitcode::kUsage;
     }
     const platform::LinuxPlatform linuxPlatform(options);

@@ -3,8 +3,8 @@
 #include "discovery/TextRules.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchLayout.h"
-#include "platform/Platform.h"
 #include "platform/PathText.h"
+#include "platform/Platform.h"
 
 #include <array>
 #include <memory>
@@ -40,7 +40,8 @@ SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const QString& path) {
     if (!MakeSabunData::checkSabunData(path, fontName.data(), version)) return nullptr;
     auto entry = std::make_shared<SourceEntry>();
     entry->fullpath = path;
-    entry->fontfile = text::formKC(text::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
+    entry->fontfile =
+        text::formKC(text::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
     // font_name is 32 bytes at most, ended by the first zero byte.
     entry->fontname = text::decodeZeroTerminatedUtf8(
         std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), patchfile::header::kFontNameSize));

@@ -2,8 +2,8 @@
 // Font discovery: the patch sources of the "host" folder, the volumes to walk and the
 // revision targets found on them. One instance per run, owned by whoever runs the search.
 
-#include "patch/FontEntries.h"
 #include "fonttables/FontTypes.h"
+#include "patch/FontEntries.h"
 
 #include <QString>
 #include <QStringList>

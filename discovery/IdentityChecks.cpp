@@ -1,12 +1,12 @@
 // Whether one installed font is exactly the font and revision a patch source was made for.
 
-#include "patch/FontEntries.h"
 #include "discovery/TextRules.h"
 #include "fonttables/ByteReader.h"
 #include "fonttables/NameTable.h"
 #include "fonttables/OpenTypeManager.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
+#include "patch/FontEntries.h"
 #include "platform/Platform.h"
 
 #include <array>
@@ -16,7 +16,6 @@
 namespace fr {
 
 namespace {
-
 
 // The revision each font must have before its patch applies, by installed file name
 // without extension.

@@ -83,8 +83,8 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
         if (inside || !m_VolumeArray.contains(volumes.mountPointOf(real))) continue;
         walked << real;
 
-        const ScanContext scan{false, proc, context, text::formC(volumes.homeFolderWord()), files, volumes, true,
-                               &listed};
+        const ScanContext scan{false, proc,    context, text::formC(volumes.homeFolderWord()),
+                               files, volumes, true,    &listed};
         m_folderCnt = 0;
         if (scan.proc && scan.proc(folder, scan.context)) return false;
         if (!walkFolder(scan, folder, text::formC(folder))) return false;
@@ -104,8 +104,8 @@ bool FontCheckCtrl::checkVolume() {
 }
 
 bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context) {
-    const ScanContext scan{root, proc, context, text::formC(platform::volumes().homeFolderWord()),
-                           platform::files(), platform::volumes()};
+    const ScanContext scan{
+        root, proc, context, text::formC(platform::volumes().homeFolderWord()), platform::files(), platform::volumes()};
     return walkFolder(scan, path, text::formC(path));
 }
 

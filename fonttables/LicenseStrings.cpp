@@ -90,7 +90,8 @@ void writeLicenseStrings(std::span<std::uint8_t> image, const std::vector<Licens
                          const std::array<std::uint8_t, 255>& mac, const std::array<std::uint8_t, 255>& windows) {
     for (const LicenseSlot& slot : places) {
         const auto& field = slot.platformID == kMacintosh ? mac : windows;
-        if (bytes::fits(image.size(), slot.at, slot.length)) std::memcpy(image.data() + slot.at, field.data(), slot.length);
+        if (bytes::fits(image.size(), slot.at, slot.length))
+            std::memcpy(image.data() + slot.at, field.data(), slot.length);
     }
 }
 

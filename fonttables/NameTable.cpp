@@ -44,7 +44,8 @@ std::optional<NameRecord> NameTableView::find(std::uint16_t platformID, std::uin
                                               std::uint16_t languageID, std::uint16_t nameID) const {
     for (std::size_t k = 0; k < m_count; ++k) {
         const NameRecord r = record(k);
-        if (r.platformID == platformID && r.encodingID == encodingID && r.languageID == languageID && r.nameID == nameID)
+        if (r.platformID == platformID && r.encodingID == encodingID && r.languageID == languageID &&
+            r.nameID == nameID)
             return r;
     }
     return std::nullopt;

@@ -54,8 +54,7 @@ std::int32_t OpenTypeManager::loadInstalledFont(std::vector<std::uint8_t> bytes)
     return result::kRevised;
 }
 
-bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length,
-                                          _sfntHeader& out) {
+bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
     // Never trust the stated length beyond the bytes actually held.
     const std::size_t usable = std::min<std::size_t>(length < 0 ? 0 : static_cast<std::size_t>(length), bytes.size());
     const auto header = readOffsetTable(bytes.first(usable));

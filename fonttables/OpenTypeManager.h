@@ -73,8 +73,8 @@ public:
     // --- stages of the assembly (patch/) ---
     std::int32_t changeSerialNumber(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
                                     std::int32_t count, std::int32_t index);
-    std::int32_t setCheckSumAdjustment(const QString& path, _sfntHeader head, RevisionProgressProc proc,
-                                       void* context, std::int32_t count, std::int32_t index);
+    std::int32_t setCheckSumAdjustment(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
+                                       std::int32_t count, std::int32_t index);
     std::int32_t creatFontFileDiff(const QString& fontPath, const QString& patchPath, const QString& tempPath,
                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
 

@@ -21,7 +21,7 @@ constexpr std::size_t kSize = 12;
 namespace table_record {
 constexpr std::size_t kTag = 0;
 constexpr std::size_t kChecksum = 4;
-constexpr std::size_t kOffset = 8;  // from the start of the file
+constexpr std::size_t kOffset = 8;   // from the start of the file
 constexpr std::size_t kLength = 12;  // without padding
 constexpr std::size_t kSize = 16;
 }  // namespace table_record
@@ -31,9 +31,9 @@ constexpr std::size_t recordAt(std::size_t index) { return offset_table::kSize +
 
 // The fields of 'head' this program reads or writes.
 namespace head {
-constexpr std::size_t kFontRevision = 4;        // 16.16 fixed point
+constexpr std::size_t kFontRevision = 4;  // 16.16 fixed point
 constexpr std::size_t kCheckSumAdjustment = 8;
-constexpr std::size_t kAdjustmentEnd = 12;      // a 'head' this long holds both
+constexpr std::size_t kAdjustmentEnd = 12;  // a 'head' this long holds both
 }  // namespace head
 
 // The 'name' table: a header, the records, then the string storage.

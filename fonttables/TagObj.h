@@ -25,14 +25,18 @@ public:
     _TableList getTableList() const { return m_TableList; }
     _TableList getNewTableList() const { return m_NewTblLst; }
     void getTagName(char* out5) const;
-    Tag tag() const { return Tag(std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(m_TableList.tag), 4)); }
+    Tag tag() const {
+        return Tag(std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(m_TableList.tag), 4));
+    }
     // Builds the new table from the installed one and the patch record (defined with the
     // patch records). False when an unchanged table's length differs, or when a copy reads
     // outside the installed table or writes outside the new one.
     bool createUpdateTagObject(const SabunTagObject& record);
     std::int32_t getTableNum() const { return m_TableNum; }
     // The new table: getNewTableList().length bytes, zero padding to m_byte4length after.
-    const std::uint8_t* getNewUpdateData() const { return m_pNewUpdateData.empty() ? nullptr : m_pNewUpdateData.data(); }
+    const std::uint8_t* getNewUpdateData() const {
+        return m_pNewUpdateData.empty() ? nullptr : m_pNewUpdateData.data();
+    }
     // The same as a span of the new table's own length.
     std::span<const std::uint8_t> newTable() const {
         return std::span<const std::uint8_t>(m_pNewUpdateData).first(m_pNewUpdateData.empty() ? 0 : m_NewTblLst.length);

@@ -7,8 +7,8 @@
 #include "fonttables/TableDirectory.h"
 #include "patch/MakeSabunData.h"
 #include "patch/ProgressText.h"
-#include "platform/Platform.h"
 #include "platform/PathText.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,8 +62,7 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
         TagObj* table = getTagObjectName(tag);
         if (table == nullptr) return result::kFontUnusable;
         const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
-        if (std::uint64_t{placement.up_dataOffset} + placement.up_datalength > fontLength)
-            return result::kFontUnusable;
+        if (std::uint64_t{placement.up_dataOffset} + placement.up_datalength > fontLength) return result::kFontUnusable;
         slotTables[s] = table;
     }
     // Each of the installed directory's first tagNum tables must be named exactly once, so
@@ -90,7 +89,8 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
         const _TableList r = table.getNewTableList();
         const std::span<const std::uint8_t> bytes = table.newTable();
         if (!bytes.empty()) std::memcpy(out.data() + r.offset, bytes.data(), bytes.size());
-        writeTableRecord(out, static_cast<std::size_t>(table.getTableNum()), {table.tag(), r.checksum, r.offset, r.length});
+        writeTableRecord(out, static_cast<std::size_t>(table.getTableNum()),
+                         {table.tag(), r.checksum, r.offset, r.length});
     }
 
     if (const std::int32_t code = changeSerialNumber(fontPath, m_sfntHead, proc, context, count, index);

@@ -38,7 +38,7 @@ constexpr std::size_t recordAt(std::size_t k) { return header::kSize + record::k
 namespace block {
 constexpr std::size_t kOldCount = 0;
 constexpr std::size_t kOldCopiesAt = 4;
-constexpr std::size_t kOldCopySize = 12;  // src_offset, src_length, dst_offset
+constexpr std::size_t kOldCopySize = 12;     // src_offset, src_length, dst_offset
 constexpr std::size_t kNewDataHeadSize = 8;  // offset, length; the data follows
 }  // namespace block
 

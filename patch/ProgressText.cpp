@@ -16,7 +16,9 @@ QString tagsReadLine() { return QStringLiteral("タグデータを読み込み�
 QString serialNumberLine(const QString& name) {
     return insertText(u"%@のファイルにシリアルナンバーを書き込んでいます。", name);
 }
-QString checksumLine(const QString& name) { return insertText(u"%@のファイルのチェックサムを再計算しています。", name); }
+QString checksumLine(const QString& name) {
+    return insertText(u"%@のファイルのチェックサムを再計算しています。", name);
+}
 QString writingLine(const QString& name) { return insertText(u"%@のファイルを書き込んでいます。", name); }
 QString copyingLine(const QString& name) {
     return insertText(u"%@のファイルをテンポラリフォルダからファイルをコピーしています。", name);

@@ -11,15 +11,15 @@
 namespace fr::progress {
 
 // Line 1 of every point: the installed font's whole path.
-QString revisingLine(const QString& fontPath);       // "%@の改訂をしています。"
+QString revisingLine(const QString& fontPath);  // "%@の改訂をしています。"
 // Line 2 of the points, each with a file name.
-QString openingLine(const QString& name);            // steps 10 and 40
-QString readingLine(const QString& name);            // steps 20 and 55
-QString tagsReadLine();                              // step 30
-QString serialNumberLine(const QString& name);       // step 65
-QString checksumLine(const QString& name);           // step 75
-QString writingLine(const QString& name);            // step 90
-QString copyingLine(const QString& name);            // step 100
+QString openingLine(const QString& name);       // steps 10 and 40
+QString readingLine(const QString& name);       // steps 20 and 55
+QString tagsReadLine();                         // step 30
+QString serialNumberLine(const QString& name);  // step 65
+QString checksumLine(const QString& name);      // step 75
+QString writingLine(const QString& name);       // step 90
+QString copyingLine(const QString& name);       // step 100
 
 // A text with its one "%@" replaced by `value` (the program's format texts).
 QString insertText(QStringView format, const QString& value);

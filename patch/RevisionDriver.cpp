@@ -8,8 +8,8 @@
 #include "fonttables/CommonTool.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/ProgressText.h"
-#include "platform/Platform.h"
 #include "platform/PathText.h"
+#include "platform/Platform.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -119,8 +119,7 @@ bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) co
 }
 
 std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
-                                                 std::int32_t count, std::int32_t index,
-                                                 const SourceLookup& sources) {
+                                                 std::int32_t count, std::int32_t index, const SourceLookup& sources) {
     const QString path = target.fullpath;
     const std::uint32_t version = target.version;
 
@@ -180,8 +179,10 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     // comes back where the file system kept it.
     const bool inPlace = compareFontData(installed, m_VerifyCheckSum);
     if (!kept->isEmpty()) {
-        if (!inPlace) files.rename(*kept, installed);
-        else files.remove(*kept);
+        if (!inPlace)
+            files.rename(*kept, installed);
+        else
+            files.remove(*kept);
     }
     return temporary.finish(inPlace ? result::kRevised : result::kNewFileFailed);
 }

@@ -3,8 +3,8 @@
 // revised once however many paths reach it, and the run stopped at the first font that does
 // not end revised. The wizard's revision worker and the headless command line share it.
 
-#include "patch/FontEntries.h"
 #include "fonttables/FontTypes.h"
+#include "patch/FontEntries.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,8 +13,8 @@
 namespace fr {
 
 // The revision of one font: target, progress callback, context, number of targets, index.
-using FontReviser = std::function<std::int32_t(const TargetEntry&, RevisionProgressProc, void*, std::int32_t,
-                                               std::int32_t)>;
+using FontReviser =
+    std::function<std::int32_t(const TargetEntry&, RevisionProgressProc, void*, std::int32_t, std::int32_t)>;
 
 struct RevisionRunHooks {
     // Asked before each font: true ends the run there, before that font is touched.
@@ -26,8 +26,8 @@ struct RevisionRunHooks {
 };
 
 struct RevisionRunResult {
-    std::int32_t code = 0;       // 0 when every target ended revised
-    TargetEntryPtr last;         // the target being revised when the run ended
+    std::int32_t code = 0;  // 0 when every target ended revised
+    TargetEntryPtr last;    // the target being revised when the run ended
     bool stoppedBeforeFont = false;
 };
 

@@ -49,7 +49,8 @@ bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block) {
     if (!copies || !newCount) return false;
     m_oldCopyArray.reserve(m);
     for (std::uint32_t j = 0; j < m; ++j) {
-        const bytes::Fixed<b::kOldCopySize> copy(copies->subspan(b::kOldCopySize * std::size_t{j}).first<b::kOldCopySize>());
+        const bytes::Fixed<b::kOldCopySize> copy(
+            copies->subspan(b::kOldCopySize * std::size_t{j}).first<b::kOldCopySize>());
         auto old = std::make_unique<OldTagObject>();
         old->setOldFontStruct(copy.u32<0>(), copy.u32<4>(), copy.u32<8>());
         m_oldCopyArray.push_back(std::move(old));

@@ -30,8 +30,8 @@ public:
     // can't be listed.
     virtual std::vector<DirEntry> listEntries(const QString& folder) const = 0;
 
-    virtual bool exists(const QString& path) const = 0;       // links followed
-    virtual bool isFolder(const QString& path) const = 0;     // links followed
+    virtual bool exists(const QString& path) const = 0;    // links followed
+    virtual bool isFolder(const QString& path) const = 0;  // links followed
     virtual bool isSymbolicLink(const QString& path) const = 0;
 
     virtual std::optional<std::uint32_t> permissions(const QString& path) const = 0;  // links followed

@@ -10,8 +10,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -19,8 +17,9 @@
 #include <array>
 #include <cerrno>
 #include <climits>
-#include <limits>
+#include <csignal>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
@@ -122,11 +121,16 @@ QString realPath(const QByteArray& native) {
 
 EntryKind kindOf(unsigned char type) {
     switch (type) {
-        case DT_REG: return EntryKind::File;
-        case DT_DIR: return EntryKind::Folder;
-        case DT_LNK: return EntryKind::SymbolicLink;
-        case DT_UNKNOWN: return EntryKind::Unknown;
-        default: return EntryKind::Other;
+    case DT_REG:
+        return EntryKind::File;
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_LNK:
+        return EntryKind::SymbolicLink;
+    case DT_UNKNOWN:
+        return EntryKind::Unknown;
+    default:
+        return EntryKind::Other;
     }
 }
 
@@ -219,9 +223,9 @@ bool LinuxFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std:
         if (errno != ENODATA && errno != ERANGE) return false;
         info.fill(0);
     }
-    for (int i = 0; i < 4; ++i) {
-        info[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(type >> (24 - 8 * i));
-        info[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(creator >> (24 - 8 * i));
+    for (std::size_t i = 0; i < 4; ++i) {
+        info[i] = static_cast<std::uint8_t>(type >> (24 - 8 * i));
+        info[4 + i] = static_cast<std::uint8_t>(creator >> (24 - 8 * i));
     }
     if (::setxattr(host.constData(), kFinderInfoName, info.data(), info.size(), 0) == 0) return true;
     return isUnsupported(errno);
@@ -245,9 +249,7 @@ bool LinuxFiles::isDeletable(const QString& path) const {
     return st.st_uid == me;
 }
 
-bool LinuxFiles::remove(const QString& path) {
-    return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0;
-}
+bool LinuxFiles::remove(const QString& path) { return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0; }
 
 bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
     const QByteArray host = encodeNativePath(hostPath(path));
@@ -328,8 +330,10 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
                 folder + '/' +
                 encodeNativePath(leftoverName(decodeNativePath(name), LeftoverKind::OldFont, ::getpid(),
                                               QRandomGenerator::system()->generate()));
-            if (::link(target.constData(), candidate.constData()) == 0) kept = candidate;
-            else if (errno != EEXIST) break;  // no hard links here: go on without
+            if (::link(target.constData(), candidate.constData()) == 0)
+                kept = candidate;
+            else if (errno != EEXIST)
+                break;  // no hard links here: go on without
         }
     }
     if (::rename(from.constData(), target.constData()) != 0) {
@@ -364,7 +368,7 @@ bool LinuxFiles::clearLeftover(const QString& path) {
 }
 
 QString LinuxFiles::canonicalPath(const QString& path) const {
-    const QString resolved = realPath(encodeNativePath(hostPath(path)));
+    QString resolved = realPath(encodeNativePath(hostPath(path)));
     if (resolved.isEmpty() || m_root.isEmpty()) return resolved;
     QString root = realPath(encodeNativePath(m_root));
     if (root.isEmpty()) root = m_root;

@@ -14,8 +14,7 @@ QStringList FontconfigFolders::fontFolders() const {
     // names, without the folders below them.
     const std::unique_ptr<FcConfig, decltype(&FcConfigDestroy)> config(FcInitLoadConfig(), &FcConfigDestroy);
     if (!config) return {};
-    const std::unique_ptr<FcStrList, decltype(&FcStrListDone)> dirs(FcConfigGetFontDirs(config.get()),
-                                                                     &FcStrListDone);
+    const std::unique_ptr<FcStrList, decltype(&FcStrListDone)> dirs(FcConfigGetFontDirs(config.get()), &FcStrListDone);
     QStringList out;
     if (!dirs) return out;
     while (const FcChar8* dir = FcStrListNext(dirs.get())) {

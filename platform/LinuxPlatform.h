@@ -13,9 +13,9 @@
 namespace platform {
 
 struct LinuxPlatformOptions {
-    QString root;             // empty: the real file system
-    QString applicationPath;  // in the program's view; empty: the running executable
-    QString temporaryFolder;  // in the program's view; empty: the one Qt reports
+    QString root;                 // empty: the real file system
+    QString applicationPath;      // in the program's view; empty: the running executable
+    QString temporaryFolder;      // in the program's view; empty: the one Qt reports
     bool logRestartOnly = false;  // the restart request is only logged, never sent (DesktopServices)
     bool instantPauses = false;   // the pauses that let a person watch the windows are left out
 };

@@ -71,8 +71,8 @@ std::vector<RunningProcess> LinuxProcesses::running() const {
         if (!status || !stat || ownerOf(*status) != me || !runsAProgram(*stat)) continue;
 
         std::array<char, PATH_MAX> buffer{};
-        const ssize_t n = ::readlink(encodeNativePath(base + QStringLiteral("exe")).constData(), buffer.data(),
-                                     buffer.size() - 1);
+        const ssize_t n =
+            ::readlink(encodeNativePath(base + QStringLiteral("exe")).constData(), buffer.data(), buffer.size() - 1);
         if (n <= 0) {
             out.push_back({false, std::nullopt});
             continue;

@@ -8,7 +8,7 @@
 namespace platform {
 namespace {
 
-std::int32_t requestReboot(QDBusConnection bus) {
+std::int32_t requestReboot(const QDBusConnection& bus) {
     if (!bus.isConnected()) return LinuxRestart::procNotFound;
     QDBusMessage reboot = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
@@ -18,10 +18,10 @@ std::int32_t requestReboot(QDBusConnection bus) {
     if (!bus.send(reboot)) return LinuxRestart::connectionInvalid;
     // The program ends right after this; a round trip to the bus itself comes back only once
     // everything queued before it, the request included, has left the process.
-    bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                            QStringLiteral("/org/freedesktop/DBus"),
-                                            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
-             QDBus::Block, 2000);
+    bus.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+        QDBus::Block, 2000);
     return 0;
 }
 

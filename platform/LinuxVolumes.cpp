@@ -19,19 +19,43 @@ namespace {
 const QSet<QString>& excludedTypes() {
     static const QSet<QString> types = {
         // network
-        QStringLiteral("nfs"), QStringLiteral("nfs4"), QStringLiteral("cifs"), QStringLiteral("smb3"),
-        QStringLiteral("smbfs"), QStringLiteral("ncpfs"), QStringLiteral("afs"), QStringLiteral("ceph"),
-        QStringLiteral("glusterfs"), QStringLiteral("9p"), QStringLiteral("sshfs"), QStringLiteral("fuse.sshfs"),
+        QStringLiteral("nfs"),
+        QStringLiteral("nfs4"),
+        QStringLiteral("cifs"),
+        QStringLiteral("smb3"),
+        QStringLiteral("smbfs"),
+        QStringLiteral("ncpfs"),
+        QStringLiteral("afs"),
+        QStringLiteral("ceph"),
+        QStringLiteral("glusterfs"),
+        QStringLiteral("9p"),
+        QStringLiteral("sshfs"),
+        QStringLiteral("fuse.sshfs"),
         // memory and kernel
-        QStringLiteral("proc"), QStringLiteral("sysfs"), QStringLiteral("tmpfs"), QStringLiteral("devtmpfs"),
-        QStringLiteral("ramfs"), QStringLiteral("devpts"), QStringLiteral("cgroup"), QStringLiteral("cgroup2"),
-        QStringLiteral("mqueue"), QStringLiteral("debugfs"), QStringLiteral("tracefs"),
-        QStringLiteral("securityfs"), QStringLiteral("configfs"), QStringLiteral("pstore"),
-        QStringLiteral("efivarfs"), QStringLiteral("bpf"), QStringLiteral("hugetlbfs"),
-        QStringLiteral("fusectl"), QStringLiteral("binfmt_misc"), QStringLiteral("autofs"),
+        QStringLiteral("proc"),
+        QStringLiteral("sysfs"),
+        QStringLiteral("tmpfs"),
+        QStringLiteral("devtmpfs"),
+        QStringLiteral("ramfs"),
+        QStringLiteral("devpts"),
+        QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),
+        QStringLiteral("mqueue"),
+        QStringLiteral("debugfs"),
+        QStringLiteral("tracefs"),
+        QStringLiteral("securityfs"),
+        QStringLiteral("configfs"),
+        QStringLiteral("pstore"),
+        QStringLiteral("efivarfs"),
+        QStringLiteral("bpf"),
+        QStringLiteral("hugetlbfs"),
+        QStringLiteral("fusectl"),
+        QStringLiteral("binfmt_misc"),
+        QStringLiteral("autofs"),
         QStringLiteral("nsfs"),
         // layered and packed images (container layers, snap packages)
-        QStringLiteral("overlay"), QStringLiteral("squashfs"),
+        QStringLiteral("overlay"),
+        QStringLiteral("squashfs"),
     };
     return types;
 }
@@ -189,8 +213,8 @@ bool LinuxVolumes::isRemovableDevice(const MountEntry& entry) const {
         major = ::major(st.st_rdev);
         minor = ::minor(st.st_rdev);
     }
-    const QString link = m_sources.blockDevices + QLatin1Char('/') + QString::number(major) + QLatin1Char(':') +
-                         QString::number(minor);
+    const QString link =
+        m_sources.blockDevices + QLatin1Char('/') + QString::number(major) + QLatin1Char(':') + QString::number(minor);
     const QString device = QFileInfo(link).canonicalFilePath();
     if (device.isEmpty()) return false;
     // A partition is as removable as the disk that holds it.
@@ -226,7 +250,7 @@ bool LinuxVolumes::isOtherMountPoint(const QString& folder) const {
 }
 
 QString LinuxVolumes::mountPointOf(const QString& path) const {
-    const QString root = QStringLiteral("/");
+    QString root = QStringLiteral("/");
     if (m_singleVolume || !path.startsWith(root)) return root;
     readTable();
     std::lock_guard lock(m_mutex);

@@ -20,7 +20,7 @@ struct MountEntry {
     int parentId = 0;
     unsigned major = 0;
     unsigned minor = 0;
-    QString root;        // the folder of the file system that is mounted (not "/" for a bind mount)
+    QString root;  // the folder of the file system that is mounted (not "/" for a bind mount)
     QString mountPoint;
     QString fsType;
     QString source;

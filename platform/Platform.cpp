@@ -1,7 +1,7 @@
 #include "platform/Platform.h"
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace platform {
 namespace {

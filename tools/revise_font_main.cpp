@@ -15,10 +15,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 

@@ -41,16 +41,17 @@ struct SampleTree {
     QStringList installed;  // program-view paths, face by face
 
     explicit SampleTree(const FixtureSet& set) {
-        const QStringList folders = {QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
-                                     QStringLiteral("/usr/local/share/fonts/velmora"),
-                                     QStringLiteral("/home/kana/.local/share/fonts")};
+        const QStringList folders = {
+            QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
+            QStringLiteral("/usr/local/share/fonts/velmora"), QStringLiteral("/home/kana/.local/share/fonts")};
         QDir().mkpath(dir.path() + QStringLiteral("/tmp"));
         for (int k = 0; k < kFixtureFaces.size(); ++k) {
             QString name = kFixtureFaces[k] + QStringLiteral(".otf");
             if (k == 1) name = name.normalized(QString::NormalizationForm_D);
             installed << folders[k % folders.size()] + QLatin1Char('/') + name;
             put(real(installed.last()), contents(set.oldFont(kFixtureFaces[k])));
-            put(real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")), contents(set.patchOf(kFixtureFaces[k])));
+            put(real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")),
+                contents(set.patchOf(kFixtureFaces[k])));
         }
     }
     QString real(const QString& path) const { return dir.path() + path; }
@@ -58,8 +59,10 @@ struct SampleTree {
     QStringList stray() const {
         QStringList found = QDir(real(QStringLiteral("/tmp"))).entryList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QString& path : installed)
-            found += QFileInfo(real(path)).dir().entryList(QDir::Files | QDir::Hidden | QDir::System).filter(
-                QStringLiteral("font-reviser"));
+            found += QFileInfo(real(path))
+                         .dir()
+                         .entryList(QDir::Files | QDir::Hidden | QDir::System)
+                         .filter(QStringLiteral("font-reviser"));
         return found;
     }
 };
@@ -94,7 +97,8 @@ Run run(const SampleTree& tree, const QStringList& options) {
 QStringList field(const QList<QJsonObject>& events, const char* event, const char* key) {
     QStringList values;
     for (const auto& e : events)
-        if (e.value(QStringLiteral("event")).toString() == QLatin1String(event)) values << e.value(QLatin1String(key)).toVariant().toString();
+        if (e.value(QStringLiteral("event")).toString() == QLatin1String(event))
+            values << e.value(QLatin1String(key)).toVariant().toString();
     return values;
 }
 
@@ -121,7 +125,8 @@ private slots:
         for (const QString& path : tree.installed)
             QVERIFY2(listed.contains(path + QStringLiteral("\t8.0")) || listed.contains(path + QStringLiteral("\t7.0")),
                      qPrintable(path));
-        for (const QString& path : tree.installed) QCOMPARE(contents(tree.real(path)), contents(set.oldFont(kFixtureFaces[tree.installed.indexOf(path)])));
+        for (const QString& path : tree.installed)
+            QCOMPARE(contents(tree.real(path)), contents(set.oldFont(kFixtureFaces[tree.installed.indexOf(path)])));
 
         const Run revise = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
         QCOMPARE(revise.status, fr::result::kRevised);
@@ -149,7 +154,8 @@ private slots:
     void withoutPatchesOrOptionsItEndsWithItsCode() {
         const FixtureSet& set = *m_set;
         SampleTree tree(set);
-        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--list")}).status, wizard::exitcode::kUsage);
+        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--list")}).status,
+                 wizard::exitcode::kUsage);
         QCOMPARE(run(tree, {QStringLiteral("--frobnicate")}).status, wizard::exitcode::kUsage);
         const Run help = run(tree, {QStringLiteral("--help")});
         QCOMPARE(help.status, 0);
@@ -181,7 +187,8 @@ private slots:
         QCOMPARE(field(events, "revised", "path"), order.mid(0, hostile));
         for (int i = 0; i < order.size(); ++i) {
             const int k = static_cast<int>(tree.installed.indexOf(order[i]));
-            const QByteArray expected = contents(i < hostile ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k]));
+            const QByteArray expected =
+                contents(i < hostile ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k]));
             QVERIFY2(contents(tree.real(order[i])) == expected, qPrintable(order[i]));
         }
         QCOMPARE(tree.stray(), QStringList());

@@ -68,8 +68,9 @@ private slots:
         static_cast<wizard::WizardTableModel*>(w.ctrl.r_searchFontList->model())->reloadData();
         showAndCheck(w.ctrl.r_fontListWindow, QStringLiteral("font-list-window"));
 
-        w.ctrl.updateProgress(fr::overallPercent(65, 2, 0), 65, QStringLiteral("%1の改訂をしています。").arg(font),
-                              QStringLiteral(u"Velmora角ゴ StdN W9.otfのファイルにシリアルナンバーを書き込んでいます。"));
+        w.ctrl.updateProgress(
+            fr::overallPercent(65, 2, 0), 65, QStringLiteral("%1の改訂をしています。").arg(font),
+            QStringLiteral(u"Velmora角ゴ StdN W9.otfのファイルにシリアルナンバーを書き込んでいます。"));
         showAndCheck(w.ctrl.r_progressWindow, QStringLiteral("progress-window"));
 
         w.ctrl.r_endMessage->setText(QString::fromUtf8(wizard::kRevisionSucceeded));

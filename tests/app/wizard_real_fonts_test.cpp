@@ -62,7 +62,8 @@ private slots:
         const QStringList installed = {
             QStringLiteral("/Library/Fonts/") + kFixtureFaces[0] + otf,
             QStringLiteral("/Users/kana/Library/Fonts/") + nfd(kFixtureFaces[1] + otf),
-            QStringLiteral("/Library/Fonts/") + nfd(QStringLiteral(u"ゴシック体")) + QLatin1Char('/') + kFixtureFaces[2] + otf,
+            QStringLiteral("/Library/Fonts/") + nfd(QStringLiteral(u"ゴシック体")) + QLatin1Char('/') +
+                kFixtureFaces[2] + otf,
             QStringLiteral(u"/Users/kana/Library/Fonts/ＶｅｌｍｏｒａＦｏｎｔｓ/") + kFixtureFaces[3] + otf,
             QStringLiteral("/usr/share/fonts/opentype/velmora/") + kFixtureFaces[4] + otf,
             QStringLiteral("/usr/local/share/fonts/velmora/") + kFixtureFaces[5] + otf,

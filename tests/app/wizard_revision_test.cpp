@@ -28,7 +28,8 @@ const QList<int> kStepList(fr::step::kAll.begin(), fr::step::kAll.end());
 // of a font and returns a chosen code.
 struct RevisionWizard : Wizard {
     explicit RevisionWizard(const QStringList& paths) {
-        for (const QString& p : paths) targets.push_back(std::make_shared<fr::TargetEntry>(fr::TargetEntry{p, 0x80000}));
+        for (const QString& p : paths)
+            targets.push_back(std::make_shared<fr::TargetEntry>(fr::TargetEntry{p, 0x80000}));
         ctrl.setTargets(targets);
         ctrl.setFontReviser([this](const fr::TargetEntry& t, fr::RevisionProgressProc proc, void* context,
                                    std::int32_t n, std::int32_t i) { return revise(t, proc, context, n, i); });
@@ -44,7 +45,8 @@ struct RevisionWizard : Wizard {
             if (step == pressCancelAtStep && i == 0) {
                 QWidget* window = ctrl.r_progressWindow;
                 if (cancelFromTitleBar)
-                    QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
+                    QMetaObject::invokeMethod(
+                        window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
                 else
                     QMetaObject::invokeMethod(progressCancel(), &QPushButton::click, Qt::BlockingQueuedConnection);
             }
@@ -191,7 +193,8 @@ private slots:
         QTest::newRow("3") << int(result::kNewFileFailedAlso3) << newFile;
         QTest::newRow("new file failed") << int(result::kNewFileFailed) << newFile;
         QTest::newRow("temporary file not removable") << int(result::kTempNotRemovable) << newFile;
-        QTest::newRow("patch load failed") << int(result::kPatchLoadFailed) << name + QString::fromUtf8(wizard::kPatchReadFailed);
+        QTest::newRow("patch load failed")
+            << int(result::kPatchLoadFailed) << name + QString::fromUtf8(wizard::kPatchReadFailed);
         QTest::newRow("not replaceable") << int(result::kNotReplaceable)
                                          << QString::fromUtf8(wizard::kNotReplaceable).replace("%@", path);
     }
@@ -238,14 +241,14 @@ private slots:
         RevisionWizard w(fonts(2));
         std::atomic<bool> holding{false};
         std::atomic<int> answer{-1};
-        w.ctrl.setFontReviser([&](const fr::TargetEntry&, fr::RevisionProgressProc proc, void* context, std::int32_t n,
-                                  std::int32_t i) {
-            // Hold in the middle of the font until the program is closing, then report.
-            holding = true;
-            while (!w.ctrl.isEnded()) QThread::yieldCurrentThread();
-            answer = proc(fr::overallPercent(40, n, i), 40, QString(), QString(), context) ? 1 : 0;
-            return answer == 1 ? fr::result::kCancelled : std::int32_t{0};
-        });
+        w.ctrl.setFontReviser(
+            [&](const fr::TargetEntry&, fr::RevisionProgressProc proc, void* context, std::int32_t n, std::int32_t i) {
+                // Hold in the middle of the font until the program is closing, then report.
+                holding = true;
+                while (!w.ctrl.isEnded()) QThread::yieldCurrentThread();
+                answer = proc(fr::overallPercent(40, n, i), 40, QString(), QString(), context) ? 1 : 0;
+                return answer == 1 ? fr::result::kCancelled : std::int32_t{0};
+            });
         w.enter();
         QTRY_VERIFY(holding);
         w.log.reset();
@@ -261,8 +264,10 @@ private slots:
         RevisionWizard w(fonts(1));
         w.enter();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
-        if (titleBar) w.ctrl.r_endWindow->close();
-        else w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        if (titleBar)
+            w.ctrl.r_endWindow->close();
+        else
+            w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QVERIFY(w.ctrl.isEnded());
         QCOMPARE(w.terminated, 1);
         QVERIFY(w.tp.restart.sent().empty());

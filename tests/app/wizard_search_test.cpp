@@ -64,7 +64,8 @@ struct SearchWizard : Wizard {
             if (at != folder) return;
             for (int i = 0; i < times; ++i) {
                 if (titleBar)
-                    QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
+                    QMetaObject::invokeMethod(
+                        window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
                 else
                     QMetaObject::invokeMethod(button, &QPushButton::click, Qt::BlockingQueuedConnection);
             }
@@ -178,8 +179,10 @@ private slots:
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
         auto* button = w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
         const auto cancel = [&] {
-            if (titleBar) w.ctrl.r_fontListWindow->close();
-            else button->click();
+            if (titleBar)
+                w.ctrl.r_fontListWindow->close();
+            else
+                button->click();
         };
         w.log->no();
         cancel();
@@ -216,12 +219,12 @@ private slots:
         SearchWizard w;
         std::mutex mutex;
         QStringList revised;
-        w.ctrl.setFontReviser([&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n,
-                                  std::int32_t i) {
-            std::lock_guard lock(mutex);
-            revised << QStringLiteral("%1 %2/%3").arg(t.fullpath).arg(i).arg(n);
-            return std::int32_t{0};
-        });
+        w.ctrl.setFontReviser(
+            [&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n, std::int32_t i) {
+                std::lock_guard lock(mutex);
+                revised << QStringLiteral("%1 %2/%3").arg(t.fullpath).arg(i).arg(n);
+                return std::int32_t{0};
+            });
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
         w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();

@@ -44,8 +44,8 @@ private slots:
         const auto finder = FakeProcesses::named(QStringLiteral("Finder.app"));
         QTest::newRow("none running") << Processes{} << false;
         QTest::newRow("running") << Processes{finder, fontBook} << true;
-        QTest::newRow("found, then a process without location") << Processes{fontBook, FakeProcesses::withoutLocation()}
-                                                                << true;
+        QTest::newRow("found, then a process without location")
+            << Processes{fontBook, FakeProcesses::withoutLocation()} << true;
         QTest::newRow("behind a process without location")
             << Processes{finder, FakeProcesses::withoutLocation(), fontBook} << false;
         QTest::newRow("behind an unreadable name") << Processes{FakeProcesses::withUnreadableName(), fontBook} << true;
@@ -86,7 +86,8 @@ private slots:
     void fontManagerMessageIsStoredByteForByte() {
         // The first プログラム precomposed, the second フ U+309A ロ ク U+3099 ラ ム, in UTF-8.
         const QByteArray composed("\xE3\x83\x97\xE3\x83\xAD\xE3\x82\xB0\xE3\x83\xA9\xE3\x83\xA0");
-        const QByteArray decomposed("\xE3\x83\x95\xE3\x82\x9A\xE3\x83\xAD\xE3\x82\xAF\xE3\x82\x99\xE3\x83\xA9\xE3\x83\xA0");
+        const QByteArray decomposed(
+            "\xE3\x83\x95\xE3\x82\x9A\xE3\x83\xAD\xE3\x82\xAF\xE3\x82\x99\xE3\x83\xA9\xE3\x83\xA0");
         const QByteArray stored(wizard::kFontManagerRunning);
         QCOMPARE(stored.count(composed), 1);
         QCOMPARE(stored.count(decomposed), 1);
@@ -106,8 +107,9 @@ private slots:
         const QAbstractItemModel* model = w.ctrl.r_updateList->model();
         QStringList rows;
         for (int r = 0; r < model->rowCount(); ++r) rows << model->index(r, 0).data().toString();
-        QCOMPARE(rows, (QStringList{QStringLiteral(u"Velmora角ゴ Std/StdN W9"), QStringLiteral(u"Velmora丸ゴ Std/StdN W6"),
-                                    QStringLiteral(u"Velmora行書 StdN W8"), QStringLiteral(u"Kestruneゴシック StdN W3")}));
+        QCOMPARE(rows,
+                 (QStringList{QStringLiteral(u"Velmora角ゴ Std/StdN W9"), QStringLiteral(u"Velmora丸ゴ Std/StdN W6"),
+                              QStringLiteral(u"Velmora行書 StdN W8"), QStringLiteral(u"Kestruneゴシック StdN W3")}));
     }
 
     void dataSourceAnswersOnlyKnownTablesAndColumns() {
@@ -133,8 +135,10 @@ private slots:
         Wizard w;
         w.ctrl.awakeFromNib();
         const auto cancel = [&] {
-            if (titleBar) w.ctrl.r_startWindow->close();
-            else w.ctrl.startWindowCancelButton();
+            if (titleBar)
+                w.ctrl.r_startWindow->close();
+            else
+                w.ctrl.startWindowCancelButton();
         };
         w.log->no();
         cancel();

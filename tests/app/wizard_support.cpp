@@ -60,9 +60,7 @@ void WindowLog::ok() {
 }
 void WindowLog::then(std::function<void()> action) { m_answers.push_back(std::move(action)); }
 
-int WindowLog::timesShown(const QWidget* window) const {
-    return static_cast<int>(shown.count(window->objectName()));
-}
+int WindowLog::timesShown(const QWidget* window) const { return static_cast<int>(shown.count(window->objectName())); }
 
 bool WindowLog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Hide && watched == m_ctrl.r_progressWindow) {

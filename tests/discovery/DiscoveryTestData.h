@@ -26,9 +26,8 @@ inline void writePatch(const testsupport::TestPlatform& tp, const QString& name,
 
 inline testsupport::Bytes fontBytes(std::uint32_t revision, const std::string& fullName) {
     using namespace testsupport;
-    return buildSfnt({{"CFF ", Bytes(8, 0)},
-                      {"head", headTable(revision)},
-                      {"name", nameTable({{1, 0, 0, 4, bytesOf(fullName)}})}});
+    return buildSfnt(
+        {{"CFF ", Bytes(8, 0)}, {"head", headTable(revision)}, {"name", nameTable({{1, 0, 0, 4, bytesOf(fullName)}})}});
 }
 
 // The one revisable font most tests look for, and its patch.

@@ -1,7 +1,7 @@
 // Whether an installed font is exactly the font and revision a patch source expects.
 
-#include "patch/FontEntries.h"
 #include "fonttables/OpenTypeManager.h"
+#include "patch/FontEntries.h"
 #include "support/FakePlatform.h"
 #include "support/FontBytes.h"
 
@@ -75,12 +75,13 @@ TEST_F(IdentityChecks, SourceOutsideTheRevisionTableMatchesNothing) {
 }
 
 TEST_F(IdentityChecks, OnlyCffOpenTypeFilesQualify) {
-    const auto tables = std::vector<Table>{{"head", headTable(0x00080000)}, {"name", nameTable({macFullName(kFullName)})}};
+    const auto tables =
+        std::vector<Table>{{"head", headTable(0x00080000)}, {"name", nameTable({macFullName(kFullName)})}};
     EXPECT_FALSE(check(buildSfnt(tables, std::string("\0\1\0\0", 4)), sourceFor(kStdNW9)));
     EXPECT_FALSE(check(buildSfnt(tables, "ttcf"), sourceFor(kStdNW9)));
     EXPECT_FALSE(check(Bytes{}, sourceFor(kStdNW9)));
     EXPECT_FALSE(check(bytesOf(std::string("OTTO\0\2\0\0\0\0\0", 11)), sourceFor(kStdNW9)));  // 11 bytes
-    EXPECT_FALSE(check(buildSfnt({}), sourceFor(kStdNW9)));                   // no tables
+    EXPECT_FALSE(check(buildSfnt({}), sourceFor(kStdNW9)));                                   // no tables
     EXPECT_FALSE(check(buildSfnt({{"name", nameTable({macFullName(kFullName)})}}), sourceFor(kStdNW9)));
     EXPECT_FALSE(check(buildSfnt({{"head", headTable(0x00080000)}}), sourceFor(kStdNW9)));
 

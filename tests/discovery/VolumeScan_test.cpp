@@ -1,8 +1,8 @@
 // The walk over the local fixed volumes: which folders are entered, which files are examined,
 // how the search callback is paced and how a stop unwinds.
 
-#include "discovery/FontCheckCtrl.h"
 #include "DiscoveryTestData.h"
+#include "discovery/FontCheckCtrl.h"
 #include "support/FaultyFiles.h"
 
 #include "fonttables/CommonTool.h"
@@ -83,8 +83,7 @@ TEST_F(VolumeScan, WalksFixedVolumesOnlyEachOnItsOwn) {
     // The root walk skips everything under /Volumes; /Volumes/Data is walked as a volume.
     EXPECT_EQ(found, (QStringList{font(QStringLiteral("/Library/Fonts")),
                                   font(QStringLiteral("/Volumes/Data/Library/Fonts"))}));
-    EXPECT_EQ(discovery().getVolumeArray(),
-              (QStringList{QStringLiteral("/"), QStringLiteral("/Volumes/Data")}));
+    EXPECT_EQ(discovery().getVolumeArray(), (QStringList{QStringLiteral("/"), QStringLiteral("/Volumes/Data")}));
     EXPECT_EQ(discovery().getUpdateFontArray().front()->version, 0x80000u);
 }
 
@@ -154,7 +153,7 @@ TEST_F(VolumeScan, CandidatesNeedDotOtfTheFamilyWordAndAPairedSource) {
     const auto bytes = fontBytes(0x00080000, kStdNW9FullName);
     tp.writeFile(f + kStdNW9 + QStringLiteral(".otf.bak"), bytes);
     tp.writeFile(f + kStdNW9 + QStringLiteral(".OTF"), bytes);
-    tp.writeFile(f + QStringLiteral(u"Velmora丸ゴ StdN W6.otf"), bytes);  // no source
+    tp.writeFile(f + QStringLiteral(u"Velmora丸ゴ StdN W6.otf"), bytes);   // no source
     tp.writeFile(f + QStringLiteral("Velmora.otf/Velmora.otf"), bytes);    // a folder, then no source
     writeStdNW9Font(tp, QStringLiteral("/Volumes/Data/Old"), 0x00070000);  // wrong revision
     EXPECT_TRUE(search().isEmpty());
@@ -211,18 +210,18 @@ TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
 
     Callback cb;
     search(&cb);
-    EXPECT_EQ(cb.paths, (QStringList{top, mid, mid + QLatin1Char('/') + leaves[0].name,
-                                     mid + QLatin1Char('/') + leaves[300].name,
-                                     mid + QLatin1Char('/') + leaves[600].name}));
+    EXPECT_EQ(cb.paths,
+              (QStringList{top, mid, mid + QLatin1Char('/') + leaves[0].name, mid + QLatin1Char('/') + leaves[300].name,
+                           mid + QLatin1Char('/') + leaves[600].name}));
 
     // A second volume starts counting afresh; stopping on a later call unwinds at once.
     fresh();
     tp.volumes.volumes = {{QStringLiteral("/Volumes/Data")}, {QStringLiteral("/Volumes/Data/Top")}};
     Callback again;
     search(&again);
-    EXPECT_EQ(again.paths.mid(5), (QStringList{mid, mid + QLatin1Char('/') + leaves[0].name,
-                                               mid + QLatin1Char('/') + leaves[300].name,
-                                               mid + QLatin1Char('/') + leaves[600].name}));
+    EXPECT_EQ(again.paths.mid(5),
+              (QStringList{mid, mid + QLatin1Char('/') + leaves[0].name, mid + QLatin1Char('/') + leaves[300].name,
+                           mid + QLatin1Char('/') + leaves[600].name}));
 
     fresh();
     Callback stop;
@@ -240,7 +239,7 @@ TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
     writeStdNW9Font(tp, QStringLiteral("/home/u/.local/share/fonts"));  // 6 parts: a home folder
     writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype"));
     writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype/deep"));  // 6 parts elsewhere
-    writeStdNW9Font(tp, QStringLiteral("/Users/a/b/c/d"));                   // not a home word here
+    writeStdNW9Font(tp, QStringLiteral("/Users/a/b/c/d"));                  // not a home word here
 
     auto ctrl = withSources();
     ctrl->searchOpenTypeFont(nullptr, nullptr);
@@ -260,22 +259,26 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
     tp.volumes.otherMountPoints = {QStringLiteral("/home"), QStringLiteral("/media/stick")};
     const QString kestrune = QStringLiteral(u"/Kestruneゴシック StdN W3.otf");
     const QString name = QLatin1Char('/') + kStdNW9 + QStringLiteral(".otf");
-    const QString debian = QStringLiteral("/usr/share/fonts/opentype/velmora");    // 6 parts
-    const QString local = QStringLiteral("/usr/local/share/fonts/kestrune/a/b");   // 8 parts
+    const QString debian = QStringLiteral("/usr/share/fonts/opentype/velmora");   // 6 parts
+    const QString local = QStringLiteral("/usr/local/share/fonts/kestrune/a/b");  // 8 parts
     writeStdNW9Font(tp, debian);
     tp.writeFile(local + kestrune, fontBytes(0x00080000, "Kestrune W3"));
-    writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype"));       // the volume walk finds it too
-    writeStdNW9Font(tp, QStringLiteral("/home/u/.local/share/fonts"));      // and this one
-    writeStdNW9Font(tp, QStringLiteral("/media/stick/fonts/deep"));         // on a removable volume
-    tp.makeLink(QStringLiteral("/usr/local/share/fonts/links") + name, QStringLiteral("../../../../share/fonts/opentype/velmora") + name);
+    writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype"));   // the volume walk finds it too
+    writeStdNW9Font(tp, QStringLiteral("/home/u/.local/share/fonts"));  // and this one
+    writeStdNW9Font(tp, QStringLiteral("/media/stick/fonts/deep"));     // on a removable volume
+    tp.makeLink(QStringLiteral("/usr/local/share/fonts/links") + name,
+                QStringLiteral("../../../../share/fonts/opentype/velmora") + name);
     tp.makeLink(QStringLiteral("/srv/fonts"), QStringLiteral("../usr/share/fonts"));
     // What a revision that was killed left beside a font: its process has ended.
     const QString leftover = debian + QStringLiteral("/.") + kStdNW9 +
                              QStringLiteral(".otf.font-reviser-%1-0000abcd.new").arg(std::numeric_limits<int>::max());
     tp.writeFile(leftover, {1, 2, 3});
-    tp.fontFolders.folders = {QStringLiteral("/usr/share/fonts"), QStringLiteral("/usr/share/fonts/opentype"),
-                              QStringLiteral("/srv/fonts"), QStringLiteral("/usr/local/share/fonts"),
-                              QStringLiteral("/home/u/.local/share/fonts"), QStringLiteral("/home/u/.fonts"),
+    tp.fontFolders.folders = {QStringLiteral("/usr/share/fonts"),
+                              QStringLiteral("/usr/share/fonts/opentype"),
+                              QStringLiteral("/srv/fonts"),
+                              QStringLiteral("/usr/local/share/fonts"),
+                              QStringLiteral("/home/u/.local/share/fonts"),
+                              QStringLiteral("/home/u/.fonts"),
                               QStringLiteral("/media/stick/fonts")};
 
     Callback callback;
@@ -283,9 +286,9 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
     ctrl->searchOpenTypeFont(&Callback::proc, &callback);
     QStringList found;
     for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
-    EXPECT_EQ(found, (QStringList{QStringLiteral("/usr/share/fonts/opentype") + name,
-                                  QStringLiteral("/home/u/.local/share/fonts") + name, debian + name,
-                                  local + kestrune}));
+    EXPECT_EQ(found,
+              (QStringList{QStringLiteral("/usr/share/fonts/opentype") + name,
+                           QStringLiteral("/home/u/.local/share/fonts") + name, debian + name, local + kestrune}));
     EXPECT_TRUE(callback.paths.contains(QStringLiteral("/usr/share/fonts")));
     EXPECT_TRUE(callback.paths.contains(QStringLiteral("/usr/local/share/fonts")));
     EXPECT_FALSE(callback.paths.contains(QStringLiteral("/media/stick/fonts")));

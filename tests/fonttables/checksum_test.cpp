@@ -78,8 +78,8 @@ TEST(TableCheckSum, MatchesByteSumForEveryShortLength) {
 
 TEST(TableCheckSum, MatchesByteSumOnLargeBuffersOfEveryRemainder) {
     std::mt19937 rng(7);
-    for (std::uint32_t length : {3u * 1024 * 1024, 3u * 1024 * 1024 + 1, 3u * 1024 * 1024 + 2, 3u * 1024 * 1024 + 3,
-                                 1048573u}) {
+    for (std::uint32_t length :
+         {3u * 1024 * 1024, 3u * 1024 * 1024 + 1, 3u * 1024 * 1024 + 2, 3u * 1024 * 1024 + 3, 1048573u}) {
         const auto b = paddedRandom(rng, length);
         EXPECT_EQ(CommonTool::calcTableCheckSum(b.data(), length), referenceSum(b, length)) << length;
     }

@@ -59,7 +59,7 @@ struct Fixture {
         const std::uint32_t nameLength = static_cast<std::uint32_t>(tables[1].data.size());
         const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
         layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt),
-                       placed("CFF ", 1, 12, 108), placed("post", 0, 5, 100)};
+                         placed("CFF ", 1, 12, 108), placed("post", 0, 5, 100)};
         layout.fontLength = headAt + 54;
         return layout;
     }
@@ -144,7 +144,8 @@ TEST(Assembly, CancelsWithoutWritingAnything) {
     }
     Fixture f;
     f.progress.cancelAtStep = 40;
-    EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), fr::result::kCancelled);
+    EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0),
+              fr::result::kCancelled);
 }
 
 TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
@@ -152,18 +153,28 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
     const std::vector<std::pair<const char*, Change>> cases = {
         {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }},
         {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }},
-        {"more records than installed tables", [](PatchLayout& s) { s.tables.push_back(s.tables[3]); s.tables[4].tablePos = 4; }},
+        {"more records than installed tables",
+         [](PatchLayout& s) {
+             s.tables.push_back(s.tables[3]);
+             s.tables[4].tablePos = 4;
+         }},
         {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; }},
-        {"a file too short for its directory", [](PatchLayout& s) {
+        {"a file too short for its directory",
+         [](PatchLayout& s) {
              for (auto& t : s.tables) t.up_dataOffset = 0;
              s.fontLength = 60;
          }},
         {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }},
         {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }},
-        {"one table named twice", [](PatchLayout& s) { s.tables[3] = s.tables[2]; s.tables[3].tablePos = 0; }},
+        {"one table named twice",
+         [](PatchLayout& s) {
+             s.tables[3] = s.tables[2];
+             s.tables[3].tablePos = 0;
+         }},
         {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }},
         {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }},
-        {"a copy outside the installed table", [](PatchLayout& s) {
+        {"a copy outside the installed table",
+         [](PatchLayout& s) {
              s.tables[2] = {"CFF ", 1, 2, 12, 108, true, {{8, 8, 0}}, {}};
          }},
     };
@@ -180,7 +191,9 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
 TEST(Assembly, FailsWithSevenOrEightWhenThePatchOrTheFileCannotBeHad) {
     {
         Fixture f;
-        EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0), fr::result::kPatchLoadFailed);
+        EXPECT_EQ(
+            f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0),
+            fr::result::kPatchLoadFailed);
         EXPECT_TRUE(f.wroteNothing());
     }
     {

@@ -45,8 +45,8 @@ struct Image {
         fr::_sfntHeader header;
         header.numTables = numTables;
         m.setImage(bytes, header);
-        const std::int32_t code =
-            m.setCheckSumAdjustment(QStringLiteral("/Fonts/a.otf"), m.header(), Recorder::call, &progress, count, index);
+        const std::int32_t code = m.setCheckSumAdjustment(QStringLiteral("/Fonts/a.otf"), m.header(), Recorder::call,
+                                                          &progress, count, index);
         bytes.assign(m.image().begin(), m.image().end());
         return code;
     }

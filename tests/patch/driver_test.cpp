@@ -86,7 +86,8 @@ PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
     cff.changed = true;
     cff.olds = {{4, 4, 0}};
     cff.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
-    layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt), cff, placed("post", 0, 5, 100)};
+    layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt), cff,
+                     placed("post", 0, 5, 100)};
     layout.fontLength = headAt + 54 + zeroTail;
     return layout;
 }
@@ -127,7 +128,10 @@ struct Fixture {
         const QByteArray b = f.readAll();
         return Bytes(b.begin(), b.end());
     }
-    QStringList fontFolder() const { return QDir(tp.real(QStringLiteral("/Fonts"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+    QStringList fontFolder() const {
+        return QDir(tp.real(QStringLiteral("/Fonts")))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    }
     // The installed font as it was, and nothing of ours beside it or in the temporary folder.
     void expectUntouched() const {
         EXPECT_EQ(onDisk(), installed);
@@ -135,7 +139,10 @@ struct Fixture {
         EXPECT_EQ(fontFolder(), QStringList{kName + QStringLiteral(".otf")});
         EXPECT_TRUE(temporaryFiles().isEmpty());
     }
-    QStringList temporaryFiles() const { return QDir(tp.real(QStringLiteral("/tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden); }
+    QStringList temporaryFiles() const {
+        return QDir(tp.real(QStringLiteral("/tmp")))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    }
     unsigned mode() const {
         struct stat st {};
         ::stat(QFile::encodeName(tp.real(kFont)).constData(), &st);
@@ -189,7 +196,8 @@ TEST(RevisionDriver, RefusesFontsThatAreNotUsable) {
         Fixture f;
         f.target.fullpath = QStringLiteral("/Fonts/missing.otf");
         EXPECT_EQ(f.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
+        EXPECT_EQ(f.progress.steps,
+                  (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     }
     for (const Bytes& bad : {buildSfnt({{"head", headTable(kRevision)}}, std::string("true")),
                              buildSfnt({{"head", headTable(kRevision)}, {"DSIG", Bytes(8, 0)}})}) {
@@ -204,7 +212,8 @@ TEST(RevisionDriver, RefusesFontsThatAreNotUsable) {
         Fixture f;
         f.tp.writeFile(kFont, installedFont("Velmora角ゴ StdN W9", false));
         EXPECT_EQ(f.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
+        EXPECT_EQ(f.progress.steps,
+                  (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     }
 }
 
@@ -212,7 +221,8 @@ TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
     auto expectRefused = [](Fixture& f) {
         const Bytes before = f.onDisk();
         EXPECT_EQ(f.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
+        EXPECT_EQ(f.progress.steps,
+                  (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
         EXPECT_TRUE(f.temporaryFiles().isEmpty());
         EXPECT_EQ(f.onDisk(), before);
     };
@@ -276,17 +286,21 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
         std::function<void(Fixture&)> arrange;
     };
     const std::vector<Case> cases = {
-        {"not deletable", fr::result::kNotReplaceable, [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
-        {"permissions that can't be read", fr::result::kNewFileFailed, [](Fixture& f) { f.files.permissionsUnknown = true; }},
+        {"not deletable", fr::result::kNotReplaceable,
+         [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
+        {"permissions that can't be read", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.files.permissionsUnknown = true; }},
         {"the copy beside it fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failCopyBeside.on(); }},
         {"the copy is not the image (checked before the rename)", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.corruptCopy.on(QStringLiteral("/Fonts/")); }},
-        {"type and creator can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
+        {"type and creator can't be set", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
         {"permissions can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetPermissions.on(); }},
         {"the rename fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failReplace.on(); }},
         {"the file in place is not the image (checked after the rename)", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
-        {"one whole word differs after the rename", fr::result::kNewFileFailed, [](Fixture& f) { f.files.flipAfterReplace = 110; }},
+        {"one whole word differs after the rename", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.files.flipAfterReplace = 110; }},
         {"a lost tail of zero words after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) {
              f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
@@ -307,8 +321,8 @@ TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIn
     ASSERT_EQ(f.run(), fr::result::kRevised);
     QStringList steps;
     for (const QString& call : f.files.calls())
-        for (const char* op : {"copyBeside", "readAll", "setTypeAndCreator", "setPermissions", "replaceKeepingOld",
-                               "remove"})
+        for (const char* op :
+             {"copyBeside", "readAll", "setTypeAndCreator", "setPermissions", "replaceKeepingOld", "remove"})
             if (call.startsWith(QLatin1String(op) + QLatin1Char(' ')) && !call.contains(kPatch)) steps << op;
     // Reading the installed font; the staged copy checked, typed, given the permissions,
     // renamed; the file in place checked; the kept old font and the temporary file removed.
@@ -331,7 +345,8 @@ TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
     const int first = std::rand() % 255;
     const std::time_t now = std::time(nullptr);
     for (std::time_t t = now; t < now + 3; ++t)
-        f.tp.makeLink(QStringLiteral("/tmp/%1%2").arg(static_cast<qlonglong>(t)).arg(first), QStringLiteral("../victim"));
+        f.tp.makeLink(QStringLiteral("/tmp/%1%2").arg(static_cast<qlonglong>(t)).arg(first),
+                      QStringLiteral("../victim"));
     std::srand(7);
     EXPECT_EQ(f.run(), fr::result::kRevised);
     EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));
@@ -352,7 +367,8 @@ TEST(RevisionIdentity, OneFileReachedThroughALinkHasOneIdentity) {
     TestPlatform tp;
     tp.writeFile(QStringLiteral("/Fonts/a.otf"), Bytes{1});
     tp.makeLink(QStringLiteral("/Other/b.otf"), QStringLiteral("../Fonts/a.otf"));
-    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Other/b.otf")), fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")));
+    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Other/b.otf")),
+              fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")));
     EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")), QStringLiteral("/Fonts/a.otf"));
     EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/none.otf")), QStringLiteral("/Fonts/none.otf"));
 }

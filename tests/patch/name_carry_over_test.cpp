@@ -35,7 +35,9 @@ Bytes installedFont(const std::vector<NameRecord>& names) {
     return buildSfnt({{"head", headTable(0x00080000)}, {"name", nameTable(names)}});
 }
 
-void loadInstalled(OpenTypeManager& m, const Bytes& font) { ASSERT_EQ(m.loadInstalledFont(font), fr::result::kRevised); }
+void loadInstalled(OpenTypeManager& m, const Bytes& font) {
+    ASSERT_EQ(m.loadInstalledFont(font), fr::result::kRevised);
+}
 
 Bytes field(const Bytes& s) {
     Bytes f(255, 0);
@@ -122,7 +124,8 @@ struct NewImage {
     Bytes string(std::size_t k) const {
         const Bytes& img = bytes;
         const std::size_t rec = nameAt + 6 + 12 * k;
-        const std::size_t at = nameAt + ((img[nameAt + 4] << 8) | img[nameAt + 5]) + ((img[rec + 10] << 8) | img[rec + 11]);
+        const std::size_t at =
+            nameAt + ((img[nameAt + 4] << 8) | img[nameAt + 5]) + ((img[rec + 10] << 8) | img[rec + 11]);
         const std::size_t len = (img[rec + 8] << 8) | img[rec + 9];
         return Bytes(img.begin() + at, img.begin() + at + len);
     }
@@ -136,12 +139,12 @@ Bytes padded(Bytes s, std::size_t n) {
 }
 
 TEST(ChangeSerialNumber, FitsEachStringToItsRecordByPlatform) {
-    NewImage img({{1, 0, 0, 13, Bytes(16, '?')},        // longer than the Macintosh string
-                  {3, 1, 0x0409, 13, Bytes(32, '?')},   // shorter than the Windows string
-                  {0, 3, 0, 13, Bytes(8, '?')},         // Unicode platform
-                  {3, 1, 0x0411, 13, Bytes(6, '?')},    // Windows, Japanese
-                  {1, 1, 11, 13, Bytes(4, '?')},        // Macintosh in another script
-                  {3, 1, 0x0409, 1, Bytes(4, '?')}});   // another name ID
+    NewImage img({{1, 0, 0, 13, Bytes(16, '?')},       // longer than the Macintosh string
+                  {3, 1, 0x0409, 13, Bytes(32, '?')},  // shorter than the Windows string
+                  {0, 3, 0, 13, Bytes(8, '?')},        // Unicode platform
+                  {3, 1, 0x0411, 13, Bytes(6, '?')},   // Windows, Japanese
+                  {1, 1, 11, 13, Bytes(4, '?')},       // Macintosh in another script
+                  {3, 1, 0x0409, 1, Bytes(4, '?')}});  // another name ID
     ASSERT_EQ(img.run(), fr::result::kRevised);
     EXPECT_EQ(img.string(0), padded(kMacSerial, 16));  // zeros after the 11 bytes
     EXPECT_EQ(img.string(1), padded(kWinSerial, 32));  // cut to the record
@@ -214,7 +217,7 @@ TEST(ChangeSerialNumber, RefusesImagesItCannotWriteSafely) {
     {
         SCOPED_TRACE("a License Description string over the table's own records");
         NewImage img({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(16, '?')}});
-        putU16(img.bytes, img.nameAt + 4, 0);           // string storage at the table's start
+        putU16(img.bytes, img.nameAt + 4, 0);            // string storage at the table's start
         putU16(img.bytes, img.nameAt + 6 + 12 + 10, 6);  // the second string is the first record
         const Bytes before = img.bytes;
         EXPECT_EQ(img.run(), fr::result::kFontUnusable);

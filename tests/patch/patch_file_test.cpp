@@ -68,7 +68,8 @@ TEST(PatchFile, OtherMagicOrShortFilesAreNoPatch) {
     EXPECT_FALSE(check(fs, {}).ok);
 
     Checked missing{false, {}, 7};
-    EXPECT_FALSE(MakeSabunData::checkSabunData(QStringLiteral("/nowhere/patch.bin"), missing.name.data(), missing.version));
+    EXPECT_FALSE(
+        MakeSabunData::checkSabunData(QStringLiteral("/nowhere/patch.bin"), missing.name.data(), missing.version));
     EXPECT_EQ(missing.version, 7u);
 }
 

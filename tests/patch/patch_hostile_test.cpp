@@ -83,8 +83,8 @@ TEST(HostilePatch, RecordsPastTheEndAreRefused) {
 
 TEST(HostilePatch, BlockOffsetsPastTheEndAreRefused) {
     Bytes bytes = smallValidPatch();
-    for (std::uint32_t offset : {std::uint32_t(bytes.size()), std::uint32_t(bytes.size() + 1), 0x7FFFFFFFu,
-                                 0xFFFFFFFFu}) {
+    for (std::uint32_t offset :
+         {std::uint32_t(bytes.size()), std::uint32_t(bytes.size() + 1), 0x7FFFFFFFu, 0xFFFFFFFFu}) {
         Bytes bad = bytes;
         putU32(bad, kRecordsAt + 18 + 6, offset);
         MakeSabunData patch;
@@ -154,7 +154,8 @@ TEST(HostilePatch, RandomByteFlipsNeverCrash) {
         const int flips = 1 + int(rng() % 4);
         for (int f = 0; f < flips; ++f) {
             // Mostly the header, records and block heads, where numbers live.
-            const std::size_t at = rng() % 2 ? rng() % std::min<std::size_t>(mutated.size(), 160) : rng() % mutated.size();
+            const std::size_t at =
+                rng() % 2 ? rng() % std::min<std::size_t>(mutated.size(), 160) : rng() % mutated.size();
             mutated[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
         }
         if (round % 10 == 0) mutated.resize(rng() % (mutated.size() + 1));

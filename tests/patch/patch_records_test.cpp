@@ -150,7 +150,7 @@ TEST(InstructionBlock, PositionsOfOneCopyAndTwoDataInstructions) {
     EXPECT_EQ(first.getNewStructFont().offset, 0x44u);
     EXPECT_EQ(first.getNewStructFont().length, 5u);
     EXPECT_EQ(std::memcmp(first.getData(), "\1\2\3\4\5\0\0\0\0", 9), 0);  // data then zero padding
-    EXPECT_EQ(first.getChkSum(), 0x06020304u);                           // 01020304 + 05000000
+    EXPECT_EQ(first.getChkSum(), 0x06020304u);                            // 01020304 + 05000000
     const fr::NewTagObject& second = *record.getNewTagObject(1);
     EXPECT_EQ(second.getNewStructFont().offset, 0x55u);
     EXPECT_EQ(second.getNewStructFont().length, 3u);

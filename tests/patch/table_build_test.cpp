@@ -102,7 +102,8 @@ TEST(NewTable, ASecondBuildReplacesTheFirst) {
     ASSERT_TRUE(cmap.createUpdateTagObject(Record({"cmap", 5, 0, 8, 200, false, {}, {}}).get()));
     EXPECT_EQ(cmap.getByte4Length(), 8);
     EXPECT_EQ(cmap.getTableNum(), 5);
-    EXPECT_EQ(Bytes(cmap.getNewUpdateData(), cmap.getNewUpdateData() + 9), (Bytes{0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0}));
+    EXPECT_EQ(Bytes(cmap.getNewUpdateData(), cmap.getNewUpdateData() + 9),
+              (Bytes{0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0}));
     EXPECT_EQ(cmap.getNewTableList().offset, 200u);
     EXPECT_EQ(cmap.getNewTableList().length, 8u);
 }

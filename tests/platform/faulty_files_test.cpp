@@ -1,6 +1,6 @@
+#include "QtPrint.h"
 #include "platform/LinuxFiles.h"
 #include "support/FaultyFiles.h"
-#include "QtPrint.h"
 
 #include <gtest/gtest.h>
 

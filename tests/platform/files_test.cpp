@@ -1,9 +1,9 @@
+#include "QtPrint.h"
 #include "platform/DesktopServices.h"
 #include "platform/LinuxFiles.h"
 #include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/NativePath.h"
-#include "QtPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,8 @@ protected:
     }
     // Every name in a folder on the real disk, hidden ones included.
     QStringList namesIn(const QString& folder) const {
-        QStringList names = QDir(real(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList names =
+            QDir(real(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         names.sort();
         return names;
     }
@@ -229,7 +230,8 @@ TEST_F(RootedFiles, LeftoversOfEndedRunsAreClearedOnlyBesideTheirFont) {
     put(ended + ".old", "old font");
     const QString running = QStringLiteral("/fonts/.A.otf.font-reviser-%1-0000abcd.new").arg(::getpid());
     put(running, "in the making");
-    const QString orphan = QStringLiteral("/fonts/.B.otf.font-reviser-%1-0000abcd.old").arg(std::numeric_limits<int>::max());
+    const QString orphan =
+        QStringLiteral("/fonts/.B.otf.font-reviser-%1-0000abcd.old").arg(std::numeric_limits<int>::max());
     put(orphan, "the only copy of B");
     put("/fonts/.A.otf.font-reviser-x.new", "someone else's");
 
@@ -314,8 +316,8 @@ TEST_F(RootedFiles, TypeAndCreatorGoIntoTheFinderInformation) {
 
     put("/f/B.otf", "x");
     ASSERT_TRUE(files.setTypeAndCreator("/f/B.otf", 0x73666E74, 0x41544D43));
-    ASSERT_EQ(::getxattr(QFile::encodeName(real("/f/B.otf")).constData(), "user.com.apple.FinderInfo",
-                         after.data(), after.size()),
+    ASSERT_EQ(::getxattr(QFile::encodeName(real("/f/B.otf")).constData(), "user.com.apple.FinderInfo", after.data(),
+                         after.size()),
               32);
     for (std::size_t i = 8; i < 32; ++i) EXPECT_EQ(after[i], 0) << "byte " << i;
 }
@@ -374,8 +376,10 @@ TEST(FontconfigFolders, AreTheFoldersTheConfigurationNames) {
     const QByteArray previous = qgetenv("FONTCONFIG_FILE");
     qputenv("FONTCONFIG_FILE", QFile::encodeName(conf.fileName()));
     const QStringList folders = platform::FontconfigFolders().fontFolders();
-    if (previous.isEmpty()) qunsetenv("FONTCONFIG_FILE");
-    else qputenv("FONTCONFIG_FILE", previous);
+    if (previous.isEmpty())
+        qunsetenv("FONTCONFIG_FILE");
+    else
+        qputenv("FONTCONFIG_FILE", previous);
     EXPECT_EQ(folders, (QStringList{dir.path() + "/system", dir.path() + "/local"}));
 }
 

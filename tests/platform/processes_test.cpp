@@ -1,5 +1,5 @@
-#include "platform/LinuxProcesses.h"
 #include "QtPrint.h"
+#include "platform/LinuxProcesses.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +65,8 @@ TEST_F(FakeProc, ListsTheUsersProgramsInAscendingIdOnly) {
 TEST(LinuxProcessesLive, IncludesThisTestProgram) {
     const QString self = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).fileName();
     const auto list = LinuxProcesses().running();
-    const bool found = std::any_of(list.begin(), list.end(),
-                                   [&](const auto& p) { return p.hasLocation && p.catalogName == self; });
+    const bool found =
+        std::any_of(list.begin(), list.end(), [&](const auto& p) { return p.hasLocation && p.catalogName == self; });
     EXPECT_TRUE(found) << self.toStdString();
 }
 

@@ -1,5 +1,5 @@
-#include "platform/LinuxVolumes.h"
 #include "QtPrint.h"
+#include "platform/LinuxVolumes.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,8 @@ constexpr std::string_view kDesktop =
 
 // A container: overlay root, kernel file systems, files and a folder bound in from the host.
 constexpr std::string_view kContainer =
-    "381 305 0:118 / / rw,relatime master:145 - overlay overlay rw,lowerdir=/var/lib/docker/overlay2/l/A,upperdir=/u,workdir=/w\n"
+    "381 305 0:118 / / rw,relatime master:145 - overlay overlay "
+    "rw,lowerdir=/var/lib/docker/overlay2/l/A,upperdir=/u,workdir=/w\n"
     "382 381 0:121 / /proc rw,nosuid,nodev,noexec,relatime - proc proc rw\n"
     "383 381 0:122 / /dev rw,nosuid - tmpfs tmpfs rw,size=65536k,mode=755\n"
     "390 381 8:1 /var/lib/docker/containers/abc/resolv.conf /etc/resolv.conf rw,relatime - ext4 /dev/sda1 rw\n"
@@ -107,8 +108,8 @@ protected:
     void partition(const QString& number, const QString& diskName, const QString& name) {
         write("/sys/devices/pci/block/" + diskName + "/" + name + "/partition", "1\n");
         QDir().mkpath(dir.path() + "/sys/dev/block");
-        ASSERT_TRUE(QFile::link("../../devices/pci/block/" + diskName + "/" + name,
-                                dir.path() + "/sys/dev/block/" + number));
+        ASSERT_TRUE(
+            QFile::link("../../devices/pci/block/" + diskName + "/" + name, dir.path() + "/sys/dev/block/" + number));
     }
 
     QTemporaryDir dir;
@@ -138,7 +139,8 @@ TEST_F(MountTable, EveryMountPointIsAnotherFileSystem) {
     EXPECT_EQ(volumes->mountedLocalVolumePaths().front(), "/");
     for (const char* p : {"/proc", "/sys/fs/cgroup", "/mnt/nas", "/snap/core20/1234", "/srv/shared", "/home"})
         EXPECT_TRUE(volumes->isOtherMountPoint(p)) << p;
-    for (const char* p : {"/home/alice", "/mnt", "/media/alice", "/usr"}) EXPECT_FALSE(volumes->isOtherMountPoint(p)) << p;
+    for (const char* p : {"/home/alice", "/mnt", "/media/alice", "/usr"})
+        EXPECT_FALSE(volumes->isOtherMountPoint(p)) << p;
     EXPECT_EQ(volumes->homeFolderWord(), "home");
 }
 

@@ -95,8 +95,8 @@ public:
     explicit TestPlatform(const QString& applicationPath = QStringLiteral("/Applications/Reviser/reviser"));
     ~TestPlatform();
 
-    QString root() const;                         // the scratch folder on the real disk
-    QString real(const QString& path) const;      // a program-view path on the real disk
+    QString root() const;                     // the scratch folder on the real disk
+    QString real(const QString& path) const;  // a program-view path on the real disk
     // Writes a file (creating folders) at a program-view path.
     void writeFile(const QString& path, const std::vector<std::uint8_t>& bytes) const;
     void makeFolder(const QString& path) const;

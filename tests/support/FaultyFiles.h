@@ -15,7 +15,9 @@ public:
     struct Fault {
         bool active = false;
         QString pathContains;  // empty: every path
-        bool hits(const QString& path) const { return active && (pathContains.isEmpty() || path.contains(pathContains)); }
+        bool hits(const QString& path) const {
+            return active && (pathContains.isEmpty() || path.contains(pathContains));
+        }
         void on(const QString& contains = {}) {
             active = true;
             pathContains = contains;

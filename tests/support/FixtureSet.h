@@ -3,9 +3,9 @@
 // each face's installed (old) and newer revision, the patch between them, and what the
 // reference applier makes of the installed font and the patch.
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QProcessEnvironment>
 
 #include <optional>
 
@@ -32,10 +32,18 @@ public:
     static std::optional<FixtureSet> shared(QString& error);
 
     explicit FixtureSet(QString folder) : m_folder(std::move(folder)) {}
-    QString oldFont(const QString& face) const { return m_folder + QStringLiteral("/fonts/old/") + face + QStringLiteral(".otf"); }
-    QString newFont(const QString& face) const { return m_folder + QStringLiteral("/fonts/new/") + face + QStringLiteral(".otf"); }
-    QString patchOf(const QString& face) const { return m_folder + QStringLiteral("/patches/") + face + QStringLiteral(".pa"); }
-    QString referenceOf(const QString& face) const { return m_folder + QStringLiteral("/ref/") + face + QStringLiteral(".otf"); }
+    QString oldFont(const QString& face) const {
+        return m_folder + QStringLiteral("/fonts/old/") + face + QStringLiteral(".otf");
+    }
+    QString newFont(const QString& face) const {
+        return m_folder + QStringLiteral("/fonts/new/") + face + QStringLiteral(".otf");
+    }
+    QString patchOf(const QString& face) const {
+        return m_folder + QStringLiteral("/patches/") + face + QStringLiteral(".pa");
+    }
+    QString referenceOf(const QString& face) const {
+        return m_folder + QStringLiteral("/ref/") + face + QStringLiteral(".otf");
+    }
 
 private:
     QString m_folder;

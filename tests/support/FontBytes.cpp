@@ -91,10 +91,10 @@ Bytes headTable(std::uint32_t fontRevision) {
     Bytes h;
     appendU32(h, 0x00010000);  // version
     appendU32(h, fontRevision);
-    appendU32(h, 0);           // checkSumAdjustment
-    appendU32(h, 0x5F0F3CF5);  // magic
-    appendU16(h, 0x0003);      // flags
-    appendU16(h, 1000);        // unitsPerEm
+    appendU32(h, 0);                              // checkSumAdjustment
+    appendU32(h, 0x5F0F3CF5);                     // magic
+    appendU16(h, 0x0003);                         // flags
+    appendU16(h, 1000);                           // unitsPerEm
     for (int i = 0; i < 16; ++i) h.push_back(0);  // created, modified
     for (int i = 0; i < 4; ++i) appendU16(h, 0);  // bounding box
     appendU16(h, 0);                              // macStyle
@@ -102,7 +102,7 @@ Bytes headTable(std::uint32_t fontRevision) {
     appendU16(h, 2);                              // fontDirectionHint
     appendU16(h, 0);                              // indexToLocFormat
     appendU16(h, 0);                              // glyphDataFormat
-    return h;  // 54 bytes
+    return h;                                     // 54 bytes
 }
 
 Bytes nameTable(const std::vector<NameRecord>& records) {

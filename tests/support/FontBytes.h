@@ -2,9 +2,9 @@
 // Small, readable builders for sfnt images and patch files in tests: each input is stated
 // plainly (tag, offset, bytes) instead of as an opaque blob.
 
-#include <cstdint>
-#include <cstddef>
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 

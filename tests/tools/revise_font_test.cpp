@@ -2,11 +2,11 @@
 // the driver in-process, checked against the reference applier, ots-sanitize and fontTools;
 // and patches made hostile from a real one, which must leave the installed font alone.
 
+#include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
 #include "discovery/TextRules.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/MakeSabunData.h"
-#include "discovery/FontCheckCtrl.h"
-#include "discovery/SourceLookups.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 #include "support/FixtureSet.h"
@@ -92,10 +92,14 @@ protected:
     static QString newFont(const QString& n) { return s_set->newFont(n); }
     static QString patchOf(const QString& n) { return s_set->patchOf(n); }
     static QString referenceOf(const QString& n) { return s_set->referenceOf(n); }
-    static QString installedOf(const QString& n) { return dir() + QStringLiteral("/inst/") + n + QStringLiteral(".otf"); }
+    static QString installedOf(const QString& n) {
+        return dir() + QStringLiteral("/inst/") + n + QStringLiteral(".otf");
+    }
     static QString temporaryFolder() { return dir() + QStringLiteral("/tmp"); }
     static bool temporaryFolderEmpty() {
-        return QDir(temporaryFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+        return QDir(temporaryFolder())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+            .isEmpty();
     }
 
     // Everything a revised font must be, whichever way it was made.
@@ -112,12 +116,12 @@ protected:
         const Outcome ots = runProcess(QStringLiteral("ots-sanitize"), {path});
         EXPECT_EQ(ots.code, 0) << ots.out.toStdString() << ots.err.toStdString();
         const Outcome ft = runProcess(python(), {QStringLiteral("-c"),
-                                      QStringLiteral("import sys, os\n"
-                                                     "from fontTools.ttLib import TTFont\n"
-                                                     "f = TTFont(sys.argv[1])\n"
-                                                     "[f[t] for t in f.keys()]\n"
-                                                     "f.saveXML(os.devnull)\n"),
-                                      path});
+                                                 QStringLiteral("import sys, os\n"
+                                                                "from fontTools.ttLib import TTFont\n"
+                                                                "f = TTFont(sys.argv[1])\n"
+                                                                "[f[t] for t in f.keys()]\n"
+                                                                "f.saveXML(os.devnull)\n"),
+                                                 path});
         EXPECT_EQ(ft.code, 0) << ft.err.toStdString();
     }
 };
@@ -128,12 +132,13 @@ TEST_F(RealFonts, TheToolRevisesEachFont) {
     for (const QString& name : kFonts) {
         writeFile(installedOf(name), readFile(oldFont(name)));
         const Outcome r = runProcess(QStringLiteral(FR_BINARY_DIR "/tools/revise-font"),
-                          {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}, env);
+                                     {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}, env);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 9);
-        EXPECT_EQ(lines.front(), QStringLiteral("10 10 | %1の改訂をしています。 | %2.otfのファイルをオープンしています。")
-                                     .arg(installedOf(name), name));
+        EXPECT_EQ(lines.front(),
+                  QStringLiteral("10 10 | %1の改訂をしています。 | %2.otfのファイルをオープンしています。")
+                      .arg(installedOf(name), name));
         EXPECT_TRUE(lines.back().startsWith(QStringLiteral("100 100 | ")));
         expectRevised(name);
     }
@@ -145,18 +150,21 @@ TEST_F(RealFonts, TheToolRefusesWhatItCannotRevise) {
     EXPECT_EQ(runProcess(tool, {installedOf(name)}).code, 64);
 
     writeFile(installedOf(name), readFile(newFont(name)));  // already the newer revision
-    EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code, fr::result::kFontUnusable);
+    EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code,
+              fr::result::kFontUnusable);
     EXPECT_EQ(readFile(installedOf(name)), readFile(newFont(name)));
 
     writeFile(installedOf(name), readFile(oldFont(name)));
-    EXPECT_EQ(runProcess(tool, {installedOf(name), oldFont(name), QStringLiteral("--no-pauses")}).code, fr::result::kPatchLoadFailed);  // no patch
+    EXPECT_EQ(runProcess(tool, {installedOf(name), oldFont(name), QStringLiteral("--no-pauses")}).code,
+              fr::result::kPatchLoadFailed);  // no patch
     EXPECT_EQ(readFile(installedOf(name)), readFile(oldFont(name)));
 }
 
 // The Linux platform on the real disk, with instant pauses and the given temporary folder.
 class RealDisk {
 public:
-    explicit RealDisk(const QString& temporaryFolder) : m_linux(options(temporaryFolder)), m_scope(m_linux.services()) {}
+    explicit RealDisk(const QString& temporaryFolder)
+        : m_linux(options(temporaryFolder)), m_scope(m_linux.services()) {}
 
 private:
     static platform::LinuxPlatformOptions options(const QString& temporaryFolder) {
@@ -219,20 +227,26 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
         {"font_length one short", [](Bytes& b) { putU32(b, 40, getU32(b, 40) - 1); }},
         {"font_length 4 GB", [](Bytes& b) { putU32(b, 40, 0xFFFFFFFF); }},
         {"a table past the end", [&](Bytes& b) { putU32(b, record(0) + 14, 0xFFFFFFF0); }},
-        {"a block past the end", [&](Bytes& b) { putU32(b, record(changed) + 6, static_cast<std::uint32_t>(b.size())); }},
+        {"a block past the end",
+         [&](Bytes& b) { putU32(b, record(changed) + 6, static_cast<std::uint32_t>(b.size())); }},
         {"two records on one slot", [&](Bytes& b) { b[record(1) + 4] = b[record(0) + 4]; }},
         {"a slot out of range", [&](Bytes& b) { b[record(0) + 4] = 200; }},
         {"a table the font lacks", [&](Bytes& b) { std::copy_n("DSIG", 4, b.begin() + record(0)); }},
-        {"one table named twice", [&](Bytes& b) { std::copy(b.begin() + record(1), b.begin() + record(1) + 4, b.begin() + record(0)); }},
-        {"an unchanged table one byte longer", [&](Bytes& b) { putU32(b, record(unchanged) + 10, getU32(b, record(unchanged) + 10) + 1); }},
+        {"one table named twice",
+         [&](Bytes& b) { std::copy(b.begin() + record(1), b.begin() + record(1) + 4, b.begin() + record(0)); }},
+        {"an unchanged table one byte longer",
+         [&](Bytes& b) { putU32(b, record(unchanged) + 10, getU32(b, record(unchanged) + 10) + 1); }},
         {"a huge old-copy count", [&](Bytes& b) { putU32(b, block, 0x15555556); }},
-        {"an old copy outside the installed table", [&](Bytes& b) {
-             if (getU32(b, block) > 0) putU32(b, block + 4, 0x7FFFFFF0);
-             else b[44] = 0;
+        {"an old copy outside the installed table",
+         [&](Bytes& b) {
+             if (getU32(b, block) > 0)
+                 putU32(b, block + 4, 0x7FFFFFF0);
+             else
+                 b[44] = 0;
          }},
     };
-    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{52}, std::size_t{53}, std::size_t{60},
-                            block, block + 3, valid.size() / 2, valid.size() - 1})
+    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{52}, std::size_t{53}, std::size_t{60}, block,
+                            block + 3, valid.size() / 2, valid.size() - 1})
         cases.push_back({"cut to " + std::to_string(cut), [cut](Bytes& b) { b.resize(cut); }});
 
     const QString hostile = dir() + QStringLiteral("/patches/hostile/") + name + QStringLiteral(".pa");
