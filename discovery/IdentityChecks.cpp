@@ -7,11 +7,13 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 #include "patch/FontEntries.h"
+#include "patch/FontEntries.h"
 #include "platform/Platform.h"
 
 #include <array>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace fr {
 
@@ -39,50 +41,75 @@ std::optional<std::uint32_t> expectedRevision(const QString& fontfile) {
     return std::nullopt;
 }
 
-// The table record at `recordOffset`, when it lies in the bytes and carries `tag`.
-std::optional<TableRecord> recordWithTag(std::span<const std::uint8_t> font, std::size_t recordOffset, const Tag& tag) {
-    const auto in = bytes::Reader(font).fixed<sfnt::table_record::kSize>(recordOffset);
-    if (!in) return std::nullopt;
-    const TableRecord record = parseTableRecord(in->bytes());
+// The table record at `recordOffset`, when it lies in the font and carries `tag`.
+std::optional<TableRecord> recordWithTag(const platform::ReadableBytes& font, std::size_t recordOffset,
+                                         const Tag& tag) {
+    std::array<std::uint8_t, sfnt::table_record::kSize> bytes{};
+    if (!font.readAt(recordOffset, bytes)) return std::nullopt;
+    const TableRecord record = parseTableRecord(bytes);
     if (!(record.tag == tag)) return std::nullopt;
     return record;
 }
+
+// A font whose first bytes (the offset table and the directory) are held in memory, so that
+// walking the directory costs no read of its own.
+class DirectoryInMemory : public platform::ReadableBytes {
+public:
+    DirectoryInMemory(const platform::ReadableBytes& font, std::vector<std::uint8_t> first)
+        : m_font(font), m_first(std::move(first)) {}
+    std::uint64_t size() const override { return m_font.size(); }
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+        if (offset <= m_first.size() && out.size() <= m_first.size() - offset) {
+            if (!out.empty()) std::memcpy(out.data(), m_first.data() + offset, out.size());
+            return true;
+        }
+        return m_font.readAt(offset, out);
+    }
+
+private:
+    const platform::ReadableBytes& m_font;
+    std::vector<std::uint8_t> m_first;
+};
 
 }  // namespace
 
 bool OpenTypeManager::checkOpenTypeVersion(const QString& path, const SourceEntry& source,
                                            std::uint64_t& revision) const {
-    // The file is read once, whole; the revision driver runs the same checks on the bytes
-    // it has already read.
-    const auto file = platform::files().readAll(path);
-    if (!file) return false;
-    return checkOpenTypeVersion(std::span<const std::uint8_t>(*file), source, revision);
+    // Only what the checks need is read: never the whole file.
+    const auto file = platform::files().openForReading(path);
+    return file && checkOpenTypeVersion(*file, source, revision);
 }
 
-bool OpenTypeManager::checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
+bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
                                            std::uint64_t& revision) const {
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    if (font.size() == 0 || font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return false;
+    const auto offsetTable = font.read(0, sfnt::offset_table::kSize);
     _sfntHeader header;
-    if (!checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), header)) return false;
+    if (!offsetTable || !checkOpenTypeHeader(*offsetTable, sfnt::offset_table::kSize, header)) return false;
     if (header.numTables == 0) return false;
+    // The directory as far as the file holds it; a record past its end is no record.
+    const std::uint64_t directoryEnd = std::min<std::uint64_t>(sfnt::recordAt(header.numTables), font.size());
+    auto directory = font.read(0, directoryEnd);
+    if (!directory) return false;
+    const DirectoryInMemory held(font, std::move(*directory));
 
     bool revisionMatches = false;
     for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
-        revisionMatches = checkHeadTbleVersion(sfnt::recordAt(i), bytes, source, revision);
+        revisionMatches = checkHeadTbleVersion(sfnt::recordAt(i), held, source, revision);
     if (!revisionMatches) return false;
     for (std::size_t j = 0; j < header.numTables; ++j)
-        if (checknameTblFontName(sfnt::recordAt(j), bytes, source)) return true;
+        if (checknameTblFontName(sfnt::recordAt(j), held, source)) return true;
     return false;
 }
 
-bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
                                            const SourceEntry& source, std::uint64_t& revision) {
-    const auto record = recordWithTag(bytes, recordOffset, Tag("head"));
+    const auto record = recordWithTag(font, recordOffset, Tag("head"));
     if (!record) return false;
-    const auto head = bytes::Reader(bytes).fixed<sfnt::head::kFontRevision + 4>(record->offset);
-    if (!head) return false;
-    const std::uint32_t fontRevision = head->u32<sfnt::head::kFontRevision>();
+    std::array<std::uint8_t, 4> field{};
+    if (!font.readAt(std::uint64_t{record->offset} + sfnt::head::kFontRevision, field)) return false;
+    const std::uint32_t fontRevision = bytes::Fixed<4>{field}.u32<0>();
     // Handed out before the comparison, whatever its outcome.
     revision = fontRevision;
 
@@ -90,23 +117,30 @@ bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, std::span<c
     return expected && *expected == fontRevision;
 }
 
-bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
                                            const SourceEntry& source) {
-    const auto record = recordWithTag(bytes, recordOffset, Tag("name"));
-    if (!record || record->offset > bytes.size()) return false;
-    // The table as far as the file goes: its records and strings must lie in the file.
-    const auto name = NameTableView::open(bytes.subspan(record->offset));
+    const auto record = recordWithTag(font, recordOffset, Tag("name"));
+    if (!record) return false;
+    // The table's header and records as far as the file goes; its strings are read one by
+    // one, and only the full name's.
+    const std::uint64_t table = record->offset;
+    const auto head = font.read(table, sfnt::name_header::kSize);
+    if (!head) return false;
+    const std::uint64_t count = bytes::Fixed<sfnt::name_header::kSize>{std::span<const std::uint8_t>(*head).first<sfnt::name_header::kSize>()}
+                                    .u16<sfnt::name_header::kCount>();
+    const auto records = font.read(table, sfnt::name_header::kSize + sfnt::name_record::kSize * count);
+    if (!records) return false;
+    const auto name = NameTableView::open(*records);
     if (!name) return false;
     // Macintosh, Roman, English, full font name: only the first such record counts.
     const auto fullNameRecord = name->find(1, 0, 0, 4);
     if (!fullNameRecord) return false;
     // A name longer than the 255-byte name buffer is no name of ours.
     if (fullNameRecord->length > sfnt::kNameFieldSize) return false;
-    const auto stored = name->string(*fullNameRecord);
-    if (!stored) return false;
-
     std::array<std::uint8_t, sfnt::kNameFieldSize> buffer{};
-    std::memcpy(buffer.data(), stored->data(), stored->size());
+    const std::uint64_t at = table + name->stringOffset() + fullNameRecord->offset;
+    if (!font.readAt(at, std::span(buffer).first(fullNameRecord->length))) return false;
+
     const auto fullName = text::decodeZeroTerminatedUtf8(buffer);
     if (!fullName || !source.fontname) return false;
     return *fullName == *source.fontname;

@@ -6,7 +6,7 @@
 
 namespace fr {
 
-bool PairingSourceLookup::stillTarget(std::span<const std::uint8_t> font, const QString& path,
+bool PairingSourceLookup::stillTarget(const platform::ReadableBytes& font, const QString& path,
                                       std::uint32_t version) const {
     const SourceEntryPtr paired = sourceForName(text::formKC(platform::lastPathComponent(path)));
     std::uint64_t revision = 0;

@@ -14,7 +14,7 @@ namespace fr {
 // checks of the search.
 class PairingSourceLookup : public SourceLookup {
 public:
-    bool stillTarget(std::span<const std::uint8_t> font, const QString& path, std::uint32_t version) const override;
+    bool stillTarget(const platform::ReadableBytes& font, const QString& path, std::uint32_t version) const override;
 
 protected:
     // The source the search pairs with an installed file named `name` (Form KC).

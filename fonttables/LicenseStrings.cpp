@@ -27,7 +27,9 @@ bool OpenTypeManager::getSerialNumber(NameField& mac, NameField& windows) const 
         }
     }
     if (nameObject == nullptr) return false;
-    const auto name = NameTableView::open(nameObject->installedTable());
+    const auto table = nameObject->installedTable();
+    if (!table) return false;
+    const auto name = NameTableView::open(*table);
     if (!name || name->count() == 0) return false;
 
     // The first record of each kind wins; a string that would not fit its 255-byte field,

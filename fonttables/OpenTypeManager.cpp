@@ -28,27 +28,44 @@ OpenTypeManager::OpenTypeManager() { m_ObjectType = 0; }
 // the installed bytes themselves.
 OpenTypeManager::~OpenTypeManager() = default;
 
-std::span<const std::uint8_t> OpenTypeManager::installedFont() const {
-    return std::span<const std::uint8_t>(m_pReadData).first(static_cast<std::size_t>(m_fileLength));
+const platform::ReadableBytes& OpenTypeManager::installedFont() const {
+    static const platform::BytesInMemory kNone({});
+    if (m_installed) return *m_installed;
+    return kNone;
 }
 
 std::int32_t OpenTypeManager::loadInstalledFont(std::vector<std::uint8_t> bytes) {
-    // The table objects point into the bytes being replaced.
+    return loadInstalledFont(std::make_unique<platform::BytesInMemory>(std::move(bytes)));
+}
+
+std::int32_t OpenTypeManager::loadInstalledFont(std::unique_ptr<platform::ReadableBytes> font) {
+    // The table objects point into the directory being replaced.
     m_TagArray.clear();
     m_sfntHead = {};
+    m_pReadData.clear();
+    m_fileLength = 0;
+    m_installed = std::move(font);
+    if (!m_installed) return result::kFontUnusable;
     // Lengths are 32-bit signed throughout the engine: a larger file is no font of ours.
-    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) bytes.clear();
-    m_fileLength = static_cast<std::int32_t>(bytes.size());
-    m_pReadData = std::move(bytes);
-    const std::span<const std::uint8_t> font = installedFont();
+    const std::uint64_t size = m_installed->size();
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return result::kFontUnusable;
+    m_fileLength = static_cast<std::int32_t>(size);
 
-    if (!checkOpenTypeHeader(font, m_fileLength, m_sfntHead)) return result::kFontUnusable;
+    const auto offsetTable = m_installed->read(0, sfnt::offset_table::kSize);
+    if (!offsetTable || !checkOpenTypeHeader(*offsetTable, sfnt::offset_table::kSize, m_sfntHead))
+        return result::kFontUnusable;
+    auto directory = m_installed->read(0, sfnt::recordAt(m_sfntHead.numTables));
+    if (!directory) return result::kFontUnusable;
+    m_pReadData = std::move(*directory);
+
     for (std::size_t i = 0; i < m_sfntHead.numTables; ++i) {
-        const auto record = readTableRecord(font, i);
+        const auto record = readTableRecord(m_pReadData, i);
         if (!record || !isAcceptedTag(record->tag)) return result::kFontUnusable;
-        if (!tableBytes(font, *record) || !CommonTool::byte4_chk_checked(record->length)) return result::kFontUnusable;
+        if (record->offset > size || record->length > size - record->offset ||
+            !CommonTool::byte4_chk_checked(record->length))
+            return result::kFontUnusable;
         auto table = std::make_unique<TagObj>();
-        table->CreateTagObject(2, font.data() + sfnt::recordAt(i), font);
+        table->CreateTagObject(2, m_pReadData.data() + sfnt::recordAt(i), *m_installed);
         m_TagArray.push_back(std::move(table));
     }
     return result::kRevised;
@@ -80,29 +97,27 @@ TagObj* OpenTypeManager::getTagObjectIndex(std::int32_t index) const {
 
 bool OpenTypeManager::allocateImage(std::uint32_t length) {
     releaseImage();
-    try {
-        m_pWriteData.assign(length, 0);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    m_pWriteData = ZeroedBuffer::ofSize(length);
+    if (m_pWriteData.size() != length) return false;
     m_WriteLength = length;
     return true;
 }
 
 void OpenTypeManager::setImage(std::vector<std::uint8_t> image, _sfntHeader header) {
-    m_WriteLength = static_cast<std::uint32_t>(image.size());
-    m_pWriteData = std::move(image);
+    m_pWriteData = ZeroedBuffer::ofSize(image.size());
+    if (!image.empty()) std::memcpy(m_pWriteData.bytes().data(), image.data(), image.size());
+    m_WriteLength = static_cast<std::uint32_t>(m_pWriteData.size());
     m_sfntHead = header;
 }
 
 std::span<std::uint8_t> OpenTypeManager::image() {
-    return std::span<std::uint8_t>(m_pWriteData).first(std::min<std::size_t>(m_WriteLength, m_pWriteData.size()));
+    return m_pWriteData.bytes().first(std::min<std::size_t>(m_WriteLength, m_pWriteData.size()));
 }
 std::span<const std::uint8_t> OpenTypeManager::image() const {
-    return std::span<const std::uint8_t>(m_pWriteData).first(std::min<std::size_t>(m_WriteLength, m_pWriteData.size()));
+    return m_pWriteData.bytes().first(std::min<std::size_t>(m_WriteLength, m_pWriteData.size()));
 }
 
 // The new font's length stays known: the written file is checked against it.
-void OpenTypeManager::releaseImage() { std::vector<std::uint8_t>().swap(m_pWriteData); }
+void OpenTypeManager::releaseImage() { m_pWriteData = ZeroedBuffer(); }
 
 }  // namespace fr

@@ -8,6 +8,8 @@
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
 #include "fonttables/TagObj.h"
+#include "fonttables/ZeroedBuffer.h"
+#include "platform/ReadableBytes.h"
 
 #include <QString>
 
@@ -32,11 +34,14 @@ public:
     ~OpenTypeManager() override;
 
     // --- the installed font and its table model (fonttables/OpenTypeManager.cpp) ---
-    // Takes the installed file's bytes, tests its header into the model's header and builds
-    // one TagObj per directory record: 0, or 2 for a file that is no CFF OpenType font, a
-    // tag outside the accepted list, or a directory or table outside the file.
+    // Takes the installed font, read where it lies: tests its header into the model's header,
+    // reads the directory and builds one TagObj per record: 0, or 2 for a file that is no CFF
+    // OpenType font, a tag outside the accepted list, or a directory or table outside the
+    // file. Tables are read later, only where the revision needs them.
+    std::int32_t loadInstalledFont(std::unique_ptr<platform::ReadableBytes> font);
+    // The same for bytes already in memory.
     std::int32_t loadInstalledFont(std::vector<std::uint8_t> bytes);
-    std::span<const std::uint8_t> installedFont() const;
+    const platform::ReadableBytes& installedFont() const;
     const _sfntHeader& header() const { return m_sfntHead; }
     std::size_t tableCount() const { return m_TagArray.size(); }
     TagObj* getTagObjectName(const char* tag) const;
@@ -61,14 +66,24 @@ public:
     std::uint32_t verifyCheckSum() const { return m_VerifyCheckSum; }
 
     // --- identity checks (discovery/IdentityChecks.cpp) ---
+    // Each reads only what it needs of the font: the offset table, the directory, the
+    // fontRevision and the Macintosh full name.
     bool checkOpenTypeVersion(const QString& path, const SourceEntry& source, std::uint64_t& revision) const;
-    bool checkOpenTypeVersion(std::span<const std::uint8_t> bytes, const SourceEntry& source,
+    bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
                               std::uint64_t& revision) const;
-    // `recordOffset` is the table record's position in `bytes`.
-    static bool checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+    // `recordOffset` is the table record's position in the font.
+    static bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
                                      const SourceEntry& source, std::uint64_t& revision);
-    static bool checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+    static bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
                                      const SourceEntry& source);
+    static bool checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+                                     const SourceEntry& source, std::uint64_t& revision) {
+        return checkHeadTbleVersion(recordOffset, platform::BytesInSpan(bytes), source, revision);
+    }
+    static bool checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
+                                     const SourceEntry& source) {
+        return checknameTblFontName(recordOffset, platform::BytesInSpan(bytes), source);
+    }
 
     // --- stages of the assembly (patch/) ---
     std::int32_t changeSerialNumber(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
@@ -78,6 +93,9 @@ public:
     std::int32_t creatFontFileDiff(const QString& fontPath, const QString& patchPath, const QString& tempPath,
                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
 
+    // The largest new font a patch may make of an installed font of this length.
+    static std::uint64_t newFontLengthBound(std::uint64_t installedLength);
+
     // --- the revision driver (patch/RevisionDriver.cpp) ---
     // `sources` answers which patch applies to the target and whether the bytes read are
     // still the target the search admitted.
@@ -85,10 +103,19 @@ public:
                                     std::int32_t count, std::int32_t index, const SourceLookup& sources);
     std::int32_t loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context, std::int32_t count,
                                   std::int32_t index);
-    bool compareFontData(const QString& path, std::uint32_t sum) const;
+    // True when the file at `path` is as long as the image and its words add up to `sum`;
+    // read through a buffer of its own, a piece at a time.
+    bool compareFontData(const QString& path, std::uint32_t sum);
 
 private:
-    std::vector<std::uint8_t> m_pReadData;  // the installed file
+    // The new font the patch describes is well formed: every directory slot filled by a
+    // record of an installed table, each installed table once, every table inside the file,
+    // on a word boundary, after the directory, and none over another. On true, `slotTables`
+    // holds the table of each slot.
+    bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
+
+    std::unique_ptr<platform::ReadableBytes> m_installed;  // the installed file, read where it lies
+    std::vector<std::uint8_t> m_pReadData;  // its offset table and directory
     std::int32_t m_fileLength = 0;
     std::vector<std::unique_ptr<TagObj>> m_TagArray;
     NameField m_SerialNumber{};
@@ -96,7 +123,8 @@ private:
     // Shared, so that this layer can hold and release the patch without knowing its type;
     // only the assembly makes one.
     std::shared_ptr<MakeSabunData> m_pSabunObject;
-    std::vector<std::uint8_t> m_pWriteData;  // the new image
+    ZeroedBuffer m_pWriteData;  // the new image
+    std::vector<std::uint8_t> m_readBack;  // the checks' buffer, reused
     std::uint32_t m_WriteLength = 0;
     _sfntHeader m_sfntHead{};
     std::uint32_t m_VerifyCheckSum = 0;

@@ -1,6 +1,5 @@
 #include "fonttables/TagObj.h"
 
-#include "fonttables/ByteReader.h"
 #include "fonttables/CommonTool.h"
 #include "fonttables/TableDirectory.h"
 
@@ -10,7 +9,7 @@ namespace fr {
 
 TagObj::TagObj() { m_ObjectType = 2; }
 
-void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, std::span<const std::uint8_t> font) {
+void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, const platform::ReadableBytes& font) {
     m_ObjectType = type;
     std::memcpy(m_TagName, record, 4);
     m_TagName[4] = 0;
@@ -22,15 +21,19 @@ void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, std:
     m_TableList.length = parsed.length;
 
     m_TableAddress = record;
-    // A table that doesn't lie in the font keeps no address: nothing can be copied from it.
-    if (bytes::fits(font.size(), m_TableList.offset, m_TableList.length)) {
-        m_installedTable = font.subspan(m_TableList.offset, m_TableList.length);
-        m_TopDataAddress = m_installedTable.data();
-    } else {
-        m_installedTable = {};
-        m_TopDataAddress = nullptr;
-    }
+    m_TopDataAddress = nullptr;
+    m_installed = &font;
     m_byte4length = CommonTool::byte4_chk_checked(m_TableList.length).value_or(0);
+}
+
+bool TagObj::readInstalled(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    if (!m_installed || offset > m_TableList.length || out.size() > m_TableList.length - offset) return false;
+    return m_installed->readAt(std::uint64_t{m_TableList.offset} + offset, out);
+}
+
+std::optional<std::vector<std::uint8_t>> TagObj::installedTable() const {
+    if (!m_installed) return std::nullopt;
+    return m_installed->read(m_TableList.offset, m_TableList.length);
 }
 
 void TagObj::getTagName(char* out5) const {

@@ -5,8 +5,10 @@
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
 #include "fonttables/Tag.h"
+#include "platform/ReadableBytes.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -18,9 +20,10 @@ class TagObj : public OpenTypeObj {
 public:
     TagObj();
 
-    // `record` is this table's 16-byte directory record inside `font`, the installed bytes.
-    // The caller (the model build) has checked that the record and the table lie in `font`.
-    void CreateTagObject(std::int32_t type, const std::uint8_t* record, std::span<const std::uint8_t> font);
+    // `record` is this table's 16-byte directory record, `font` the installed font it
+    // belongs to, which outlives this object. The caller (the model build) has checked that
+    // the table lies in the font.
+    void CreateTagObject(std::int32_t type, const std::uint8_t* record, const platform::ReadableBytes& font);
 
     _TableList getTableList() const { return m_TableList; }
     _TableList getNewTableList() const { return m_NewTblLst; }
@@ -32,30 +35,33 @@ public:
     // patch records). False when an unchanged table's length differs, or when a copy reads
     // outside the installed table or writes outside the new one.
     bool createUpdateTagObject(const SabunTagObject& record);
+    // The same, built straight into `into` (the new table's place in the new image, zero,
+    // exactly the new table's length) instead of a buffer of its own.
+    bool createUpdateTagObject(const SabunTagObject& record, std::span<std::uint8_t> into);
     std::int32_t getTableNum() const { return m_TableNum; }
-    // The new table: getNewTableList().length bytes, zero padding to m_byte4length after.
-    const std::uint8_t* getNewUpdateData() const {
-        return m_pNewUpdateData.empty() ? nullptr : m_pNewUpdateData.data();
-    }
-    // The same as a span of the new table's own length.
-    std::span<const std::uint8_t> newTable() const {
-        return std::span<const std::uint8_t>(m_pNewUpdateData).first(m_pNewUpdateData.empty() ? 0 : m_NewTblLst.length);
-    }
+    // The new table: getNewTableList().length bytes, zero padding to m_byte4length after
+    // when it has a buffer of its own.
+    const std::uint8_t* getNewUpdateData() const { return m_newTable.empty() ? nullptr : m_newTable.data(); }
+    std::span<const std::uint8_t> newTable() const { return m_newTable; }
     std::int32_t getByte4Length() const { return m_byte4length; }
-    // The installed table's bytes.
-    std::span<const std::uint8_t> installedTable() const { return m_installedTable; }
+    // The installed table's bytes at `offset` from its start; false when they are not all
+    // in the table, or can't be read.
+    bool readInstalled(std::uint64_t offset, std::span<std::uint8_t> out) const;
+    // The whole installed table.
+    std::optional<std::vector<std::uint8_t>> installedTable() const;
 
 private:
     _TableList m_TableList{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
     std::int32_t m_byte4length = 0;
     const std::uint8_t* m_TableAddress = nullptr;    // not owned
-    const std::uint8_t* m_TopDataAddress = nullptr;  // not owned
-    std::vector<std::uint8_t> m_pNewUpdateData;      // m_byte4length + 1 bytes
+    const std::uint8_t* m_TopDataAddress = nullptr;  // not owned; the table is read where it lies
+    std::vector<std::uint8_t> m_pNewUpdateData;      // m_byte4length + 1 bytes, when built apart
     _TableList m_NewTblLst{};
     std::int32_t m_TableNum = 0;
     std::int32_t m_WriteNum = 0;
-    std::span<const std::uint8_t> m_installedTable;  // bounds of the installed table
+    const platform::ReadableBytes* m_installed = nullptr;  // the installed font; not owned
+    std::span<std::uint8_t> m_newTable;                    // the new table, wherever it was built
 };
 
 }  // namespace fr

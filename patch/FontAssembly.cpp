@@ -12,13 +12,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace fr {
 
 namespace {
 // Far above any font this program revises (10 to 20 MB); a patch asking for more is not
 // one of ours, and the image is never allocated for it.
-constexpr std::uint32_t kLargestImage = 256u * 1024u * 1024u;
+constexpr std::uint64_t kLargestImage = 256u * 1024u * 1024u;
 
 // Frees the image on every way out of the assembly.
 struct ImageRelease {
@@ -26,6 +28,47 @@ struct ImageRelease {
     ~ImageRelease() { manager.releaseImage(); }
 };
 }  // namespace
+
+bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const {
+    const _UPDATE_HEADER header = patch.getUpdateHeader();
+    const std::size_t numTables = m_sfntHead.numTables;
+    const std::uint64_t fontLength = header.font_length;
+    // Every slot of the new directory gets a record, and the file holds the directory.
+    if (header.tagNum != numTables || numTables != m_TagArray.size()) return false;
+    const std::uint64_t directoryEnd = sfnt::recordAt(numTables);
+    if (fontLength < directoryEnd || fontLength > newFontLengthBound(installedFont().size())) return false;
+
+    slotTables.assign(numTables, nullptr);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, end
+    for (std::size_t s = 0; s < numTables; ++s) {
+        const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
+        if (record == nullptr) return false;
+        char tag[5] = {0, 0, 0, 0, 0};
+        record->getTagName(tag);
+        TagObj* table = getTagObjectName(tag);
+        if (table == nullptr) return false;
+        const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
+        const std::uint64_t offset = placement.up_dataOffset, end = offset + placement.up_datalength;
+        // Inside the file, after the offset table and the directory, on a word boundary.
+        if (offset < directoryEnd || end > fontLength || offset % 4 != 0) return false;
+        extents.emplace_back(offset, end);
+        slotTables[s] = table;
+    }
+    // Each installed table is named exactly once: every slot gets one table.
+    for (const auto& installed : m_TagArray)
+        if (std::count(slotTables.begin(), slotTables.end(), installed.get()) != 1) return false;
+    // No table over another (a table's padding up to the next word is its own too).
+    std::sort(extents.begin(), extents.end());
+    for (std::size_t k = 1; k < extents.size(); ++k)
+        if (extents[k].first < extents[k - 1].second) return false;
+    return true;
+}
+
+std::uint64_t OpenTypeManager::newFontLengthBound(std::uint64_t installedLength) {
+    // A revision does not double a font: the new font's memory stays bounded by the
+    // installed one's real size, whatever a patch claims.
+    return std::min(kLargestImage, 2 * installedLength + (1u << 20));
+}
 
 std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const QString& patchPath,
                                                 const QString& tempPath, RevisionProgressProc proc, void* context,
@@ -38,44 +81,16 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
 
     auto patch = std::make_shared<MakeSabunData>();
     m_pSabunObject = patch;
-    if (!patch->loadSabunData(patchPath)) return result::kPatchLoadFailed;
+    if (!patch->loadSabunData(patchPath, newFontLengthBound(installedFont().size()))) return result::kPatchLoadFailed;
 
     if (progress::report(proc, context, step::kPatchLoaded, count, index, fontPath, progress::readingLine(name)))
         return result::kCancelled;
 
-    // The whole patch is checked against the installed model before anything is built or
-    // written: every slot below tagNum has a record whose table the installed font has and
-    // whose bytes lie inside the new file, after the offset table and directory.
+    // The whole patch is checked against the installed model before anything is allocated,
+    // built or written; a patch that would make anything but a well-formed font is refused.
     const _UPDATE_HEADER header = patch->getUpdateHeader();
-    const std::size_t tagNum = header.tagNum;
-    const std::size_t numTables = m_sfntHead.numTables;
-    const std::uint64_t fontLength = header.font_length;
-    if (tagNum > numTables || tagNum > m_TagArray.size()) return result::kFontUnusable;
-    if (fontLength < sfnt::recordAt(numTables) || fontLength > kLargestImage) return result::kFontUnusable;
-
-    std::vector<TagObj*> slotTables(tagNum, nullptr);
-    for (std::size_t s = 0; s < tagNum; ++s) {
-        const SabunTagObject* record = patch->getSabunTagTableNum(static_cast<std::int32_t>(s));
-        if (record == nullptr) return result::kFontUnusable;
-        char tag[5] = {0, 0, 0, 0, 0};
-        record->getTagName(tag);
-        TagObj* table = getTagObjectName(tag);
-        if (table == nullptr) return result::kFontUnusable;
-        const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
-        if (std::uint64_t{placement.up_dataOffset} + placement.up_datalength > fontLength) return result::kFontUnusable;
-        slotTables[s] = table;
-    }
-    // Each of the installed directory's first tagNum tables must be named exactly once, so
-    // every slot gets one table and every table placed below has been built.
-    for (std::size_t j = 0; j < tagNum; ++j) {
-        const TagObj* installed = m_TagArray[j].get();
-        if (std::count(slotTables.begin(), slotTables.end(), installed) != 1) return result::kFontUnusable;
-    }
-
-    for (std::size_t s = 0; s < tagNum; ++s) {
-        const SabunTagObject* record = patch->getSabunTagTableNum(static_cast<std::int32_t>(s));
-        if (!slotTables[s]->createUpdateTagObject(*record)) return result::kFontUnusable;
-    }
+    std::vector<TagObj*> slotTables;
+    if (!newFontLayoutHolds(*patch, slotTables)) return result::kFontUnusable;
 
     if (!allocateImage(header.font_length)) return result::kNewFileFailed;
     const std::span<std::uint8_t> out = image();
@@ -83,14 +98,15 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
     // The offset table: the installed font's, byte for byte.
     writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_sfntHead);
 
-    // The tables at the offsets the patch gives, their records in tablePos order.
-    for (std::size_t j = 0; j < tagNum; ++j) {
-        const TagObj& table = *m_TagArray[j];
+    // Each table built straight into its place, its record in its slot.
+    for (std::size_t s = 0; s < slotTables.size(); ++s) {
+        const SabunTagObject* record = patch->getSabunTagTableNum(static_cast<std::int32_t>(s));
+        const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
+        TagObj& table = *slotTables[s];
+        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength)))
+            return result::kFontUnusable;
         const _TableList r = table.getNewTableList();
-        const std::span<const std::uint8_t> bytes = table.newTable();
-        if (!bytes.empty()) std::memcpy(out.data() + r.offset, bytes.data(), bytes.size());
-        writeTableRecord(out, static_cast<std::size_t>(table.getTableNum()),
-                         {table.tag(), r.checksum, r.offset, r.length});
+        writeTableRecord(out, s, {table.tag(), r.checksum, r.offset, r.length});
     }
 
     if (const std::int32_t code = changeSerialNumber(fontPath, m_sfntHead, proc, context, count, index);
@@ -106,7 +122,9 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
     // A fresh file only: a name someone took meanwhile, or a link planted there, fails.
     if (!platform::files().createExclusive(tempPath, out)) return result::kNewFileFailed;
 
-    m_VerifyCheckSum += CommonTool::tableChecksum(out);
+    // The checksum step made the words of the image add up to the font constant (every table
+    // lies on a word of its own, so the adjustment is one whole word of the sum).
+    m_VerifyCheckSum += sfnt::kWholeFontSum;
     return result::kRevised;
 }
 

@@ -4,6 +4,7 @@
 #include "patch/PatchLayout.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -24,19 +25,34 @@ bool hasMagic(std::span<const std::uint8_t> bytes) {
 MakeSabunData::MakeSabunData() { std::memset(&m_UpdateHeader, 0, sizeof m_UpdateHeader); }
 
 bool MakeSabunData::checkSabunData(const QString& path, char* name255, std::uint32_t& version) {
-    const auto file = platform::files().readAll(path);
-    if (!file || !hasMagic(*file)) return false;
-    const auto in = bytes::Reader(*file).fixed<header::kListedSize>(0);
-    if (!in) return false;
-    std::memcpy(name255, in->slice<header::kFontName, header::kFontNameSize>().data(), header::kFontNameSize);
-    version = in->u32<header::kFontVersion>();
+    // Only the bytes the listing needs are read.
+    const auto file = platform::files().openForReading(path);
+    if (!file) return false;
+    const auto listed = file->read(0, header::kListedSize);
+    if (!listed || !hasMagic(*listed)) return false;
+    const bytes::Fixed<header::kListedSize> in{std::span<const std::uint8_t>(*listed).first<header::kListedSize>()};
+    std::memcpy(name255, in.slice<header::kFontName, header::kFontNameSize>().data(), header::kFontNameSize);
+    version = in.u32<header::kFontVersion>();
     return true;
 }
 
-bool MakeSabunData::loadSabunData(const QString& path) {
-    auto file = platform::files().readAll(path);
-    if (!file) return false;
-    return loadSabunBytes(std::move(*file));
+std::uint64_t MakeSabunData::largestPatch(std::uint64_t newFontLength) {
+    constexpr std::uint64_t kRecords = 255;
+    constexpr std::uint64_t kCounts = 8;  // M and K of a block
+    return header::kSize + (record::kSize + kCounts) * kRecords + patchfile::block::kOldCopySize * newFontLength;
+}
+
+bool MakeSabunData::loadSabunData(const QString& path, std::uint64_t largestNewFont) {
+    const auto file = platform::files().openForReading(path);
+    if (!file || file->size() == 0) return false;
+    const auto head = file->read(0, header::kSize);
+    if (!head) return false;
+    const bytes::Fixed<header::kSize> in{std::span<const std::uint8_t>(*head).first<header::kSize>()};
+    const std::uint64_t newFont = std::min<std::uint64_t>(in.u32<header::kFontLength>(), largestNewFont);
+    if (file->size() > largestPatch(newFont)) return false;
+    auto bytes = file->read(0, file->size());
+    if (!bytes) return false;
+    return loadSabunBytes(std::move(*bytes));
 }
 
 bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {

@@ -20,10 +20,17 @@ public:
     // font_name and `version` font_version. Otherwise neither is written.
     static bool checkSabunData(const QString& path, char* name255, std::uint32_t& version);
 
-    // Reads the whole patch. False for an unreadable or empty file and for any header,
-    // record or instruction block that runs past the file; records appended before the
-    // failure stay (nothing reads them).
-    bool loadSabunData(const QString& path);
+    // Reads the whole patch. Its header is read first: a file larger than any patch of the
+    // new font it describes (at most `largestNewFont` bytes) could be is refused before the
+    // rest is read. False for an unreadable, empty or larger file and for any header, record
+    // or instruction block that runs past the file; records appended before the failure
+    // stay (nothing reads them).
+    bool loadSabunData(const QString& path, std::uint64_t largestNewFont);
+    // The largest patch that can describe a new font of `newFontLength` bytes: its header,
+    // 255 records and their counts, and an instruction for every byte of the new font (an
+    // old copy of 12 bytes, or new data of 8 bytes and its byte); a larger file has
+    // instructions that describe nothing.
+    static std::uint64_t largestPatch(std::uint64_t newFontLength);
     // The same from bytes already in memory.
     bool loadSabunBytes(std::vector<std::uint8_t> bytes);
 

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <algorithm>
 #include <optional>
 
 namespace fr {
@@ -97,25 +98,34 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProg
     if (progress::report(proc, context, step::kOpenFont, count, index, path, progress::openingLine(name)))
         return result::kCancelled;
 
-    auto file = platform::files().readAll(path);
-    const bool read = file && !file->empty();
+    // The font is opened here and read where it lies: its directory now, its tables as the
+    // revision needs them, straight into the new image.
+    auto file = platform::files().openForReading(path);
+    const bool read = file && file->size() != 0;
 
     if (progress::report(proc, context, step::kReadFont, count, index, path, progress::readingLine(name)))
         return result::kCancelled;
 
-    if (read && loadInstalledFont(std::move(*file)) != result::kRevised) return result::kFontUnusable;
+    if (read && loadInstalledFont(std::move(file)) != result::kRevised) return result::kFontUnusable;
 
     if (progress::report(proc, context, step::kTablesRead, count, index, path, progress::tagsReadLine()))
         return result::kCancelled;
     return read ? result::kRevised : result::kFontUnusable;
 }
 
-bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
-    const auto file = platform::files().readAll(path);
-    if (!file || file->empty()) return false;
+bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) {
+    constexpr std::size_t kPiece = 1u << 20;  // a whole number of words
+    const auto file = platform::files().openForReading(path);
     // A sum cannot see a lost tail of zero words: the length must be the image's too.
-    if (file->size() != m_WriteLength) return false;
-    return CommonTool::tableChecksum(*file) == sum;
+    if (!file || file->size() == 0 || file->size() != m_WriteLength) return false;
+    m_readBack.resize(kPiece);
+    std::uint32_t total = 0;
+    for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
+        const auto piece = std::span(m_readBack).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
+        if (!file->readAt(at, piece)) return false;
+        total += CommonTool::tableChecksum(piece);
+    }
+    return total == sum;
 }
 
 std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,

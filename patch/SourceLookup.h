@@ -3,6 +3,7 @@
 // patch applies, and whether the bytes it read are still the font the search admitted.
 
 #include "patch/FontEntries.h"
+#include "platform/ReadableBytes.h"
 
 #include <QString>
 
@@ -18,7 +19,7 @@ public:
     virtual SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const = 0;
     // True when `font`, read from `path`, passes the identity checks the search made, with
     // the revision `version` the target was listed with. The file may have changed since.
-    virtual bool stillTarget(std::span<const std::uint8_t> font, const QString& path, std::uint32_t version) const = 0;
+    virtual bool stillTarget(const platform::ReadableBytes& font, const QString& path, std::uint32_t version) const = 0;
 };
 
 }  // namespace fr

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/ReadableBytes.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -24,8 +27,14 @@ class Files {
 public:
     virtual ~Files() = default;
 
-    // Whole file into memory; nothing when it can't be read.
-    virtual std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const = 0;
+    // A regular file opened for reads at offsets, or nothing when it can't be opened (a
+    // fifo, a device or a folder never is). Its size is the one it has now.
+    virtual std::unique_ptr<ReadableBytes> openForReading(const QString& path) const = 0;
+    // A whole regular file of at most `limit` bytes; nothing when it can't be read or is
+    // larger (then nothing beyond the limit is read).
+    virtual std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const = 0;
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const { return readAll(path, kAnySize); }
+    static constexpr std::uint64_t kAnySize = ~std::uint64_t{0};
     // The entries of a folder, hidden ones included, without "." and ".."; empty when it
     // can't be listed.
     virtual std::vector<DirEntry> listEntries(const QString& folder) const = 0;
@@ -53,10 +62,10 @@ public:
     // rename can put it in place), given `to`'s owner and group where the process may. Its
     // path, or nothing when anything failed; then nothing is left behind.
     virtual std::optional<QString> copyBeside(const QString& from, const QString& to) = 0;
-    // Renames `staged` over `to` in one step and flushes the folder. Until the caller is
-    // done with it, the file that stood at `to` stays beside it under a name of ours, whose
-    // path is returned (empty when the file system can't keep one). Nothing when the rename
-    // failed; `to` is then untouched.
+    // Puts `staged` at `to` in one step and flushes the folder. Until the caller is done with
+    // it, the file that stood at `to` stays beside it under a name of ours, whose path is
+    // returned (empty when the file system can't keep one). Nothing when it failed; `to` is
+    // then untouched.
     virtual std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) = 0;
     // Renames `from` over `to` in one step (within one folder) and flushes the folder.
     virtual bool rename(const QString& from, const QString& to) = 0;

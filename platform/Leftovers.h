@@ -1,7 +1,8 @@
 #pragma once
 // The names of the files this program makes beside an installed font while it replaces it:
-// the new copy before it is renamed into place, and the old font kept until the new one has
-// been checked. Each name carries the installed file's name and the making process's id, so
+// the new copy before it trades places with the old font (which then stands under that name
+// until the new one has been checked), or the old font's hard link where the file system
+// can't trade places. Each name carries the installed file's name and the making process's id, so
 // a later run can tell its own leftovers from anyone else's files and knows when the run
 // that made one has ended.
 

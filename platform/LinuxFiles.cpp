@@ -80,6 +80,15 @@ bool writeFully(int fd, const std::uint8_t* data, std::size_t size) {
 
 // Copies everything from `in` to `out`.
 bool copyContents(int in, int out) {
+    // In the kernel where the file systems allow it: no pass through this process.
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+        if (n > 0) continue;
+        if (n == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+        break;  // between file systems that can't: copy through a buffer from here on
+    }
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (;;) {
         const ssize_t n = ::read(in, buffer.data(), buffer.size());
@@ -136,8 +145,8 @@ EntryKind kindOf(unsigned char type) {
 
 }  // namespace
 
-LinuxFiles::LinuxFiles(QString root, QString applicationPath, QString temporaryFolder)
-    : m_applicationPath(std::move(applicationPath)), m_temporaryFolder(std::move(temporaryFolder)) {
+LinuxFiles::LinuxFiles(QString root, QString applicationPath, QString temporaryFolder, bool durable)
+    : m_applicationPath(std::move(applicationPath)), m_temporaryFolder(std::move(temporaryFolder)), m_durable(durable) {
     if (!root.isEmpty()) {
         root = QDir::cleanPath(root);
         if (root != QLatin1String("/")) m_root = root;
@@ -153,24 +162,64 @@ QString LinuxFiles::hostPath(const QString& path) const {
     return m_root + clean;
 }
 
-std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path) const {
+namespace {
+// Reads into `out` at `offset` until it is full; false at the end of the file or an error.
+bool readFully(int fd, std::uint64_t offset, std::span<std::uint8_t> out) {
+    while (!out.empty()) {
+        const ssize_t n = ::pread(fd, out.data(), out.size(), static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;  // the file is shorter than it was
+        out = out.subspan(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+class LinuxReadableFile : public ReadableBytes {
+public:
+    LinuxReadableFile(Fd fd, std::uint64_t size) : m_fd(std::move(fd)), m_size(size) {}
+    std::uint64_t size() const override { return m_size; }
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+        if (offset > m_size || out.size() > m_size - offset) return false;
+        return readFully(m_fd.get(), offset, out);
+    }
+
+private:
+    Fd m_fd;
+    std::uint64_t m_size;
+};
+}  // namespace
+
+std::unique_ptr<ReadableBytes> LinuxFiles::openForReading(const QString& path) const {
+    struct stat st {};
+    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)), st));
+    if (!fd) return nullptr;
+    return std::make_unique<LinuxReadableFile>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
+}
+
+std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path, std::uint64_t limit) const {
     struct stat st {};
     Fd fd(openRegularForReading(encodeNativePath(hostPath(path)), st));
     if (!fd) return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > limit) return std::nullopt;
     try {
-        std::vector<std::uint8_t> bytes;
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
-        std::array<std::uint8_t, 64 * 1024> chunk{};
+        // Straight into the vector the caller keeps.
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+        if (!readFully(fd.get(), 0, bytes)) return std::nullopt;
+        // A file that grew while it was read is read to its end, within the limit.
+        std::array<std::uint8_t, 4096> more{};
         for (;;) {
-            const ssize_t n = ::read(fd.get(), chunk.data(), chunk.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return std::nullopt;
-            }
-            if (n == 0) break;
-            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+            const ssize_t n = ::pread(fd.get(), more.data(), more.size(), static_cast<off_t>(bytes.size()));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return std::nullopt;
+            if (n == 0) return bytes;
+            if (static_cast<std::uint64_t>(n) > limit - bytes.size()) return std::nullopt;
+            bytes.insert(bytes.end(), more.begin(), more.begin() + n);
         }
-        return bytes;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -255,7 +304,8 @@ bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8
     const QByteArray host = encodeNativePath(hostPath(path));
     Fd fd(::open(host.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
-    const bool ok = writeFully(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+    // Not flushed: the file is removed once copied, and a crash leaves only a leftover.
+    const bool ok = writeFully(fd.get(), bytes.data(), bytes.size());
     if (fd.close() && ok) return true;
     ::unlink(host.constData());  // the name was ours: nothing half-written stays behind
     return false;
@@ -304,7 +354,7 @@ std::optional<QString> LinuxFiles::copyBeside(const QString& from, const QString
         // Ownership is a courtesy: a group the process is not in may be refused.
         (void)::fchown(out.get(), old.st_uid, old.st_gid);
     }
-    ok = ok && ::fsync(out.get()) == 0;
+    ok = ok && (!m_durable || ::fsync(out.get()) == 0);
     ok = out.close() && ok;
     if (!ok) {
         ::unlink(made.constData());
@@ -321,7 +371,16 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
     struct stat st {};
     if (::lstat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
 
-    // The old font stays reachable under a second name of ours until the new one is checked.
+    // The new font and the old one trade places in one step: the old font stays under the new
+    // one's name of ours until the caller is done with it.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+        if (m_durable) flushFolderOf(target);
+        return staged;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return std::nullopt;
+
+    // A file system without the exchange: the old font stays reachable through a hard link of
+    // ours, where it has them, while the new one is renamed over it.
     QByteArray kept;
     {
         const auto [folder, name] = splitNative(target);
@@ -340,7 +399,7 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
         if (!kept.isEmpty()) ::unlink(kept.constData());
         return std::nullopt;
     }
-    flushFolderOf(target);
+    if (m_durable) flushFolderOf(target);
     if (kept.isEmpty()) return QString();
     const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
     return to.left(slash + 1) + decodeNativePath(splitNative(kept).second);
@@ -349,7 +408,7 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
 bool LinuxFiles::rename(const QString& from, const QString& to) {
     const QByteArray target = encodeNativePath(hostPath(to));
     if (::rename(encodeNativePath(hostPath(from)).constData(), target.constData()) != 0) return false;
-    flushFolderOf(target);
+    if (m_durable) flushFolderOf(target);
     return true;
 }
 

@@ -9,9 +9,14 @@ class LinuxFiles : public Files {
 public:
     // `root` empty: the real file system. `applicationPath` and `temporaryFolder` are in the
     // program's view; empty: the running executable and the folder Qt reports.
-    explicit LinuxFiles(QString root = {}, QString applicationPath = {}, QString temporaryFolder = {});
+    // `durable`: new files and renames are flushed to the disk before they count as done;
+    // only benchmarks turn it off.
+    explicit LinuxFiles(QString root = {}, QString applicationPath = {}, QString temporaryFolder = {},
+                        bool durable = true);
 
-    std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const override;
+    std::unique_ptr<ReadableBytes> openForReading(const QString& path) const override;
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
+    using Files::readAll;
     std::vector<DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;
@@ -37,6 +42,7 @@ private:
     QString m_root;
     QString m_applicationPath;
     QString m_temporaryFolder;
+    bool m_durable;
 };
 
 }  // namespace platform

@@ -10,7 +10,7 @@ namespace platform {
 
 struct LinuxPlatform::Impl {
     explicit Impl(const LinuxPlatformOptions& o)
-        : files(o.root, o.applicationPath, o.temporaryFolder),
+        : files(o.root, o.applicationPath, o.temporaryFolder, o.durable),
           // A rooted view stands for one fixed disk.
           volumes(!o.root.isEmpty()),
           standardFolders(files),

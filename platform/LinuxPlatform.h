@@ -18,6 +18,7 @@ struct LinuxPlatformOptions {
     QString temporaryFolder;      // in the program's view; empty: the one Qt reports
     bool logRestartOnly = false;  // the restart request is only logged, never sent (DesktopServices)
     bool instantPauses = false;   // the pauses that let a person watch the windows are left out
+    bool durable = true;          // new files and renames flushed to the disk (off only for benchmarks)
 };
 
 class LinuxPlatform {

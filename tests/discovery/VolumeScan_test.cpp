@@ -327,8 +327,8 @@ public:
     using FaultyFiles::FaultyFiles;
     mutable int stats = 0, reads = 0;
 
-    std::optional<std::vector<std::uint8_t>> readAll(const QString& p) const override {
-        return ++reads, FaultyFiles::readAll(p);
+    std::unique_ptr<platform::ReadableBytes> openForReading(const QString& p) const override {
+        return ++reads, FaultyFiles::openForReading(p);
     }
     bool exists(const QString& p) const override { return ++stats, FaultyFiles::exists(p); }
     bool isFolder(const QString& p) const override { return ++stats, FaultyFiles::isFolder(p); }

@@ -251,7 +251,7 @@ TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
 
 TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
     struct NoPatch : fr::SourceLookup {
-        bool stillTarget(std::span<const std::uint8_t>, const QString&, std::uint32_t) const override { return true; }
+        bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
         fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
     };
     Fixture f;
@@ -322,12 +322,12 @@ TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIn
     QStringList steps;
     for (const QString& call : f.files.calls())
         for (const char* op :
-             {"copyBeside", "readAll", "setTypeAndCreator", "setPermissions", "replaceKeepingOld", "remove"})
+             {"copyBeside", "openForReading", "setTypeAndCreator", "setPermissions", "replaceKeepingOld", "remove"})
             if (call.startsWith(QLatin1String(op) + QLatin1Char(' ')) && !call.contains(kPatch)) steps << op;
     // Reading the installed font; the staged copy checked, typed, given the permissions,
     // renamed; the file in place checked; the kept old font and the temporary file removed.
-    EXPECT_EQ(steps, (QStringList{"readAll", "copyBeside", "readAll", "setTypeAndCreator", "setPermissions",
-                                  "replaceKeepingOld", "readAll", "remove", "remove"}));
+    EXPECT_EQ(steps, (QStringList{"openForReading", "copyBeside", "openForReading", "setTypeAndCreator",
+                                  "setPermissions", "replaceKeepingOld", "openForReading", "remove", "remove"}));
     EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
 }
 

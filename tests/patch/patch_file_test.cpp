@@ -79,14 +79,14 @@ TEST(PatchFile, LoadsFromDisk) {
     layout.tables.push_back({"name", 0, 0, 8, 64, true, {}, {{0, {1, 2}}}});
     fs.writeFile(kPath, buildPatch(layout));
     MakeSabunData patch;
-    ASSERT_TRUE(patch.loadSabunData(kPath));
+    ASSERT_TRUE(patch.loadSabunData(kPath, 1u << 20));
     EXPECT_EQ(patch.recordCount(), 1u);
 
     MakeSabunData missing;
-    EXPECT_FALSE(missing.loadSabunData(QStringLiteral("/nowhere/patch.bin")));
+    EXPECT_FALSE(missing.loadSabunData(QStringLiteral("/nowhere/patch.bin"), 1u << 20));
     fs.writeFile(kPath, {});
     MakeSabunData empty;
-    EXPECT_FALSE(empty.loadSabunData(kPath));
+    EXPECT_FALSE(empty.loadSabunData(kPath, 1u << 20));
 }
 
 }  // namespace

@@ -28,10 +28,16 @@ bool FaultyFiles::flipLastByte(const QString& path) {
     return overwrite(path, *bytes);
 }
 
-std::optional<std::vector<std::uint8_t>> FaultyFiles::readAll(const QString& path) const {
+std::unique_ptr<platform::ReadableBytes> FaultyFiles::openForReading(const QString& path) const {
+    note(QStringLiteral("openForReading ") + path);
+    if (failReadAll.hits(path)) return nullptr;
+    return m_inner.openForReading(path);
+}
+
+std::optional<std::vector<std::uint8_t>> FaultyFiles::readAll(const QString& path, std::uint64_t limit) const {
     note(QStringLiteral("readAll ") + path);
     if (failReadAll.hits(path)) return std::nullopt;
-    return m_inner.readAll(path);
+    return m_inner.readAll(path, limit);
 }
 
 std::vector<platform::DirEntry> FaultyFiles::listEntries(const QString& folder) const {

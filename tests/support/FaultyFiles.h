@@ -41,7 +41,9 @@ public:
     // Replaces a file's bytes behind the program's back, as something else on the disk might.
     bool overwrite(const QString& path, const std::vector<std::uint8_t>& bytes);
 
-    std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const override;
+    std::unique_ptr<platform::ReadableBytes> openForReading(const QString& path) const override;
+    std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
+    using Files::readAll;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;

@@ -1,0 +1,53 @@
+#pragma once
+// Bytes read where they lie: a file opened once and read at offsets as they are needed, or
+// bytes already in memory. Every read names its offset and length and fails cleanly when
+// the bytes are not all there; nothing is read beyond the size known when it was opened.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+class ReadableBytes {
+public:
+    virtual ~ReadableBytes() = default;
+    virtual std::uint64_t size() const = 0;
+    // Copies the bytes [offset, offset + out.size()) into `out`; false when they are not
+    // all there or can't be read.
+    virtual bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
+
+    // The `count` bytes at `offset` in a vector of their own; nothing when not all there.
+    std::optional<std::vector<std::uint8_t>> read(std::uint64_t offset, std::uint64_t count) const {
+        if (offset > size() || count > size() - offset) return std::nullopt;
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+        if (!readAt(offset, bytes)) return std::nullopt;
+        return bytes;
+    }
+};
+
+// Bytes held in memory (a font built by a test, a file read whole).
+class BytesInMemory : public ReadableBytes {
+public:
+    explicit BytesInMemory(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    std::uint64_t size() const override { return m_bytes.size(); }
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// Bytes someone else holds, for as long as they hold them.
+class BytesInSpan : public ReadableBytes {
+public:
+    explicit BytesInSpan(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    std::uint64_t size() const override { return m_bytes.size(); }
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+};
+
+}  // namespace platform
