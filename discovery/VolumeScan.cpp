@@ -4,6 +4,7 @@
 #include "discovery/TextRules.h"
 #include "fonttables/CommonTool.h"
 #include "fonttables/OpenTypeManager.h"
+#include "patch/RevisionDriver.h"
 #include "platform/Leftovers.h"
 #include "platform/Platform.h"
 
@@ -54,6 +55,9 @@ bool CommonTool::fileDirectory(const QString& path) {
 }
 
 bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
+    // What interrupted runs left in the temporary folder goes; beside the fonts the walk
+    // clears what it meets.
+    clearLeftovers(platform::files().temporaryFolder());
     checkVolume();
     const qsizetype count = m_VolumeArray.size();
     for (qsizetype i = 0; i < count; ++i) {

@@ -8,8 +8,11 @@
 #include "fonttables/CommonTool.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/ProgressText.h"
+#include "platform/Leftovers.h"
 #include "platform/PathText.h"
 #include "platform/Platform.h"
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -30,6 +33,7 @@ constexpr int kTemporaryNameAttempts = 64;
 std::optional<QString> freeTemporaryPath() {
     const platform::Files& files = platform::files();
     QString folder = files.temporaryFolder();
+    if (folder.isEmpty()) return std::nullopt;  // no usable temporary folder
     if (!folder.endsWith(u'/')) folder += u'/';
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         const QString path = folder + temporaryFileName();
@@ -84,7 +88,14 @@ private:
 }  // namespace
 
 QString temporaryFileName() {
-    return QString::number(static_cast<qlonglong>(std::time(nullptr))) + QString::number(std::rand() % 255);
+    return platform::temporaryName(::getpid(), static_cast<std::int64_t>(std::time(nullptr)), std::rand() % 255);
+}
+
+void clearLeftovers(const QString& folder) {
+    platform::Files& files = platform::files();
+    for (const platform::DirEntry& entry : files.listEntries(folder))
+        if (entry.kind != platform::EntryKind::Folder && platform::mayBeLeftoverName(entry.name))
+            files.clearLeftover(folder + (folder.endsWith(u'/') ? QString() : QStringLiteral("/")) + entry.name);
 }
 
 QString revisionIdentity(const QString& targetPath) {
@@ -132,6 +143,11 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
                                                  std::int32_t count, std::int32_t index, const SourceLookup& sources) {
     const QString path = target.fullpath;
     const std::uint32_t version = target.version;
+
+    // What interrupted runs left, beside this font and in the temporary folder, goes first.
+    const QString file = revisionIdentity(path);
+    if (const qsizetype slash = file.lastIndexOf(u'/'); slash >= 0) clearLeftovers(slash == 0 ? QStringLiteral("/") : file.left(slash));
+    clearLeftovers(platform::files().temporaryFolder());
 
     if (const std::int32_t code = loadOpenTypeDiff(path, proc, context, count, index); code != result::kRevised)
         return code;

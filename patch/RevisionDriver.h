@@ -15,8 +15,12 @@ namespace fr {
 // driver would otherwise find already revised and refuse with 2.
 QString revisionIdentity(const QString& targetPath);
 
-// The name of a new temporary file: the seconds since 1970 and a pseudo-random number from 0
-// to 254, in decimal, with nothing between and no extension.
+// The name of a new temporary file: this program's mark and process id, then the seconds
+// since 1970 and a pseudo-random number from 0 to 254, in decimal, with nothing between and
+// no extension. The mark lets a later run tell its own leftovers apart.
 QString temporaryFileName();
+
+// Removes what interrupted runs of this program left in `folder` (their runs have ended).
+void clearLeftovers(const QString& folder);
 
 }  // namespace fr

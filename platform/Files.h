@@ -69,14 +69,17 @@ public:
     virtual std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) = 0;
     // Renames `from` over `to` in one step (within one folder) and flushes the folder.
     virtual bool rename(const QString& from, const QString& to) = 0;
-    // Removes a file that an interrupted run of this program left beside an installed font,
-    // when `path` is one (its name says so), the run that made it has ended and the font it
-    // stood beside is in place. True when it was removed.
+    // Removes a file that an interrupted run of this program left: beside an installed font,
+    // when the font it stood beside is in place; in the temporary folder, when it is the
+    // process user's own. Only when `path` is one (its name says so) and the run that made it
+    // has ended. True when it was removed.
     virtual bool clearLeftover(const QString& path) = 0;
     // The file behind links, in the program's view (for telling two paths to one file apart).
     virtual QString canonicalPath(const QString& path) const = 0;
 
     virtual QString applicationPath() const = 0;  // the running program's own file
+    // The user's temporary folder ($TMPDIR), or the system's (/tmp, /var/tmp) when that is
+    // not a folder the process may write in; empty when none is.
     virtual QString temporaryFolder() const = 0;
 };
 

@@ -2,12 +2,37 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 const QString kMarker = QStringLiteral(".font-reviser-");
 const QString kNewSuffix = QStringLiteral(".new");
 const QString kOldSuffix = QStringLiteral(".old");
+const QString kTemporaryPrefix = QStringLiteral("font-reviser-");
+
+bool allDigits(QStringView s) {
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+std::optional<Leftover> parseTemporaryName(const QString& name) {
+    if (!name.startsWith(kTemporaryPrefix)) return std::nullopt;
+    const QStringView rest = QStringView(name).mid(kTemporaryPrefix.size());
+    const qsizetype dash = rest.indexOf(u'-');
+    if (dash <= 0 || !allDigits(rest.left(dash)) || !allDigits(rest.mid(dash + 1))) return std::nullopt;
+    Leftover out;
+    out.kind = LeftoverKind::Temporary;
+    bool ok = false;
+    out.pid = rest.left(dash).toLongLong(&ok);
+    if (!ok || out.pid <= 0) return std::nullopt;
+    return out;
+}
 }  // namespace
+
+QString temporaryName(std::int64_t pid, std::int64_t seconds, int random) {
+    return kTemporaryPrefix + QString::number(pid) + QLatin1Char('-') + QString::number(seconds) +
+           QString::number(random);
+}
 
 QString leftoverName(const QString& installedName, LeftoverKind kind, std::int64_t pid, std::uint32_t nonce) {
     return QLatin1Char('.') + installedName + kMarker + QString::number(pid) + QLatin1Char('-') +
@@ -16,11 +41,13 @@ QString leftoverName(const QString& installedName, LeftoverKind kind, std::int64
 }
 
 bool mayBeLeftoverName(const QString& name) {
+    if (name.startsWith(kTemporaryPrefix)) return true;
     return name.startsWith(QLatin1Char('.')) && name.contains(kMarker) &&
            (name.endsWith(kNewSuffix) || name.endsWith(kOldSuffix));
 }
 
 std::optional<Leftover> parseLeftoverName(const QString& name) {
+    if (name.startsWith(kTemporaryPrefix)) return parseTemporaryName(name);
     if (!mayBeLeftoverName(name)) return std::nullopt;
     Leftover out;
     out.kind = name.endsWith(kNewSuffix) ? LeftoverKind::NewCopy : LeftoverKind::OldFont;

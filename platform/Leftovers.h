@@ -1,5 +1,6 @@
 #pragma once
-// The names of the files this program makes beside an installed font while it replaces it:
+// The names of the files this program makes: its temporary file, and beside an installed font
+// while it replaces it:
 // the new copy before it trades places with the old font (which then stands under that name
 // until the new one has been checked), or the old font's hard link where the file system
 // can't trade places. Each name carries the installed file's name and the making process's id, so
@@ -13,10 +14,10 @@
 
 namespace platform {
 
-enum class LeftoverKind { NewCopy, OldFont };
+enum class LeftoverKind { NewCopy, OldFont, Temporary };
 
 struct Leftover {
-    QString installedName;  // the name of the file it stands beside
+    QString installedName;  // the name of the file it stands beside (not for a temporary file)
     LeftoverKind kind = LeftoverKind::NewCopy;
     std::int64_t pid = 0;
 };
@@ -24,10 +25,15 @@ struct Leftover {
 // ".<installed name>.font-reviser-<pid>-<nonce in hex>.new" (or ".old").
 QString leftoverName(const QString& installedName, LeftoverKind kind, std::int64_t pid, std::uint32_t nonce);
 
-// The parts of a name made by leftoverName; nothing for any other name.
+// The temporary file of a revision, in the temporary folder: "font-reviser-<pid>-" and
+// then the seconds since 1970 and a number from 0 to 254, in decimal, with nothing between.
+QString temporaryName(std::int64_t pid, std::int64_t seconds, int random);
+
+// The parts of a name made by leftoverName or temporaryName; nothing for any other name.
 std::optional<Leftover> parseLeftoverName(const QString& name);
 
 // A cheap first look for walks: false for every name that parseLeftoverName refuses.
+// (A temporary file's name never starts with a dot: a walk of font folders can leave it.)
 bool mayBeLeftoverName(const QString& name);
 
 }  // namespace platform

@@ -419,6 +419,11 @@ bool LinuxFiles::clearLeftover(const QString& path) {
     if (!leftover || processRuns(leftover->pid)) return false;
     struct stat st {};
     if (::lstat(host.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (leftover->kind == LeftoverKind::Temporary) {
+        // Only a file of ours: a name like ours made by someone else stays.
+        if (st.st_uid != ::geteuid()) return false;
+        return ::unlink(host.constData()) == 0;
+    }
     // Only beside a font that is in place: otherwise this may be the one copy left.
     struct stat installed {};
     const QByteArray font = folder + '/' + encodeNativePath(leftover->installedName);
@@ -445,9 +450,26 @@ QString LinuxFiles::applicationPath() const {
 }
 
 QString LinuxFiles::temporaryFolder() const {
-    QString folder = m_temporaryFolder.isEmpty() ? QDir::tempPath() : m_temporaryFolder;
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
-    return folder;
+    const auto trimmed = [](QString folder) {
+        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+        return folder;
+    };
+    if (!m_temporaryFolder.isEmpty()) return trimmed(m_temporaryFolder);
+    // The user's temporary folder, when it is a folder the process may write in; otherwise
+    // the system's own. Nothing when none is: never the root or the working folder.
+    QStringList candidates;
+    const QString configured = decodeNativePath(qgetenv("TMPDIR"));
+    if (!configured.isEmpty()) candidates << configured;
+    candidates << QStringLiteral("/tmp") << QStringLiteral("/var/tmp");
+    for (const QString& candidate : candidates) {
+        if (!candidate.startsWith(QLatin1Char('/'))) continue;
+        const QByteArray host = encodeNativePath(hostPath(candidate));
+        struct stat st {};
+        if (::stat(host.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            ::faccessat(AT_FDCWD, host.constData(), W_OK | X_OK, AT_EACCESS) == 0)
+            return trimmed(QDir::cleanPath(candidate));
+    }
+    return {};
 }
 
 }  // namespace platform

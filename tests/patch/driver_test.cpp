@@ -4,6 +4,7 @@
 #include "discovery/SourceLookups.h"
 #include "fonttables/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
+#include "platform/Leftovers.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyFiles.h"
 #include "support/FontBytes.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -345,8 +347,7 @@ TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
     const int first = std::rand() % 255;
     const std::time_t now = std::time(nullptr);
     for (std::time_t t = now; t < now + 3; ++t)
-        f.tp.makeLink(QStringLiteral("/tmp/%1%2").arg(static_cast<qlonglong>(t)).arg(first),
-                      QStringLiteral("../victim"));
+        f.tp.makeLink(QStringLiteral("/tmp/") + platform::temporaryName(::getpid(), t, first), QStringLiteral("../victim"));
     std::srand(7);
     EXPECT_EQ(f.run(), fr::result::kRevised);
     EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));
