@@ -165,6 +165,14 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
              s.fontLength = 60;
          }},
         {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }},
+        {"fewer records than installed tables, the last slot empty",
+         [](PatchLayout& s) { s.tables.erase(s.tables.begin()); }},
+        {"one table over another", [](PatchLayout& s) { s.tables[2].up_dataOffset = 100; }},
+        {"a table over the directory", [](PatchLayout& s) { s.tables[3].up_dataOffset = 60; }},
+        {"a table over the offset table", [](PatchLayout& s) { s.tables[3].up_dataOffset = 0; }},
+        {"a table off a word boundary", [](PatchLayout& s) { s.tables[3].up_dataOffset = 102; }},
+        {"a new font far larger than the installed one could become",
+         [](PatchLayout& s) { s.fontLength = 2 * 1024 * 1024; }},
         {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }},
         {"one table named twice",
          [](PatchLayout& s) {

@@ -265,4 +265,48 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
     }
 }
 
+// The newer revision with its Windows License Description string moved over the 'name'
+// table's own records: the storage is made to start at the records (every other string keeps
+// its bytes), and that string points at the first record.
+Bytes withLicenseStringOverTheRecords(Bytes font) {
+    for (std::size_t i = 0; i < u16(font, 4); ++i) {
+        const std::size_t rec = 12 + 16 * i;
+        if (std::string(font.begin() + rec, font.begin() + rec + 4) != "name") continue;
+        const std::size_t at = getU32(font, rec + 8);
+        const std::uint16_t storage = u16(font, at + 4), count = u16(font, at + 2);
+        const std::uint16_t shift = static_cast<std::uint16_t>(storage - 6);
+        putU16(font, at + 4, 6);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t r = at + 6 + 12 * k;
+            const bool windowsLicense = u16(font, r) == 3 && u16(font, r + 6) == 13;
+            putU16(font, r + 10, windowsLicense ? 0 : static_cast<std::uint16_t>(u16(font, r + 10) + shift));
+        }
+    }
+    return font;
+}
+
+TEST_F(RealFonts, ALicenseStringOverTheNameRecordsIsRefusedAndTheFontKept) {
+    const RealDisk disk(temporaryFolder());
+    const QString name = QStringLiteral("Velmora角ゴ StdN W9");
+    const QString evilNew = dir() + QStringLiteral("/evil-new.otf");
+    const QString patch = dir() + QStringLiteral("/patches/evil/") + name + QStringLiteral(".pa");
+    QDir().mkpath(dir() + QStringLiteral("/patches/evil"));
+    writeFile(evilNew, withLicenseStringOverTheRecords(readFile(newFont(name))), 0644);
+    const Outcome made =
+        runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name), evilNew, patch});
+    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+
+    const Bytes installed = readFile(oldFont(name));
+    writeFile(installedOf(name), installed);
+    const auto source = sourceFor(patch);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(revise(installedOf(name), source), fr::result::kFontUnusable);
+    EXPECT_EQ(readFile(installedOf(name)), installed);
+    EXPECT_TRUE(temporaryFolderEmpty());
+    EXPECT_EQ(QDir(dir() + QStringLiteral("/inst"))
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .filter(QStringLiteral("font-reviser")),
+              QStringList());
+}
+
 }  // namespace
