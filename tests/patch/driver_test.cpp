@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -251,6 +252,83 @@ TEST(RevisionDriver, RefusesAFileThatIsNoLongerWhatTheSearchAdmitted) {
     }
 }
 
+TEST(RevisionDriver, AFileChangedUnderItsNameSinceTheSearchIsLeftAsItIs) {
+    struct Case {
+        const char* what;
+        std::function<void(Fixture&)> change;
+        std::int32_t code;
+    };
+    const std::vector<Case> cases = {
+        {"it is gone", [](Fixture& f) { f.files.remove(kFont); }, fr::result::kFontUnusable},
+        {"it was cut short",
+         [](Fixture& f) { f.tp.writeFile(kFont, Bytes(f.installed.begin(), f.installed.begin() + 100)); },
+         fr::result::kFontUnusable},
+        {"a fifo stands there",
+         [](Fixture& f) {
+             f.files.remove(kFont);
+             ::mkfifo(QFile::encodeName(f.tp.real(kFont)).constData(), 0644);
+         },
+         fr::result::kFontUnusable},
+        {"a folder stands there",
+         [](Fixture& f) {
+             f.files.remove(kFont);
+             QDir().mkpath(f.tp.real(kFont));
+         },
+         fr::result::kFontUnusable},
+        // Still the same font and revision, with bytes after its tables: revised from its tables.
+        {"it grew",
+         [](Fixture& f) {
+             Bytes grown = f.installed;
+             grown.resize(grown.size() + 4096, 0xEE);
+             f.tp.writeFile(kFont, grown);
+         },
+         fr::result::kRevised},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        c.change(f);
+        const bool wasFile = QFileInfo(f.tp.real(kFont)).isFile();
+        const Bytes before = wasFile ? f.onDisk() : Bytes();  // a fifo is never opened here
+        EXPECT_EQ(f.run(), c.code);
+        if (c.code == fr::result::kRevised) {
+            EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);
+        } else if (wasFile) {
+            EXPECT_EQ(f.onDisk(), before);
+        }
+        EXPECT_EQ(QFileInfo(f.tp.real(kFont)).isFile(), wasFile || c.code == fr::result::kRevised);
+        EXPECT_TRUE(f.temporaryFiles().isEmpty());
+        EXPECT_LE(f.fontFolder().size(), 1);
+    }
+}
+
+TEST(RevisionDriver, WithoutAUsableTemporaryFolderNothingIsWrittenAnywhere) {
+    {
+        SCOPED_TRACE("the temporary folder is missing");
+        Fixture f;
+        QDir(f.tp.real(QStringLiteral("/tmp"))).removeRecursively();
+        EXPECT_EQ(f.run(), fr::result::kNewFileFailed);
+        EXPECT_EQ(f.onDisk(), f.installed);
+        EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+        EXPECT_TRUE(QDir(f.tp.real(QStringLiteral("/"))).entryList({QStringLiteral("font-reviser-*")}).isEmpty());
+    }
+    {
+        SCOPED_TRACE("a link planted at every name it could draw");
+        Fixture f;
+        f.tp.writeFile(QStringLiteral("/victim"), Bytes{7, 7, 7});
+        const std::time_t now = std::time(nullptr);
+        for (std::time_t t = now; t < now + 3; ++t)
+            for (int n = 0; n < 255; ++n)
+                f.tp.makeLink(QStringLiteral("/tmp/") + platform::temporaryName(::getpid(), t, n),
+                              QStringLiteral("../victim"));
+        EXPECT_EQ(f.run(), fr::result::kNewFileFailed);
+        EXPECT_EQ(f.onDisk(), f.installed);
+        EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));
+        EXPECT_EQ(f.temporaryFiles().size(), 3 * 255);
+        EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+    }
+}
+
 TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
     struct NoPatch : fr::SourceLookup {
         bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
@@ -347,7 +425,8 @@ TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
     const int first = std::rand() % 255;
     const std::time_t now = std::time(nullptr);
     for (std::time_t t = now; t < now + 3; ++t)
-        f.tp.makeLink(QStringLiteral("/tmp/") + platform::temporaryName(::getpid(), t, first), QStringLiteral("../victim"));
+        f.tp.makeLink(QStringLiteral("/tmp/") + platform::temporaryName(::getpid(), t, first),
+                      QStringLiteral("../victim"));
     std::srand(7);
     EXPECT_EQ(f.run(), fr::result::kRevised);
     EXPECT_EQ(f.onDisk(QStringLiteral("/victim")), (Bytes{7, 7, 7}));

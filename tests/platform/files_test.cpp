@@ -260,8 +260,9 @@ TEST_F(RootedFiles, NamesThatAreNotUtf8OpenTheSameFile) {
     EXPECT_EQ(files.readAll(path), bytesOf("bytes"));
     EXPECT_EQ(platform::encodeNativePath(entries[0].name), QByteArray("caf\xE9 \xFF\xC3.otf"));
     EXPECT_EQ(platform::decodeNativePath(QByteArray("Velmora\xE8\xA7\x92")), QStringLiteral(u"Velmora角"));
-    ASSERT_TRUE(files.setPermissions(path, 0600));
+    EXPECT_TRUE(files.setPermissions(path, 0600));
     EXPECT_EQ(files.permissions(path), 0600u);
+    ::unlink(native.constData());  // Qt's removal of the scratch folder can't spell this name
 }
 
 TEST_F(RootedFiles, DeletableFollowsTheFolderAndTheStickyRule) {
@@ -328,6 +329,38 @@ TEST(LinuxFilesPaths, GivenFoldersComeBackWithoutATrailingSlash) {
     EXPECT_EQ(files.applicationPath(), "/opt/reviser/reviser");
     EXPECT_FALSE(LinuxFiles().temporaryFolder().endsWith('/'));
     EXPECT_TRUE(LinuxFiles().applicationPath().endsWith("platform_tests"));
+}
+
+// TMPDIR when it names a folder that may be written; else /tmp, else /var/tmp; else nothing
+// (and the revision then makes no file): never the root or the working folder.
+TEST(LinuxFilesPaths, TheTemporaryFolderIsAWritableFolderOrNone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray previous = qgetenv("TMPDIR");
+    const bool had = qEnvironmentVariableIsSet("TMPDIR");
+    struct Case {
+        const char* what;
+        QStringList folders;  // inside the root
+        const char* tmpdir;
+        QString expected;
+    };
+    const std::vector<Case> cases = {
+        {"TMPDIR names a folder", {"/t", "/tmp"}, "/t", "/t"}, {"TMPDIR names no folder", {"/tmp"}, "/missing", "/tmp"},
+        {"TMPDIR names a file", {"/tmp"}, "/file", "/tmp"},    {"TMPDIR is relative", {"/t", "/tmp"}, "t", "/tmp"},
+        {"no /tmp", {"/var/tmp"}, "/missing", "/var/tmp"},     {"no temporary folder at all", {}, "/missing", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir root;
+        for (const QString& folder : c.folders) ASSERT_TRUE(QDir().mkpath(root.path() + folder));
+        QFile(root.path() + "/file").open(QIODevice::WriteOnly);
+        qputenv("TMPDIR", c.tmpdir);
+        EXPECT_EQ(LinuxFiles(root.path()).temporaryFolder(), c.expected);
+    }
+    if (had)
+        qputenv("TMPDIR", previous);
+    else
+        qunsetenv("TMPDIR");
 }
 
 TEST(LinuxPlatformRooted, ServesOneFixedDiskInsideTheRoot) {
