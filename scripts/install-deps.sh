@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libfontconfig-dev python3 python3-fonttools opentype-sanitizer
-          xvfb xauth fonts-noto-cjk dbus ansible-core clang-tidy)
+          xvfb xauth fonts-noto-cjk dbus ansible-core clang-tidy clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

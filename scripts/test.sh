@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and under AddressSanitizer with UndefinedBehaviorSanitizer
 # and leak detection), runs the whole test suite in both builds, and clang-tidy over the
-# program's sources (beside the sanitizer build, which it does not need to wait for).
+# program's sources (beside the sanitizer build, which it does not need to wait for); then
+# fuzzes every fuzz target for FUZZ_SECONDS each (60 by default) and fails on any finding.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -30,4 +31,6 @@ status=0
 wait "$tidy_pid" || status=$?
 tidy_pid=
 cat "$tidy_log"
+echo "== fuzzing =="
+"$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}" || status=1
 exit "$status"
