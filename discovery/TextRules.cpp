@@ -1,5 +1,7 @@
 #include "discovery/TextRules.h"
 
+#include "platform/NativePath.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -49,37 +51,20 @@ QString removeLastExtension(const QString& name) {
 }
 
 std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes) {
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const std::uint8_t b = bytes[i];
-        if (b < 0x80) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    for (qsizetype i = 0; i < view.size();) {
+        if (static_cast<std::uint8_t>(view[i]) < 0x80) {
             ++i;
             continue;
         }
-        std::size_t extra = 0;
-        std::uint32_t cp = 0, min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3, cp = b & 0x07, min = 0x10000;
-        } else {
-            return std::nullopt;  // a stray continuation byte or 0xF8..0xFF
-        }
-        if (extra > n - i - 1) return std::nullopt;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const std::uint8_t c = bytes[i + k];
-            if ((c & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-        i += extra + 1;
+        char32_t cp = 0;
+        const std::size_t length = platform::utf8SequenceAt(view, i, cp);
+        if (length == 0) return std::nullopt;
+        i += static_cast<qsizetype>(length);
     }
     // Valid throughout; a leading byte order mark is text like any other and stays.
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(n)));
+    return decoder.decode(view);
 }
 
 std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes) {

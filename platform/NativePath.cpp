@@ -8,9 +8,9 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) stands as U+DC00 + b
 
-// The length of the valid UTF-8 sequence at `at`, or 0 when the bytes there are not one
-// (overlong forms, surrogates and values above U+10FFFF included).
-std::size_t validSequence(QByteArrayView bytes, qsizetype at, char32_t& cp) {
+}  // namespace
+
+std::size_t utf8SequenceAt(QByteArrayView bytes, qsizetype at, char32_t& cp) {
     const auto b = static_cast<std::uint8_t>(bytes[at]);
     std::size_t extra = 0;
     char32_t min = 0;
@@ -33,8 +33,6 @@ std::size_t validSequence(QByteArrayView bytes, qsizetype at, char32_t& cp) {
     return extra + 1;
 }
 
-}  // namespace
-
 QString decodeNativePath(QByteArrayView bytes) {
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<std::uint8_t>(c) < 0x80; }))
         return QString::fromLatin1(bytes);
@@ -44,7 +42,7 @@ QString decodeNativePath(QByteArrayView bytes) {
         char32_t cp = 0;
         if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
             ++i;
-        } else if (const std::size_t n = validSequence(bytes, i, cp)) {
+        } else if (const std::size_t n = utf8SequenceAt(bytes, i, cp)) {
             i += static_cast<qsizetype>(n);
         } else {
             valid = false;
@@ -62,7 +60,7 @@ QString decodeNativePath(QByteArrayView bytes) {
             continue;
         }
         char32_t cp = 0;
-        if (const std::size_t n = validSequence(bytes, i, cp)) {
+        if (const std::size_t n = utf8SequenceAt(bytes, i, cp)) {
             out.append(QString::fromUcs4(&cp, 1));
             i += static_cast<qsizetype>(n);
         } else {

@@ -9,9 +9,16 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
+
 namespace platform {
 
 QString decodeNativePath(QByteArrayView bytes);
 QByteArray encodeNativePath(QStringView path);
+
+// The length of the valid UTF-8 sequence of two to four bytes at `at`, its code point in `cp`;
+// 0 when the bytes there are not one (overlong forms, surrogates and values above U+10FFFF
+// included, and a single ASCII byte, which the callers take on their own).
+std::size_t utf8SequenceAt(QByteArrayView bytes, qsizetype at, char32_t& cp);
 
 }  // namespace platform

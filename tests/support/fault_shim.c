@@ -76,6 +76,9 @@ static void configure(void) {
     config.ready = 1;
 }
 
+/* Set up before the program's first call, so that every call is counted. */
+__attribute__((constructor)) static void loaded(void) { configure(); }
+
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
 static int pathMatches(const char* path) { return !config.path || (path && strstr(path, config.path)); }
@@ -223,38 +226,35 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
     return NEXT(fsetxattr)(fd, name, value, size, flags);
 }
 
-static mode_t modeOf(int flags, va_list args) {
-    return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE ? (mode_t)va_arg(args, int) : 0;
-}
+static int creates(int flags) { return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE; }
+
+/* The mode argument, which the caller passes only when the flags create a file. */
+#define TAKE_MODE(flags, mode)                    \
+    mode_t mode = 0;                              \
+    if (creates(flags)) {                         \
+        va_list args;                             \
+        va_start(args, flags);                    \
+        mode = (mode_t)va_arg(args, int);         \
+        va_end(args);                             \
+    }
+
 int open(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
+    TAKE_MODE(flags, mode);
     if ((flags & O_CREAT) && failsCall(OP_CREATE, pathMatches(path))) return -1;
     return NEXT(open)(path, flags, mode);
 }
 int open64(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
+    TAKE_MODE(flags, mode);
     if ((flags & O_CREAT) && failsCall(OP_CREATE, pathMatches(path))) return -1;
     return NEXT(open64)(path, flags, mode);
 }
 int openat(int dir, const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
+    TAKE_MODE(flags, mode);
     if ((flags & O_CREAT) && failsCall(OP_CREATE, pathMatches(path))) return -1;
     return NEXT(openat)(dir, path, flags, mode);
 }
 int openat64(int dir, const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
+    TAKE_MODE(flags, mode);
     if ((flags & O_CREAT) && failsCall(OP_CREATE, pathMatches(path))) return -1;
     return NEXT(openat64)(dir, path, flags, mode);
 }
