@@ -28,8 +28,18 @@
 #include <time.h>
 #include <unistd.h>
 
-enum { OP_READ = 1, OP_WRITE = 2, OP_COPY = 4, OP_FSYNC = 8, OP_RENAME = 16, OP_RENAMEAT2 = 32,
-       OP_CLOSE = 64, OP_CHMOD = 128, OP_XATTR = 256, OP_CREATE = 512 };
+enum {
+    OP_READ = 1,
+    OP_WRITE = 2,
+    OP_COPY = 4,
+    OP_FSYNC = 8,
+    OP_RENAME = 16,
+    OP_RENAMEAT2 = 32,
+    OP_CLOSE = 64,
+    OP_CHMOD = 128,
+    OP_XATTR = 256,
+    OP_CREATE = 512
+};
 
 static struct {
     int ready;
@@ -43,9 +53,11 @@ static struct {
 static atomic_llong passed; /* bytes or calls let through so far */
 
 static int errorNamed(const char* s) {
-    static const struct { const char* name; int value; } names[] = {
-        {"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EDQUOT", EDQUOT}, {"EACCES", EACCES}, {"EPERM", EPERM},
-        {"EROFS", EROFS}, {"EINVAL", EINVAL}, {"ENOTSUP", ENOTSUP}, {"EXDEV", EXDEV}, {"ENOENT", ENOENT}};
+    static const struct {
+        const char* name;
+        int value;
+    } names[] = {{"EIO", EIO},     {"ENOSPC", ENOSPC}, {"EDQUOT", EDQUOT},   {"EACCES", EACCES}, {"EPERM", EPERM},
+                 {"EROFS", EROFS}, {"EINVAL", EINVAL}, {"ENOTSUP", ENOTSUP}, {"EXDEV", EXDEV},   {"ENOENT", ENOENT}};
     if (!s || !*s) return EIO;
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
         if (strcmp(s, names[i].name) == 0) return names[i].value;
@@ -55,14 +67,16 @@ static int errorNamed(const char* s) {
 static void configure(void) {
     if (config.ready) return;
     const char* ops = getenv("FR_FAULT_OP");
-    static const struct { const char* name; unsigned bit; } words[] = {
-        {"read", OP_READ}, {"write", OP_WRITE}, {"copy", OP_COPY}, {"fsync", OP_FSYNC},
-        {"rename", OP_RENAME}, {"renameat2", OP_RENAMEAT2}, {"close", OP_CLOSE}, {"chmod", OP_CHMOD},
-        {"xattr", OP_XATTR}, {"create", OP_CREATE}};
+    static const struct {
+        const char* name;
+        unsigned bit;
+    } words[] = {{"read", OP_READ},     {"write", OP_WRITE},         {"copy", OP_COPY},   {"fsync", OP_FSYNC},
+                 {"rename", OP_RENAME}, {"renameat2", OP_RENAMEAT2}, {"close", OP_CLOSE}, {"chmod", OP_CHMOD},
+                 {"xattr", OP_XATTR},   {"create", OP_CREATE}};
     if (ops) {
         char list[256];
         snprintf(list, sizeof list, "%s", ops);
-        for (char* save = NULL, *w = strtok_r(list, ",", &save); w; w = strtok_r(NULL, ",", &save))
+        for (char *save = NULL, *w = strtok_r(list, ",", &save); w; w = strtok_r(NULL, ",", &save))
             for (size_t i = 0; i < sizeof words / sizeof words[0]; ++i)
                 if (strcmp(w, words[i].name) == 0) config.ops |= words[i].bit;
     }
@@ -229,13 +243,13 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
 static int creates(int flags) { return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE; }
 
 /* The mode argument, which the caller passes only when the flags create a file. */
-#define TAKE_MODE(flags, mode)                    \
-    mode_t mode = 0;                              \
-    if (creates(flags)) {                         \
-        va_list args;                             \
-        va_start(args, flags);                    \
-        mode = (mode_t)va_arg(args, int);         \
-        va_end(args);                             \
+#define TAKE_MODE(flags, mode)            \
+    mode_t mode = 0;                      \
+    if (creates(flags)) {                 \
+        va_list args;                     \
+        va_start(args, flags);            \
+        mode = (mode_t)va_arg(args, int); \
+        va_end(args);                     \
     }
 
 int open(const char* path, int flags, ...) {
