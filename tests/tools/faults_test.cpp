@@ -8,6 +8,7 @@
 #include "support/ToolScene.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -161,13 +162,22 @@ TEST_F(Faults, AFailureAtAnyPointLeavesTheOldFontOrTheVerifiedNewOne) {
 // Permissions hold only for a user other than root: as root, the runs are made as nobody.
 TEST_F(Faults, WhatTheUserMayNotWriteIsLeftAndWhatTheyMayIsRevised) {
     const int uid = ::geteuid() == 0 ? kNobody : -1;
+    std::vector<QByteArray> command = scene->reviseCommand();
     auto prepare = [&] {
         scene->reset();
         if (uid < 0) return;
-        for (const QString& path : QDir(scene->root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
-            runProgram({"/bin/chown", "-R", QByteArray::number(uid), QFile::encodeName(scene->root() + '/' + path)},
-                       {});
-        ASSERT_EQ(::chown(QFile::encodeName(scene->root()).constData(), kNobody, kNobody), 0);
+        // That user runs a copy of the tool inside the scene (the build folder may be closed
+        // to them), and owns the whole scene.
+        const QString tool = scene->root() + QStringLiteral("/revise-font");
+        if (!QFile::exists(tool)) {
+            ASSERT_TRUE(QFile::copy(QFile::decodeName(command[0]), tool));
+        }
+        command[0] = QFile::encodeName(tool);
+        ASSERT_EQ(::lchown(QFile::encodeName(scene->root()).constData(), kNobody, kNobody), 0);
+        QDirIterator entries(scene->root(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext())
+            ASSERT_EQ(::lchown(QFile::encodeName(entries.next()).constData(), kNobody, kNobody), 0);
     };
     auto mode = [](const QString& path) {
         struct stat st {};
@@ -177,21 +187,21 @@ TEST_F(Faults, WhatTheUserMayNotWriteIsLeftAndWhatTheyMayIsRevised) {
 
     prepare();
     ::chmod(QFile::encodeName(scene->fontFolder()).constData(), 0555);
-    const int readOnlyFolder = runProgram(scene->reviseCommand(), scene->environment(), uid);
+    const int readOnlyFolder = runProgram(command, scene->environment(), uid);
     ::chmod(QFile::encodeName(scene->fontFolder()).constData(), 0755);
     expectOutcome(readOnlyFolder, result::kNotReplaceable, "a font folder the user may not write");
 
     // The file's own mode doesn't guard its name: the folder does. The new font keeps the mode.
     prepare();
     ::chmod(QFile::encodeName(scene->font()).constData(), 0444);
-    expectOutcome(runProgram(scene->reviseCommand(), scene->environment(), uid), result::kRevised,
+    expectOutcome(runProgram(command, scene->environment(), uid), result::kRevised,
                   "a font the user may read but not write, in a folder they may write");
     EXPECT_EQ(mode(scene->font()), 0444u);
 
     prepare();
     const QStringList before = oursInSystemTemporaryFolder();
     ::chmod(QFile::encodeName(scene->temporaryFolder()).constData(), 0555);
-    const int readOnlyTemporary = runProgram(scene->reviseCommand(), scene->environment(), uid);
+    const int readOnlyTemporary = runProgram(command, scene->environment(), uid);
     ::chmod(QFile::encodeName(scene->temporaryFolder()).constData(), 0755);
     // The user's temporary folder can't be written: the system's own is used instead.
     expectOutcome(readOnlyTemporary, result::kRevised, "a temporary folder the user may not write");
@@ -271,8 +281,8 @@ TEST_F(Faults, TheProgramReadsNoFileFurtherThanItsFormatAllows) {
     ASSERT_TRUE(writeBytes(hugeCandidate, {'O', 'T', 'T', 'O'}));
     ASSERT_EQ(::truncate(QFile::encodeName(hugeCandidate).constData(), 1ll << 32), 0);
     // A fifo and a link to /dev/zero named like it in two more: neither may hold up the search.
-    const QString fifo = scene->root() + QStringLiteral("/usr/local/share/fonts/velmora/") +
-                         QFileInfo(scene->font()).fileName();
+    const QString fifo =
+        scene->root() + QStringLiteral("/usr/local/share/fonts/velmora/") + QFileInfo(scene->font()).fileName();
     const QString zero = scene->root() + QStringLiteral("/home/kana/.fonts/") + QFileInfo(scene->font()).fileName();
     QDir().mkpath(QFileInfo(fifo).path());
     QDir().mkpath(QFileInfo(zero).path());
