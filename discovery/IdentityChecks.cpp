@@ -7,7 +7,6 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 #include "patch/FontEntries.h"
-#include "patch/FontEntries.h"
 #include "platform/Platform.h"
 
 #include <array>
@@ -124,10 +123,9 @@ bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, const platf
     // The table's header and records as far as the file goes; its strings are read one by
     // one, and only the full name's.
     const std::uint64_t table = record->offset;
-    const auto head = font.read(table, sfnt::name_header::kSize);
-    if (!head) return false;
-    const std::uint64_t count = bytes::Fixed<sfnt::name_header::kSize>{std::span<const std::uint8_t>(*head).first<sfnt::name_header::kSize>()}
-                                    .u16<sfnt::name_header::kCount>();
+    std::array<std::uint8_t, sfnt::name_header::kSize> head{};
+    if (!font.readAt(table, head)) return false;
+    const std::uint64_t count = bytes::Fixed<sfnt::name_header::kSize>{head}.u16<sfnt::name_header::kCount>();
     const auto records = font.read(table, sfnt::name_header::kSize + sfnt::name_record::kSize * count);
     if (!records) return false;
     const auto name = NameTableView::open(*records);

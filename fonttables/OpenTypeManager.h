@@ -76,14 +76,6 @@ public:
                                      const SourceEntry& source, std::uint64_t& revision);
     static bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
                                      const SourceEntry& source);
-    static bool checkHeadTbleVersion(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
-                                     const SourceEntry& source, std::uint64_t& revision) {
-        return checkHeadTbleVersion(recordOffset, platform::BytesInSpan(bytes), source, revision);
-    }
-    static bool checknameTblFontName(std::size_t recordOffset, std::span<const std::uint8_t> bytes,
-                                     const SourceEntry& source) {
-        return checknameTblFontName(recordOffset, platform::BytesInSpan(bytes), source);
-    }
 
     // --- stages of the assembly (patch/) ---
     std::int32_t changeSerialNumber(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
@@ -105,7 +97,7 @@ public:
                                   std::int32_t index);
     // True when the file at `path` is as long as the image and its words add up to `sum`;
     // read through a buffer of its own, a piece at a time.
-    bool compareFontData(const QString& path, std::uint32_t sum);
+    bool compareFontData(const QString& path, std::uint32_t sum) const;
 
 private:
     // The new font the patch describes is well formed: every directory slot filled by a
@@ -115,7 +107,7 @@ private:
     bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
 
     std::unique_ptr<platform::ReadableBytes> m_installed;  // the installed file, read where it lies
-    std::vector<std::uint8_t> m_pReadData;  // its offset table and directory
+    std::vector<std::uint8_t> m_pReadData;                 // its offset table and directory
     std::int32_t m_fileLength = 0;
     std::vector<std::unique_ptr<TagObj>> m_TagArray;
     NameField m_SerialNumber{};
@@ -124,7 +116,6 @@ private:
     // only the assembly makes one.
     std::shared_ptr<MakeSabunData> m_pSabunObject;
     ZeroedBuffer m_pWriteData;  // the new image
-    std::vector<std::uint8_t> m_readBack;  // the checks' buffer, reused
     std::uint32_t m_WriteLength = 0;
     _sfntHeader m_sfntHead{};
     std::uint32_t m_VerifyCheckSum = 0;

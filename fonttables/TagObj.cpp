@@ -21,7 +21,6 @@ void TagObj::CreateTagObject(std::int32_t type, const std::uint8_t* record, cons
     m_TableList.length = parsed.length;
 
     m_TableAddress = record;
-    m_TopDataAddress = nullptr;
     m_installed = &font;
     m_byte4length = CommonTool::byte4_chk_checked(m_TableList.length).value_or(0);
 }

@@ -54,9 +54,8 @@ private:
     _TableList m_TableList{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
     std::int32_t m_byte4length = 0;
-    const std::uint8_t* m_TableAddress = nullptr;    // not owned
-    const std::uint8_t* m_TopDataAddress = nullptr;  // not owned; the table is read where it lies
-    std::vector<std::uint8_t> m_pNewUpdateData;      // m_byte4length + 1 bytes, when built apart
+    const std::uint8_t* m_TableAddress = nullptr;  // not owned
+    std::vector<std::uint8_t> m_pNewUpdateData;    // m_byte4length + 1 bytes, when built apart
     _TableList m_NewTblLst{};
     std::int32_t m_TableNum = 0;
     std::int32_t m_WriteNum = 0;

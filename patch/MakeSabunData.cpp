@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -28,9 +29,9 @@ bool MakeSabunData::checkSabunData(const QString& path, char* name255, std::uint
     // Only the bytes the listing needs are read.
     const auto file = platform::files().openForReading(path);
     if (!file) return false;
-    const auto listed = file->read(0, header::kListedSize);
-    if (!listed || !hasMagic(*listed)) return false;
-    const bytes::Fixed<header::kListedSize> in{std::span<const std::uint8_t>(*listed).first<header::kListedSize>()};
+    std::array<std::uint8_t, header::kListedSize> listed{};
+    if (!file->readAt(0, listed) || !hasMagic(listed)) return false;
+    const bytes::Fixed<header::kListedSize> in{listed};
     std::memcpy(name255, in.slice<header::kFontName, header::kFontNameSize>().data(), header::kFontNameSize);
     version = in.u32<header::kFontVersion>();
     return true;
@@ -45,9 +46,9 @@ std::uint64_t MakeSabunData::largestPatch(std::uint64_t newFontLength) {
 bool MakeSabunData::loadSabunData(const QString& path, std::uint64_t largestNewFont) {
     const auto file = platform::files().openForReading(path);
     if (!file || file->size() == 0) return false;
-    const auto head = file->read(0, header::kSize);
-    if (!head) return false;
-    const bytes::Fixed<header::kSize> in{std::span<const std::uint8_t>(*head).first<header::kSize>()};
+    std::array<std::uint8_t, header::kSize> head{};
+    if (!file->readAt(0, head)) return false;
+    const bytes::Fixed<header::kSize> in{head};
     const std::uint64_t newFont = std::min<std::uint64_t>(in.u32<header::kFontLength>(), largestNewFont);
     if (file->size() > largestPatch(newFont)) return false;
     auto bytes = file->read(0, file->size());

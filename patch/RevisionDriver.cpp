@@ -14,9 +14,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <optional>
 
 namespace fr {
@@ -92,10 +92,18 @@ QString temporaryFileName() {
 }
 
 void clearLeftovers(const QString& folder) {
+    if (folder.isEmpty()) return;  // no such folder (no usable temporary folder)
     platform::Files& files = platform::files();
     for (const platform::DirEntry& entry : files.listEntries(folder))
         if (entry.kind != platform::EntryKind::Folder && platform::mayBeLeftoverName(entry.name))
             files.clearLeftover(folder + (folder.endsWith(u'/') ? QString() : QStringLiteral("/")) + entry.name);
+}
+
+void clearLeftoversAround(const QString& targetPath) {
+    const QString file = revisionIdentity(targetPath);
+    if (const qsizetype slash = file.lastIndexOf(u'/'); slash >= 0)
+        clearLeftovers(slash == 0 ? QStringLiteral("/") : file.left(slash));
+    clearLeftovers(platform::files().temporaryFolder());
 }
 
 QString revisionIdentity(const QString& targetPath) {
@@ -124,15 +132,16 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProg
     return read ? result::kRevised : result::kFontUnusable;
 }
 
-bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) {
+bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
     constexpr std::size_t kPiece = 1u << 20;  // a whole number of words
     const auto file = platform::files().openForReading(path);
     // A sum cannot see a lost tail of zero words: the length must be the image's too.
     if (!file || file->size() == 0 || file->size() != m_WriteLength) return false;
-    m_readBack.resize(kPiece);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
     std::uint32_t total = 0;
     for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
-        const auto piece = std::span(m_readBack).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
+        const auto piece =
+            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
         if (!file->readAt(at, piece)) return false;
         total += CommonTool::tableChecksum(piece);
     }
@@ -144,10 +153,7 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     const QString path = target.fullpath;
     const std::uint32_t version = target.version;
 
-    // What interrupted runs left, beside this font and in the temporary folder, goes first.
-    const QString file = revisionIdentity(path);
-    if (const qsizetype slash = file.lastIndexOf(u'/'); slash >= 0) clearLeftovers(slash == 0 ? QStringLiteral("/") : file.left(slash));
-    clearLeftovers(platform::files().temporaryFolder());
+    clearLeftoversAround(path);
 
     if (const std::int32_t code = loadOpenTypeDiff(path, proc, context, count, index); code != result::kRevised)
         return code;

@@ -22,5 +22,8 @@ QString temporaryFileName();
 
 // Removes what interrupted runs of this program left in `folder` (their runs have ended).
 void clearLeftovers(const QString& folder);
+// The same in the folder of the font at `targetPath` (behind links) and in the temporary
+// folder: what a revision of that font clears before it starts.
+void clearLeftoversAround(const QString& targetPath);
 
 }  // namespace fr

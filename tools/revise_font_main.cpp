@@ -6,8 +6,8 @@
 // as "overall step | line 1 | line 2"; the exit status is the revision's result code
 // (0 revised, 2 unusable font or data, 7 patch unreadable, 8, 10, 11, 12 as the wizard
 // reports them; 64 for a wrong command line). What an interrupted run of this program left
-// beside the font or in the temporary folder is removed first. --no-fsync, for benchmarks only, leaves the new
-// file and its rename to the disk's own time.
+// beside the font or in the temporary folder is removed first. --no-fsync, for benchmarks
+// only, leaves the new file and its rename to the disk's own time.
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
@@ -19,7 +19,6 @@
 #include <QFileInfo>
 
 #include <unistd.h>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -66,9 +65,7 @@ int main(int argc, char** argv) {
 
     // What an interrupted run left beside this font and in the temporary folder goes first,
     // whether or not the font is still to be revised (as the search clears what it walks).
-    const QString identity = fr::revisionIdentity(installed);
-    fr::clearLeftovers(identity.left(std::max<qsizetype>(identity.lastIndexOf(u'/'), 1)));
-    fr::clearLeftovers(platform::files().temporaryFolder());
+    fr::clearLeftoversAround(installed);
 
     const fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(patch);
     if (!source) {

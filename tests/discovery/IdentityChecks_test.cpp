@@ -195,22 +195,23 @@ TEST(IdentityRecordChecks, ReadOnlyInsideTheBytesGiven) {
     const Bytes good = font(0x00080000);
     const std::span<const std::uint8_t> all(good);
     std::uint64_t revision = 7;
+    const auto in = [](std::span<const std::uint8_t> bytes) { return platform::BytesInSpan(bytes); };
 
-    EXPECT_TRUE(OpenTypeManager::checkHeadTbleVersion(12 + 16, all, src, revision));
+    EXPECT_TRUE(OpenTypeManager::checkHeadTbleVersion(12 + 16, in(all), src, revision));
     EXPECT_EQ(revision, 0x80000u);
     revision = 7;
-    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(12, all, src, revision));  // 'CFF '
+    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(12, in(all), src, revision));  // 'CFF '
     EXPECT_EQ(revision, 7u) << "a record of another table leaves the revision alone";
-    EXPECT_TRUE(OpenTypeManager::checknameTblFontName(12 + 32, all, src));
-    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 16, all, src));
+    EXPECT_TRUE(OpenTypeManager::checknameTblFontName(12 + 32, in(all), src));
+    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 16, in(all), src));
 
     // Records at or past the end, and cut in the middle.
-    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(good.size(), all, src, revision));
-    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(SIZE_MAX - 3, all, src, revision));
-    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(SIZE_MAX - 3, all, src));
-    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(12 + 16, all.first(12 + 16 + 10), src, revision));
-    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, all.first(12 + 32 + 10), src));
-    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, all.first(getU32(good, 12 + 32 + 8) + 10), src));
+    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(good.size(), in(all), src, revision));
+    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(SIZE_MAX - 3, in(all), src, revision));
+    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(SIZE_MAX - 3, in(all), src));
+    EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(12 + 16, in(all.first(12 + 16 + 10)), src, revision));
+    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, in(all.first(12 + 32 + 10)), src));
+    EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, in(all.first(getU32(good, 12 + 32 + 8) + 10)), src));
 }
 
 }  // namespace
