@@ -4,6 +4,7 @@
 #include "patch/MakeSabunData.h"
 #include "patch/PatchLayout.h"
 #include "platform/PathText.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <array>
@@ -43,7 +44,7 @@ SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const QString& path) {
     entry->fontfile =
         text::formKC(text::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
     // font_name is 32 bytes at most, ended by the first zero byte.
-    entry->fontname = text::decodeZeroTerminatedUtf8(
+    entry->fontname = platform::decodeZeroTerminatedUtf8(
         std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), patchfile::header::kFontNameSize));
     entry->version = version;
     return entry;

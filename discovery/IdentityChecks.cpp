@@ -7,6 +7,7 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 #include "patch/FontEntries.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <array>
@@ -139,7 +140,7 @@ bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, const platf
     const std::uint64_t at = table + name->stringOffset() + fullNameRecord->offset;
     if (!font.readAt(at, std::span(buffer).first(fullNameRecord->length))) return false;
 
-    const auto fullName = text::decodeZeroTerminatedUtf8(buffer);
+    const auto fullName = platform::decodeZeroTerminatedUtf8(buffer);
     if (!fullName || !source.fontname) return false;
     return *fullName == *source.fontname;
 }

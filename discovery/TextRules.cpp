@@ -1,9 +1,5 @@
 #include "discovery/TextRules.h"
 
-#include "platform/NativePath.h"
-
-#include <QStringDecoder>
-
 #include <algorithm>
 
 namespace fr::text {
@@ -48,28 +44,6 @@ qsizetype pathPartCount(const QString& path) { return path.count(QLatin1Char('/'
 QString removeLastExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
-}
-
-std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes) {
-    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    for (qsizetype i = 0; i < view.size();) {
-        if (static_cast<std::uint8_t>(view[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        char32_t cp = 0;
-        const std::size_t length = platform::utf8SequenceAt(view, i, cp);
-        if (length == 0) return std::nullopt;
-        i += static_cast<qsizetype>(length);
-    }
-    // Valid throughout; a leading byte order mark is text like any other and stays.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    return decoder.decode(view);
-}
-
-std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes) {
-    const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
-    return decodeUtf8Strict(bytes.first(static_cast<std::size_t>(zero - bytes.begin())));
 }
 
 }  // namespace fr::text

@@ -1,6 +1,6 @@
 #pragma once
 // The text rules of font discovery: normalization, word tests that treat canonically
-// equivalent spellings as equal, path joining and splitting, and strict UTF-8 decoding.
+// equivalent spellings as equal, path joining and splitting.
 
 #include <QString>
 
@@ -37,12 +37,5 @@ qsizetype pathPartCount(const QString& path);
 
 // The name without its last dot and what follows; a name without a dot is unchanged.
 QString removeLastExtension(const QString& name);
-
-// Bytes decoded as UTF-8, or nothing when they are not valid UTF-8 (overlong forms,
-// surrogates, values above U+10FFFF and cut sequences included).
-std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes);
-
-// Bytes up to the first zero byte (all of them when there is none), decoded strictly.
-std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes);
 
 }  // namespace fr::text

@@ -1,5 +1,7 @@
 #include "platform/NativePath.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -103,6 +105,28 @@ QByteArray encodeNativePath(QStringView path) {
         }
     }
     return out;
+}
+
+std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    for (qsizetype i = 0; i < view.size();) {
+        if (static_cast<std::uint8_t>(view[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = utf8SequenceAt(view, i, cp);
+        if (length == 0) return std::nullopt;
+        i += static_cast<qsizetype>(length);
+    }
+    // Valid throughout; a leading byte order mark is text like any other and stays.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(view);
+}
+
+std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes) {
+    const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return decodeUtf8Strict(bytes.first(static_cast<std::size_t>(zero - bytes.begin())));
 }
 
 }  // namespace platform

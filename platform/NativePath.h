@@ -10,6 +10,9 @@
 #include <QStringView>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
 
 namespace platform {
 
@@ -20,5 +23,12 @@ QByteArray encodeNativePath(QStringView path);
 // 0 when the bytes there are not one (overlong forms, surrogates and values above U+10FFFF
 // included, and a single ASCII byte, which the callers take on their own).
 std::size_t utf8SequenceAt(QByteArrayView bytes, qsizetype at, char32_t& cp);
+
+// Bytes decoded as UTF-8, or nothing when they are not valid UTF-8 (overlong forms,
+// surrogates, values above U+10FFFF and cut sequences included): text stored in fonts and
+// patches, which is never decoded losslessly like a file name.
+std::optional<QString> decodeUtf8Strict(std::span<const std::uint8_t> bytes);
+// Bytes up to the first zero byte (all of them when there is none), decoded strictly.
+std::optional<QString> decodeZeroTerminatedUtf8(std::span<const std::uint8_t> bytes);
 
 }  // namespace platform

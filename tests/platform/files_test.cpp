@@ -323,6 +323,27 @@ TEST_F(RootedFiles, TypeAndCreatorGoIntoTheFinderInformation) {
     for (std::size_t i = 8; i < 32; ++i) EXPECT_EQ(after[i], 0) << "byte " << i;
 }
 
+std::optional<QString> decode(std::initializer_list<std::uint8_t> b) {
+    const std::vector<std::uint8_t> v(b);
+    return platform::decodeUtf8Strict(v);
+}
+
+TEST(TextInFiles, Utf8IsDecodedStrictly) {
+    EXPECT_EQ(decode({'A', 0xE8, 0xA7, 0x92}), QStringLiteral(u"A角"));
+    EXPECT_EQ(decode({0xF0, 0x9F, 0x98, 0x80}), QStringLiteral(u"\U0001F600"));
+    EXPECT_EQ(decode({0xEF, 0xBB, 0xBF, 'A'}), QStringLiteral(u"\uFEFFA")) << "a leading BOM is kept";
+    EXPECT_FALSE(decode({0xC0, 0x80}));              // overlong zero
+    EXPECT_FALSE(decode({0xE0, 0x80, 0xAF}));        // overlong slash
+    EXPECT_FALSE(decode({0xED, 0xA0, 0x80}));        // surrogate
+    EXPECT_FALSE(decode({0xF4, 0x90, 0x80, 0x80}));  // above U+10FFFF
+    EXPECT_FALSE(decode({0xE8, 0xA7}));              // cut short
+    EXPECT_FALSE(decode({0x80}));                    // stray continuation
+    EXPECT_FALSE(decode({0xFF}));
+
+    const std::vector<std::uint8_t> withZero{'a', 'b', 0, 0xFF};
+    EXPECT_EQ(platform::decodeZeroTerminatedUtf8(withZero), QStringLiteral("ab"));
+}
+
 TEST(LinuxFilesPaths, GivenFoldersComeBackWithoutATrailingSlash) {
     LinuxFiles files({}, "/opt/reviser/reviser", "/var/tmp/");
     EXPECT_EQ(files.temporaryFolder(), "/var/tmp");
