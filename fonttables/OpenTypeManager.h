@@ -82,7 +82,9 @@ public:
                                     std::int32_t count, std::int32_t index);
     std::int32_t setCheckSumAdjustment(const QString& path, _sfntHeader head, RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index);
-    std::int32_t creatFontFileDiff(const QString& fontPath, const QString& patchPath, const QString& tempPath,
+    // `patch` is the source as the search listed it: the patch loaded must still carry the
+    // font name and version that listing read from it.
+    std::int32_t creatFontFileDiff(const QString& fontPath, const SourceEntry& patch, const QString& tempPath,
                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
 
     // The largest new font a patch may make of an installed font of this length.
@@ -105,6 +107,9 @@ private:
     // on a word boundary, after the directory, and none over another. On true, `slotTables`
     // holds the table of each slot.
     bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
+    // The assembly once the patch is loaded: the image built, checked and written.
+    std::int32_t buildAndWriteImage(const QString& fontPath, const QString& name, const QString& tempPath,
+                                    RevisionProgressProc proc, void* context, std::int32_t count, std::int32_t index);
 
     std::unique_ptr<platform::ReadableBytes> m_installed;  // the installed file, read where it lies
     std::vector<std::uint8_t> m_pReadData;                 // its offset table and directory

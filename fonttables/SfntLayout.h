@@ -34,7 +34,26 @@ namespace head {
 constexpr std::size_t kFontRevision = 4;  // 16.16 fixed point
 constexpr std::size_t kCheckSumAdjustment = 8;
 constexpr std::size_t kAdjustmentEnd = 12;  // a 'head' this long holds both
+constexpr std::size_t kMagicNumber = 12;
+constexpr std::uint32_t kMagic = 0x5F0F3CF5;
+constexpr std::size_t kSize = 54;
 }  // namespace head
+
+// 'maxp': the number of glyphs.
+namespace maxp {
+constexpr std::size_t kNumGlyphs = 4;
+constexpr std::size_t kSize = 6;  // version 0.5, as CFF fonts have it
+}  // namespace maxp
+
+// 'hhea': how many glyphs have a full metric in 'hmtx' (the rest share its last advance).
+namespace hhea {
+constexpr std::size_t kNumberOfHMetrics = 34;
+constexpr std::size_t kSize = 36;
+}  // namespace hhea
+namespace hmtx {
+constexpr std::size_t kLongMetricSize = 4;  // advance and side bearing
+constexpr std::size_t kBearingSize = 2;     // side bearing only
+}  // namespace hmtx
 
 // The 'name' table: a header, the records, then the string storage.
 namespace name_header {

@@ -42,11 +42,33 @@ inline std::vector<std::pair<std::size_t, int>> movableFields(const Bytes& p) {
     return fields;
 }
 
-// Moves one number: by a little, to a boundary, or to a value from the patch itself.
+// The shared-block form: every record names the first record's block, and that block grows by
+// empty new-data instructions at its end. A loader that walks each record's block on its own
+// does the same work, and holds the same instructions, once per record.
+inline bool shareOneBlock(Bytes& p, std::minstd_rand& rng) {
+    if (p.size() < 53) return false;
+    const std::size_t n = p[44];
+    std::uint32_t block = 0;
+    for (std::size_t k = 0; k < n && 53 + 18 * (k + 1) <= p.size() && block == 0; ++k) block = be32(p, 53 + 18 * k + 6);
+    if (block == 0 || block + 8 > p.size()) return false;
+    for (std::size_t k = 0; k < n && 53 + 18 * (k + 1) <= p.size(); ++k)
+        for (int i = 0; i < 4; ++i) p[53 + 18 * k + 6 + i] = static_cast<std::uint8_t>(block >> (24 - 8 * i));
+    const std::size_t added = 1 + rng() % 64;
+    p.insert(p.end(), 8 * added, 0);
+    const std::size_t kAt = block + 4 + 12 * std::size_t{be32(p, block)};
+    if (kAt + 4 > p.size()) return true;
+    const std::uint32_t k = be32(p, kAt) + static_cast<std::uint32_t>(added);
+    for (int i = 0; i < 4; ++i) p[kAt + i] = static_cast<std::uint8_t>(k >> (24 - 8 * i));
+    return true;
+}
+
+// Moves one number: by a little, to a boundary, or to a value from the patch itself; now and
+// then puts the patch in the shared-block form instead.
 inline bool mutatePatch(Bytes& p, unsigned seed) {
+    std::minstd_rand rng(seed);
+    if (rng() % 8 == 0 && shareOneBlock(p, rng)) return true;
     const auto fields = movableFields(p);
     if (fields.empty()) return false;
-    std::minstd_rand rng(seed);
     const auto [at, width] = fields[rng() % fields.size()];
     std::uint32_t value = width == 1 ? p[at] : be32(p, at);
     switch (rng() % 6) {

@@ -1,5 +1,6 @@
 // The patch check and load: any bytes, as a patch file. A loaded patch holds its header and
-// every record, and each instruction's data lies inside the file.
+// every record, each instruction's data lies inside the file, and it holds no more
+// instructions than its bytes can carry (no two records share a block).
 
 #include "PatchMutator.h"
 
@@ -25,13 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fr::_UPDATE_HEADER header = patch.getUpdateHeader();
     if (size < 53 + 18 * std::size_t{header.tagNum}) fuzzing::finding("a patch loaded without all its records");
     if (std::memcmp(header.font_header, data, 4) != 0) fuzzing::finding("the header is not the file's");
-    std::size_t records = 0;
+    std::size_t records = 0, instructions = 0;
     for (std::int32_t slot = 0; slot < 256; ++slot) {
         const fr::SabunTagObject* record = patch.getSabunTagTableNum(slot);
         if (!record) continue;
         ++records;
+        instructions += static_cast<std::size_t>(record->getOldCopyArraySize() + record->getNewCopyArraySize());
+        if (static_cast<std::uint64_t>(record->getOldCopyArraySize() + record->getNewCopyArraySize()) >
+            record->getUpdateTagTable().up_datalength)
+            fuzzing::finding("more instructions than the new table has bytes");
         for (std::int32_t i = 0; i < record->getNewCopyArraySize(); ++i) {
-            const fr::NewTagObject& added = *record->getNewTagObject(i);
+            const fr::NewTagObject added = *record->getNewTagObject(i);
             // The data is a copy of bytes that lie inside the file.
             const std::uint32_t length = added.getNewStructFont().length;
             if (length > size) fuzzing::finding("new data longer than the file");
@@ -40,5 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (records > header.tagNum) fuzzing::finding("more records than the header counts");
+    if (instructions > size / 8) fuzzing::finding("more instructions than the file's bytes can carry");
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "fonttables/OpenTypeManager.h"
 #include "patch/SourceLookup.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -21,9 +22,18 @@ struct NoPauses : platform::Pauses {
     void pause(int) override {}
 };
 
-// The patch for the font, whatever the font is: the driver's own checks are what is fuzzed.
+// The patch for the font, whatever the font is, listed with the name and version its header
+// carries: the driver's own checks are what is fuzzed.
 struct OnePatch : fr::SourceLookup {
-    fr::SourceEntryPtr source = std::make_shared<fr::SourceEntry>(fr::SourceEntry{kPatch, {}, {}, 0});
+    fr::SourceEntryPtr source;
+    explicit OnePatch(const fuzzing::Bytes& patch) {
+        fr::SourceEntry listed{kPatch, {}, {}, 0};
+        if (patch.size() >= 40) {
+            listed.fontname = platform::decodeZeroTerminatedUtf8(std::span(patch).subspan(4, 32));
+            listed.version = fuzzing::be32(patch, 36);
+        }
+        source = std::make_shared<fr::SourceEntry>(listed);
+    }
     fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return source; }
     bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
 };
@@ -55,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const platform::ScopedPlatform scope(services);
 
     fr::OpenTypeManager m;
-    const std::int32_t code = m.updateOpenTypeDiff(fr::TargetEntry{kFont, 0x00080000}, nullptr, nullptr, 1, 0, OnePatch());
+    const std::int32_t code = m.updateOpenTypeDiff(fr::TargetEntry{kFont, 0x00080000}, nullptr, nullptr, 1, 0, OnePatch(patch));
     if (files.files.size() != 2 || files.files.count(kFont) == 0 || files.files.count(kPatch) == 0)
         fuzzing::finding("a revision left a file behind or lost one");
     if (files.files[kPatch] != patch) fuzzing::finding("the patch changed");

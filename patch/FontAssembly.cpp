@@ -2,16 +2,20 @@
 // writes it to the temporary file. The installed file is never touched here.
 
 #include "fonttables/CommonTool.h"
+#include "fonttables/FontOpens.h"
 #include "fonttables/OpenTypeManager.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
+#include "patch/FontEntries.h"
 #include "patch/MakeSabunData.h"
 #include "patch/ProgressText.h"
 #include "platform/PathText.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -70,27 +74,54 @@ std::uint64_t OpenTypeManager::newFontLengthBound(std::uint64_t installedLength)
     return std::min(kLargestImage, 2 * installedLength + (1u << 20));
 }
 
-std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const QString& patchPath,
+namespace {
+// The loaded patch still names the font and version the source listing read from it: the
+// file was not swapped for another between the listing and this load.
+bool isTheListedPatch(const _UPDATE_HEADER& header, const SourceEntry& listed) {
+    const auto name = platform::decodeZeroTerminatedUtf8(
+        std::span(reinterpret_cast<const std::uint8_t*>(header.font_name), sizeof header.font_name));
+    return header.font_version == listed.version && name == listed.fontname;
+}
+}  // namespace
+
+std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const SourceEntry& source,
                                                 const QString& tempPath, RevisionProgressProc proc, void* context,
                                                 std::int32_t count, std::int32_t index) {
     const ImageRelease release{*this};
-    const QString name = platform::lastPathComponent(patchPath);
+    const QString name = platform::lastPathComponent(source.fullpath);
 
     if (progress::report(proc, context, step::kOpenPatch, count, index, fontPath, progress::openingLine(name)))
         return result::kCancelled;
 
-    auto patch = std::make_shared<MakeSabunData>();
-    m_pSabunObject = patch;
-    if (!patch->loadSabunData(patchPath, newFontLengthBound(installedFont().size()))) return result::kPatchLoadFailed;
+    try {
+        auto patch = std::make_shared<MakeSabunData>();
+        m_pSabunObject = patch;
+        if (!patch->loadSabunData(source.fullpath, newFontLengthBound(installedFont().size())) ||
+            !isTheListedPatch(patch->getUpdateHeader(), source))
+            return result::kPatchLoadFailed;
+    } catch (const std::bad_alloc&) {
+        return result::kPatchLoadFailed;
+    }
 
     if (progress::report(proc, context, step::kPatchLoaded, count, index, fontPath, progress::readingLine(name)))
         return result::kCancelled;
 
+    try {
+        return buildAndWriteImage(fontPath, name, tempPath, proc, context, count, index);
+    } catch (const std::bad_alloc&) {
+        return result::kNewFileFailed;
+    }
+}
+
+std::int32_t OpenTypeManager::buildAndWriteImage(const QString& fontPath, const QString& name,
+                                                 const QString& tempPath, RevisionProgressProc proc, void* context,
+                                                 std::int32_t count, std::int32_t index) {
+    const MakeSabunData& patch = *m_pSabunObject;
     // The whole patch is checked against the installed model before anything is allocated,
     // built or written; a patch that would make anything but a well-formed font is refused.
-    const _UPDATE_HEADER header = patch->getUpdateHeader();
+    const _UPDATE_HEADER header = patch.getUpdateHeader();
     std::vector<TagObj*> slotTables;
-    if (!newFontLayoutHolds(*patch, slotTables)) return result::kFontUnusable;
+    if (!newFontLayoutHolds(patch, slotTables)) return result::kFontUnusable;
 
     if (!allocateImage(header.font_length)) return result::kNewFileFailed;
     const std::span<std::uint8_t> out = image();
@@ -100,7 +131,7 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
 
     // Each table built straight into its place, its record in its slot.
     for (std::size_t s = 0; s < slotTables.size(); ++s) {
-        const SabunTagObject* record = patch->getSabunTagTableNum(static_cast<std::int32_t>(s));
+        const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
         const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
         TagObj& table = *slotTables[s];
         if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength)))
@@ -118,6 +149,9 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const Q
 
     if (progress::report(proc, context, step::kWriteImage, count, index, fontPath, progress::writingLine(name)))
         return result::kCancelled;
+
+    // Nothing is written that is not a font a system will open.
+    if (!newFontOpens(out, m_sfntHead.numTables)) return result::kNewFileFailed;
 
     // A fresh file only: a name someone took meanwhile, or a link planted there, fails.
     if (!platform::files().createExclusive(tempPath, out)) return result::kNewFileFailed;

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <utility>
 
 namespace fr {
 
@@ -51,9 +54,12 @@ bool MakeSabunData::loadSabunData(const QString& path, std::uint64_t largestNewF
     const bytes::Fixed<header::kSize> in{head};
     const std::uint64_t newFont = std::min<std::uint64_t>(in.u32<header::kFontLength>(), largestNewFont);
     if (file->size() > largestPatch(newFont)) return false;
-    auto bytes = file->read(0, file->size());
-    if (!bytes) return false;
-    return loadSabunBytes(std::move(*bytes));
+    try {
+        auto bytes = file->read(0, file->size());
+        return bytes && loadSabunBytes(std::move(*bytes));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {
@@ -64,13 +70,22 @@ bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {
     m_fileLength = 0;
 
     // Offsets in a patch are 32-bit and the length is kept signed: a larger file is no patch.
-    if (image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
+    if (image.empty() || image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return false;
     m_fileLength = static_cast<std::int32_t>(image.size());
-    if (image.empty()) return false;
-
     m_pReadData = std::move(image);
-    m_pReadData.push_back(0);
-    const std::span<const std::uint8_t> file(m_pReadData.data(), static_cast<std::size_t>(m_fileLength));
+    bool loaded = false;
+    try {
+        loaded = loadRecords();
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
+    if (!loaded) m_SabunTagArray.clear();
+    return loaded;
+}
+
+bool MakeSabunData::loadRecords() {
+    const std::span<const std::uint8_t> file(m_pReadData);
     const bytes::Reader in(file);
 
     const auto head = in.fixed<header::kSize>(0);
@@ -84,19 +99,43 @@ bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {
     std::memcpy(m_UpdateHeader.createtime, head->slice<header::kCreateTime, header::kCreateTimeSize>().data(),
                 header::kCreateTimeSize);
 
-    for (std::size_t k = 0; k < m_UpdateHeader.tagNum; ++k) {
-        const auto r = in.fixed<record::kSize>(patchfile::recordAt(k));
-        if (!r) return false;
-        const std::uint32_t sabunOffset = r->u32<record::kSabunOffset>();
-        auto added = std::make_unique<SabunTagObject>();
-        added->setTagTableData(reinterpret_cast<const char*>(r->slice<record::kName, 4>().data()),
-                               r->u8<record::kTablePos>(), r->u8<record::kDataPos>(), sabunOffset,
-                               r->u32<record::kUpDataLength>(), r->u32<record::kUpDataOffset>());
-        SabunTagObject& tagObject = *added;
-        m_SabunTagArray.push_back(std::move(added));
+    // Every record first, before any instruction is read.
+    const std::size_t count = m_UpdateHeader.tagNum;
+    const std::size_t recordsEnd = patchfile::recordAt(count);
+    if (!in.has(0, recordsEnd)) return false;
+    std::bitset<256> slotsTaken;
+    std::vector<std::pair<std::uint32_t, SabunTagObject*>> blocks;  // offset, record
+    m_SabunTagArray.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto r = *in.fixed<record::kSize>(patchfile::recordAt(k));
+        const std::uint8_t slot = r.u8<record::kTablePos>();
+        const auto tag = r.slice<record::kName, 4>();
+        const std::uint32_t sabunOffset = r.u32<record::kSabunOffset>();
+        // One record for each slot of the new directory, and each table named once.
+        if (slot >= count || slotsTaken.test(slot)) return false;
+        slotsTaken.set(slot);
+        for (const auto& earlier : m_SabunTagArray) {
+            char name[5] = {0, 0, 0, 0, 0};
+            earlier->getTagName(name);
+            if (std::memcmp(name, tag.data(), 4) == 0) return false;
+        }
+        // A block lies behind the records, inside the file.
+        if (sabunOffset != 0 && (sabunOffset < recordsEnd || sabunOffset >= m_pReadData.size())) return false;
 
-        if (sabunOffset >= static_cast<std::uint32_t>(m_fileLength)) return false;
-        if (sabunOffset != 0 && !tagObject.setOldNewData(file.subspan(sabunOffset))) return false;
+        auto added = std::make_unique<SabunTagObject>();
+        added->setTagTableData(reinterpret_cast<const char*>(tag.data()), slot, r.u8<record::kDataPos>(), sabunOffset,
+                               r.u32<record::kUpDataLength>(), r.u32<record::kUpDataOffset>());
+        if (sabunOffset != 0) blocks.emplace_back(sabunOffset, added.get());
+        m_SabunTagArray.push_back(std::move(added));
+    }
+
+    // Each block ends before the next begins: two records never share instructions, so the
+    // instructions of a patch are at most as many as its bytes allow.
+    std::sort(blocks.begin(), blocks.end());
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        const std::size_t at = blocks[b].first;
+        const std::size_t end = b + 1 < blocks.size() ? blocks[b + 1].first : m_pReadData.size();
+        if (end == at || !blocks[b].second->setOldNewData(file.subspan(at, end - at))) return false;
     }
     return true;
 }

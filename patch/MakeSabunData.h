@@ -1,5 +1,6 @@
 #pragma once
-// A patch file in memory: its bytes, its header and its table records.
+// A patch file in memory: its bytes, its header and its table records, whose instructions are
+// read from those bytes where they stand.
 
 #include "patch/SabunRecords.h"
 
@@ -14,6 +15,8 @@ namespace fr {
 class MakeSabunData {
 public:
     MakeSabunData();
+    MakeSabunData(const MakeSabunData&) = delete;
+    MakeSabunData& operator=(const MakeSabunData&) = delete;
 
     // True when the file at `path` is a patch file (magic "SBDF" and at least the 40 header
     // bytes read here); then `name255` (zero-filled by the caller, at least 255 bytes) holds
@@ -22,16 +25,18 @@ public:
 
     // Reads the whole patch. Its header is read first: a file larger than any patch of the
     // new font it describes (at most `largestNewFont` bytes) could be is refused before the
-    // rest is read. False for an unreadable, empty or larger file and for any header, record
-    // or instruction block that runs past the file; records appended before the failure
-    // stay (nothing reads them).
+    // rest is read. False for an unreadable, empty or larger file, when memory for it can't be
+    // had, and for a patch whose layout does not hold (see loadSabunBytes).
     bool loadSabunData(const QString& path, std::uint64_t largestNewFont);
     // The largest patch that can describe a new font of `newFontLength` bytes: its header,
     // 255 records and their counts, and an instruction for every byte of the new font (an
     // old copy of 12 bytes, or new data of 8 bytes and its byte); a larger file has
     // instructions that describe nothing.
     static std::uint64_t largestPatch(std::uint64_t newFontLength);
-    // The same from bytes already in memory.
+    // The same from bytes already in memory. Every record is checked before any instruction
+    // is read: each names its own slot of the new directory and its own tag, and a block
+    // starts behind the records, inside the file, at no other record's block. Each block must
+    // then end before the next one begins. Nothing stays loaded after a failure.
     bool loadSabunBytes(std::vector<std::uint8_t> bytes);
 
     _UPDATE_HEADER getUpdateHeader() const { return m_UpdateHeader; }
@@ -40,7 +45,9 @@ public:
     std::size_t recordCount() const { return m_SabunTagArray.size(); }
 
 private:
-    std::vector<std::uint8_t> m_pReadData;  // the file and one zero byte
+    bool loadRecords();
+
+    std::vector<std::uint8_t> m_pReadData;  // the file
     std::int32_t m_fileLength = 0;
     _UPDATE_HEADER m_UpdateHeader{};
     std::vector<std::unique_ptr<SabunTagObject>> m_SabunTagArray;

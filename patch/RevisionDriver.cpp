@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <optional>
 
 namespace fr {
@@ -111,8 +112,9 @@ QString revisionIdentity(const QString& targetPath) {
     return canonical.isEmpty() ? targetPath : canonical;
 }
 
+// Memory that can't be had for the installed font's directory makes the font unusable here.
 std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context,
-                                               std::int32_t count, std::int32_t index) {
+                                               std::int32_t count, std::int32_t index) try {
     const QString name = platform::lastPathComponent(path);
     if (progress::report(proc, context, step::kOpenFont, count, index, path, progress::openingLine(name)))
         return result::kCancelled;
@@ -130,6 +132,8 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProg
     if (progress::report(proc, context, step::kTablesRead, count, index, path, progress::tagsReadLine()))
         return result::kCancelled;
     return read ? result::kRevised : result::kFontUnusable;
+} catch (const std::bad_alloc&) {
+    return result::kFontUnusable;
 }
 
 bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
@@ -148,8 +152,12 @@ bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) co
     return total == sum;
 }
 
+// The load and the assembly end with their own codes when memory can't be had; anywhere after
+// them it is the new file that could not be made, and the temporary file and the staged copy
+// are gone by the time the code is returned.
 std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
-                                                 std::int32_t count, std::int32_t index, const SourceLookup& sources) {
+                                                 std::int32_t count, std::int32_t index,
+                                                 const SourceLookup& sources) try {
     const QString path = target.fullpath;
     const std::uint32_t version = target.version;
 
@@ -163,13 +171,12 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
 
     const SourceEntryPtr source = sources.sourceForTarget(path, version);
     if (!source || source->fullpath.isEmpty()) return result::kFontUnusable;
-    const QString patch = source->fullpath;
 
     const std::optional<QString> temporaryPath = freeTemporaryPath();
     if (!temporaryPath) return result::kNewFileFailed;
     // The file exists only once the assembly has returned 0: it is created at its last
     // step, and a failed creation leaves nothing behind.
-    if (const std::int32_t code = creatFontFileDiff(path, patch, *temporaryPath, proc, context, count, index);
+    if (const std::int32_t code = creatFontFileDiff(path, *source, *temporaryPath, proc, context, count, index);
         code != result::kRevised)
         return code;
     TemporaryFile temporary(*temporaryPath);
@@ -177,7 +184,7 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     platform::Files& files = platform::files();
     platform::Pauses& pauses = platform::pauses();
     if (progress::report(proc, context, step::kCopyIntoPlace, count, index, path,
-                         progress::copyingLine(platform::lastPathComponent(patch))))
+                         progress::copyingLine(platform::lastPathComponent(source->fullpath))))
         return temporary.finish(result::kCancelled);
 
     // An installed path that is a symbolic link is revised in the file behind it: the link
@@ -217,6 +224,8 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
             files.remove(*kept);
     }
     return temporary.finish(inPlace ? result::kRevised : result::kNewFileFailed);
+} catch (const std::bad_alloc&) {
+    return result::kNewFileFailed;
 }
 
 }  // namespace fr

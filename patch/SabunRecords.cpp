@@ -8,17 +8,12 @@
 
 namespace fr {
 
-void OldTagObject::setOldFontStruct(std::uint32_t src_offset, std::uint32_t src_length, std::uint32_t dst_offset) {
-    m_oldFontStruct = {src_offset, src_length, dst_offset};
+_oldFontStruct OldTagObject::getOldFontStruct() const {
+    const bytes::Fixed<patchfile::block::kOldCopySize> in(m_bytes);
+    return {in.u32<0>(), in.u32<4>(), in.u32<8>()};
 }
 
-void NewTagObject::setNewStructFont(std::uint32_t offset, std::uint32_t length, const std::uint8_t* data) {
-    m_NewFontStruct = {offset, length};
-    // Four spare zero bytes after the data, as the records have always held it.
-    m_pData.assign(static_cast<std::size_t>(length) + 4, 0);
-    if (length != 0) std::memcpy(m_pData.data(), data, length);
-    m_chksum = CommonTool::tableChecksum(std::span<const std::uint8_t>(m_pData.data(), length));
-}
+std::uint32_t NewTagObject::getChkSum() const { return CommonTool::tableChecksum(m_data); }
 
 void SabunTagObject::setTagTableData(const char* tag, std::uint8_t tablePos, std::uint8_t dataPos,
                                      std::uint32_t sabunOffset, std::uint32_t up_datalength,
@@ -36,52 +31,50 @@ void SabunTagObject::setTagTableData(const char* tag, std::uint8_t tablePos, std
 bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block) {
     namespace b = patchfile::block;
     m_bUpdateFlag = true;
+    m_block = block;
     const bytes::Reader in(block);
+    // Every instruction writes at least one byte of the new table, or is there for nothing.
+    const std::uint64_t allowed = m_UpdateTabTable.up_datalength;
 
-    const auto oldCount = in.fixed<4>(b::kOldCount);
-    if (!oldCount) return false;
-    const std::uint32_t m = oldCount->u32<0>();
-    // The old-copy instructions and the new-data count must all be there before any is
-    // read, so a count of billions is refused without a long walk.
-    const std::uint64_t newCountAt = b::kOldCopiesAt + b::kOldCopySize * std::uint64_t{m};
+    const auto oldCount = in.u32(b::kOldCount);
+    if (!oldCount || *oldCount > allowed) return false;
+    // The old copies and the new-data count must all be there before any is read, so a count
+    // of billions is refused without a walk.
+    const std::uint64_t newCountAt = b::kOldCopiesAt + b::kOldCopySize * std::uint64_t{*oldCount};
     const auto copies = in.slice(b::kOldCopiesAt, newCountAt - b::kOldCopiesAt);
-    const auto newCount = in.fixed<4>(newCountAt);
-    if (!copies || !newCount) return false;
-    m_oldCopyArray.reserve(m);
-    for (std::uint32_t j = 0; j < m; ++j) {
-        const bytes::Fixed<b::kOldCopySize> copy(
-            copies->subspan(b::kOldCopySize * std::size_t{j}).first<b::kOldCopySize>());
-        auto old = std::make_unique<OldTagObject>();
-        old->setOldFontStruct(copy.u32<0>(), copy.u32<4>(), copy.u32<8>());
-        m_oldCopyArray.push_back(std::move(old));
-    }
-
+    const auto newCount = in.u32(newCountAt);
+    if (!copies || !newCount || *newCount > allowed - *oldCount) return false;
+    // Each new-data instruction takes at least its head, so no more can fit than this.
     std::uint64_t p = newCountAt + 4;
-    // Each instruction takes at least its 8-byte head, so the walk ends within the block.
-    for (std::uint32_t i = 0, k = newCount->u32<0>(); i < k; ++i) {
-        const auto head = in.fixed<b::kNewDataHeadSize>(p);
-        if (!head) return false;
-        const std::uint32_t length = head->u32<4>();
-        const auto data = in.slice(p + b::kNewDataHeadSize, length);
-        if (!data) return false;
-        auto added = std::make_unique<NewTagObject>();
-        added->setNewStructFont(head->u32<0>(), length, data->data());
-        m_newCopyArray.push_back(std::move(added));
-        p += b::kNewDataHeadSize + std::uint64_t{length};
+    if (*newCount > (block.size() - p) / b::kNewDataHeadSize) return false;
+    m_oldCopies = *copies;
+
+    m_newAt.reserve(*newCount);
+    for (std::uint32_t i = 0; i < *newCount; ++i) {
+        const auto length = in.u32(p + 4);
+        if (!length || !in.has(p + b::kNewDataHeadSize, *length)) return false;
+        m_newAt.push_back(static_cast<std::uint32_t>(p));
+        p += b::kNewDataHeadSize + std::uint64_t{*length};
     }
     return true;
 }
 
 void SabunTagObject::getTagName(char* out5) const { std::memcpy(out5, m_TagName, sizeof m_TagName); }
 
-const OldTagObject* SabunTagObject::getOldTagObject(std::int32_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= m_oldCopyArray.size()) return nullptr;
-    return m_oldCopyArray[static_cast<std::size_t>(index)].get();
+std::optional<OldTagObject> SabunTagObject::getOldTagObject(std::int32_t index) const {
+    constexpr std::size_t kSize = patchfile::block::kOldCopySize;
+    if (index < 0 || index >= getOldCopyArraySize()) return std::nullopt;
+    return OldTagObject(m_oldCopies.subspan(kSize * static_cast<std::size_t>(index)).first<kSize>());
 }
 
-const NewTagObject* SabunTagObject::getNewTagObject(std::int32_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= m_newCopyArray.size()) return nullptr;
-    return m_newCopyArray[static_cast<std::size_t>(index)].get();
+std::optional<NewTagObject> SabunTagObject::getNewTagObject(std::int32_t index) const {
+    if (index < 0 || index >= getNewCopyArraySize()) return std::nullopt;
+    // Checked whole when the block was taken.
+    const std::size_t at = m_newAt[static_cast<std::size_t>(index)];
+    const bytes::Fixed<patchfile::block::kNewDataHeadSize> head(
+        m_block.subspan(at).first<patchfile::block::kNewDataHeadSize>());
+    const _newFontStruct data{head.u32<0>(), head.u32<4>()};
+    return NewTagObject(data, m_block.subspan(at + patchfile::block::kNewDataHeadSize, data.length));
 }
 
 }  // namespace fr

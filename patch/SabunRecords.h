@@ -1,9 +1,11 @@
 #pragma once
-// A loaded patch's records: one SabunTagObject per table record, each holding its old-copy
-// and new-data instructions. Built once by MakeSabunData::loadSabunData, never changed after.
+// A loaded patch's records: one SabunTagObject per table record. Its instructions are not
+// copied out of the patch: each is read where it stands in the patch's bytes when asked
+// for, so a loaded patch takes little more memory than its file. Built once by
+// MakeSabunData::loadSabunData, never changed after; valid while that patch lives.
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -42,30 +44,30 @@ struct _newFontStruct {
     std::uint32_t length;
 };
 
+// One old-copy instruction: its 12 bytes in the patch.
 class OldTagObject {
 public:
-    OldTagObject() = default;
-    void setOldFontStruct(std::uint32_t src_offset, std::uint32_t src_length, std::uint32_t dst_offset);
-    _oldFontStruct getOldFontStruct() const { return m_oldFontStruct; }
+    explicit OldTagObject(std::span<const std::uint8_t, 12> bytes) : m_bytes(bytes) {}
+    _oldFontStruct getOldFontStruct() const;
 
 private:
-    _oldFontStruct m_oldFontStruct{};
+    std::span<const std::uint8_t, 12> m_bytes;
 };
 
+// One new-data instruction: its head and its data, where they stand in the patch.
 class NewTagObject {
 public:
-    NewTagObject() = default;
-    // Copies `length` bytes of data (the caller has checked they are there).
-    void setNewStructFont(std::uint32_t offset, std::uint32_t length, const std::uint8_t* data);
+    NewTagObject(_newFontStruct head, std::span<const std::uint8_t> data) : m_NewFontStruct(head), m_data(data) {}
     _newFontStruct getNewStructFont() const { return m_NewFontStruct; }
-    // `length` bytes followed by at least three zero bytes.
-    const std::uint8_t* getData() const { return m_pData.data(); }
-    std::uint32_t getChkSum() const { return m_chksum; }
+    // The `length` data bytes.
+    const std::uint8_t* getData() const { return m_data.data(); }
+    std::span<const std::uint8_t> data() const { return m_data; }
+    // The table checksum of the data, zero-padded to four bytes.
+    std::uint32_t getChkSum() const;
 
 private:
     _newFontStruct m_NewFontStruct{};
-    std::vector<std::uint8_t> m_pData;
-    std::uint32_t m_chksum = 0;
+    std::span<const std::uint8_t> m_data;
 };
 
 class SabunTagObject {
@@ -74,24 +76,27 @@ public:
 
     void setTagTableData(const char* tag, std::uint8_t tablePos, std::uint8_t dataPos, std::uint32_t sabunOffset,
                          std::uint32_t up_datalength, std::uint32_t up_dataOffset);
-    // Reads the instruction block that begins at `block` (the rest of the patch file from
-    // the block's offset). False when any count, instruction or data runs past those bytes
-    // or a position overflows 32 bits.
+    // Takes the record's instruction block, which must lie whole in `block` (the bytes from
+    // the block's offset up to the next block or the end of the file). False when a count,
+    // an instruction or its data runs past them, or when the block holds more instructions
+    // than the new table has bytes (each instruction, even one that writes nothing, counts
+    // as one). Only the new-data instructions' places are kept, four bytes each.
     bool setOldNewData(std::span<const std::uint8_t> block);
 
     _UPDATE_TAG_TABLE getUpdateTagTable() const { return m_UpdateTabTable; }
     void getTagName(char* out5) const;
     bool isUpdateFlag() const { return m_bUpdateFlag; }
-    std::int32_t getOldCopyArraySize() const { return static_cast<std::int32_t>(m_oldCopyArray.size()); }
-    const OldTagObject* getOldTagObject(std::int32_t index) const;
-    std::int32_t getNewCopyArraySize() const { return static_cast<std::int32_t>(m_newCopyArray.size()); }
-    const NewTagObject* getNewTagObject(std::int32_t index) const;
+    std::int32_t getOldCopyArraySize() const { return static_cast<std::int32_t>(m_oldCopies.size() / 12); }
+    std::optional<OldTagObject> getOldTagObject(std::int32_t index) const;
+    std::int32_t getNewCopyArraySize() const { return static_cast<std::int32_t>(m_newAt.size()); }
+    std::optional<NewTagObject> getNewTagObject(std::int32_t index) const;
 
 private:
     _UPDATE_TAG_TABLE m_UpdateTabTable{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
-    std::vector<std::unique_ptr<OldTagObject>> m_oldCopyArray;
-    std::vector<std::unique_ptr<NewTagObject>> m_newCopyArray;
+    std::span<const std::uint8_t> m_block;      // the instruction block
+    std::span<const std::uint8_t> m_oldCopies;  // its M old-copy instructions
+    std::vector<std::uint32_t> m_newAt;         // where each new-data instruction begins in it
     bool m_bUpdateFlag = false;
 };
 

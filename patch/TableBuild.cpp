@@ -74,7 +74,7 @@ bool TagObj::createUpdateTagObject(const SabunTagObject& record, std::span<std::
             if (!readInstalled(copy.src_offset, into.subspan(copy.dst_offset, copy.src_length))) return false;
         }
         for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
-            const NewTagObject& added = *record.getNewTagObject(i);
+            const NewTagObject added = *record.getNewTagObject(i);
             const _newFontStruct data = added.getNewStructFont();
             if (data.length != 0) std::memcpy(into.data() + data.offset, added.getData(), data.length);
         }

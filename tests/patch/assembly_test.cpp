@@ -3,6 +3,7 @@
 
 #include "fonttables/CommonTool.h"
 #include "fonttables/OpenTypeManager.h"
+#include "patch/FontEntries.h"
 #include "support/FakePlatform.h"
 #include "support/FontBytes.h"
 
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace testsupport;
@@ -33,17 +35,25 @@ const QString kPatch = QStringLiteral("/host/a.pa");
 const QString kTemp = QStringLiteral("/tmp/out");
 const QString kFont = QStringLiteral("/Fonts/a.otf");
 
+// A source listing the patch at `path` as made for the font named "a", version 0.
+fr::SourceEntry listed(const QString& path = kPatch) { return {path, QStringLiteral("a.otf"), QStringLiteral("a"), 0}; }
+
 struct Fixture {
     TestPlatform tp;
     OpenTypeManager m;
     Recorder progress;
     Bytes installed;
+    // head, name, CFF, hhea, hmtx, maxp and a 5-byte 'post'.
     std::vector<Table> tables{
         {"head", headTable(0x00080000)},
         {"name", nameTable({{1, 0, 0, 13, bytesOf("MAC-SERIAL")}, {3, 1, 0x0409, 13, utf16be("WIN-SERIAL")}})},
-        {"CFF ", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        outlineTables()[0],
+        outlineTables()[1],
+        outlineTables()[2],
+        outlineTables()[3],
         {"post", Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5}},
     };
+    static constexpr std::uint32_t kDirectoryEnd = 12 + 16 * 7;
 
     Fixture() {
         installed = buildSfnt(tables);
@@ -51,22 +61,30 @@ struct Fixture {
         EXPECT_TRUE(m.readLicenseStrings());
     }
 
-    // Every table carried over unchanged, the directory in reverse order, 'post' (5 bytes)
-    // at offset 100, the file ending unpadded after 'head'.
+    // Every table carried over unchanged, the directory in reverse order, the tables laid out
+    // in that order from the directory's end on ('post', 5 bytes, first), the file ending
+    // unpadded after 'head'.
     PatchLayout unchangedReversed() const {
         PatchLayout layout;
         layout.fontName = "a";
-        const std::uint32_t nameLength = static_cast<std::uint32_t>(tables[1].data.size());
-        const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
-        layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt),
-                         placed("CFF ", 1, 12, 108), placed("post", 0, 5, 100)};
-        layout.fontLength = headAt + 54;
+        std::uint32_t at = kDirectoryEnd;
+        for (std::size_t k = tables.size(); k-- > 0;) {
+            const auto slot = static_cast<std::uint8_t>(tables.size() - 1 - k);
+            const auto length = static_cast<std::uint32_t>(tables[k].data.size());
+            layout.tables.push_back(placed(tables[k].tag.c_str(), slot, length, at));
+            layout.fontLength = at + length;
+            at = (at + length + 3) & ~3u;
+        }
         return layout;
+    }
+    // Where the table with this tag lies in a layout.
+    static const PatchTable& in(const PatchLayout& layout, const std::string& tag) {
+        return *std::find_if(layout.tables.begin(), layout.tables.end(), [&](const auto& t) { return t.tag == tag; });
     }
 
     std::int32_t run(const PatchLayout& layout, int count = 1, int index = 0) {
         tp.writeFile(kPatch, buildPatch(layout));
-        return m.creatFontFileDiff(kFont, kPatch, kTemp, Recorder::call, &progress, count, index);
+        return m.creatFontFileDiff(kFont, listed(), kTemp, Recorder::call, &progress, count, index);
     }
     Bytes written() const {
         QFile f(tp.real(kTemp));
@@ -81,6 +99,10 @@ struct Fixture {
     }
 };
 
+Bytes slice(const Bytes& b, std::size_t at, std::size_t length) {
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + length));
+}
+
 TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     Fixture f;
     const PatchLayout layout = f.unchangedReversed();
@@ -89,7 +111,7 @@ TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     ASSERT_EQ(out.size(), layout.fontLength);
     EXPECT_TRUE(f.m.image().empty());
 
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), Bytes(f.installed.begin(), f.installed.begin() + 12));
+    EXPECT_EQ(slice(out, 0, 12), slice(f.installed, 0, 12));
     for (const auto& t : layout.tables) {
         const std::size_t rec = 12 + 16 * t.tablePos;
         EXPECT_EQ(std::string(out.begin() + rec, out.begin() + rec + 4), t.tag);
@@ -100,16 +122,15 @@ TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
         EXPECT_EQ(getU32(out, rec + 4), paddedSum(zeroedAdjustment, t.up_dataOffset, t.up_datalength)) << t.tag;
     }
     // Every table but the adjustment field of 'head' is the installed one, byte for byte.
-    EXPECT_EQ(Bytes(out.begin() + 100, out.begin() + 105), f.installedTable(3));
-    EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 120), f.installedTable(2));
-    const std::uint32_t nameAt = 120, nameLength = static_cast<std::uint32_t>(f.tables[1].data.size());
-    EXPECT_EQ(Bytes(out.begin() + nameAt, out.begin() + nameAt + nameLength), f.installedTable(1));
+    for (std::size_t k = 1; k < f.tables.size(); ++k) {
+        const PatchTable& t = Fixture::in(layout, f.tables[k].tag);
+        EXPECT_EQ(slice(out, t.up_dataOffset, t.up_datalength), f.installedTable(k)) << t.tag;
+    }
     Bytes head(out.end() - 54, out.end());
     putU32(head, 8, 0);
     EXPECT_EQ(head, f.installedTable(0));
-    // Zero wherever no table lies: the gap after the directory and the padding of 'post'.
-    EXPECT_EQ(Bytes(out.begin() + 76, out.begin() + 100), Bytes(24, 0));
-    EXPECT_EQ(Bytes(out.begin() + 105, out.begin() + 108), Bytes(3, 0));
+    // Zero wherever no table lies: the padding of 'post' (the first table, 5 bytes).
+    EXPECT_EQ(slice(out, Fixture::kDirectoryEnd + 5, 3), Bytes(3, 0));
 
     EXPECT_EQ(paddedSum(out, 0, out.size()), 0xB1B0AFBAu);
     EXPECT_EQ(f.m.verifyCheckSum(), paddedSum(out, 0, out.size()));
@@ -118,11 +139,14 @@ TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
 TEST(Assembly, AppliesOldCopiesAndNewDataToAChangedTable) {
     Fixture f;
     PatchLayout layout = f.unchangedReversed();
-    layout.tables[2] = {"CFF ", 1, 2, 8, 108, true, {{4, 4, 0}}, {{4, {0xEE, 0xEF}}}};  // 5..8, EE EF, then zero
+    // 'post': A2..A5 copied, EE EF over the last two of them, then zero.
+    layout.tables[0] = {"post", 0, 3, 8, Fixture::kDirectoryEnd, true, {{1, 4, 0}}, {{2, {0xEE, 0xEF}}}};
+    for (std::size_t k = 1; k < layout.tables.size(); ++k) layout.tables[k].up_dataOffset += 4;
+    layout.fontLength += 4;
     ASSERT_EQ(f.run(layout), fr::result::kRevised);
     const Bytes out = f.written();
-    EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 120), (Bytes{5, 6, 7, 8, 0xEE, 0xEF, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(getU32(out, 12 + 16 + 12), 8u);
+    EXPECT_EQ(slice(out, Fixture::kDirectoryEnd, 8), (Bytes{0xA2, 0xA3, 0xEE, 0xEF, 0, 0, 0, 0}));
+    EXPECT_EQ(getU32(out, 12 + 12), 8u);
 }
 
 TEST(Assembly, ReportsItsPointsOnTheRunsScale) {
@@ -144,64 +168,76 @@ TEST(Assembly, CancelsWithoutWritingAnything) {
     }
     Fixture f;
     f.progress.cancelAtStep = 40;
-    EXPECT_EQ(f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0),
+    EXPECT_EQ(f.m.creatFontFileDiff(kFont, listed(QStringLiteral("/host/none.pa")), kTemp, Recorder::call,
+                                    &f.progress, 1, 0),
               fr::result::kCancelled);
 }
 
 TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
     using Change = std::function<void(PatchLayout&)>;
-    const std::vector<std::pair<const char*, Change>> cases = {
-        {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }},
-        {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }},
+    constexpr int kUnusable = fr::result::kFontUnusable, kNotLoaded = fr::result::kPatchLoadFailed;
+    struct Case {
+        const char* what;
+        Change change;
+        int code;  // 7: refused when loaded, before step 55
+    };
+    const std::vector<Case> cases = {
+        {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }, kUnusable},
+        {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }, kUnusable},
         {"more records than installed tables",
-         [](PatchLayout& s) {
-             s.tables.push_back(s.tables[3]);
-             s.tables[4].tablePos = 4;
-         }},
-        {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; }},
+         [](PatchLayout& s) { s.tables.push_back(placed("GSUB", 7, 4, s.fontLength)); }, kUnusable},
+        {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; },
+         kUnusable},
         {"a file too short for its directory",
          [](PatchLayout& s) {
              for (auto& t : s.tables) t.up_dataOffset = 0;
              s.fontLength = 60;
-         }},
-        {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }},
-        {"fewer records than installed tables, the last slot empty",
-         [](PatchLayout& s) { s.tables.erase(s.tables.begin()); }},
-        {"one table over another", [](PatchLayout& s) { s.tables[2].up_dataOffset = 100; }},
-        {"a table over the directory", [](PatchLayout& s) { s.tables[3].up_dataOffset = 60; }},
-        {"a table over the offset table", [](PatchLayout& s) { s.tables[3].up_dataOffset = 0; }},
-        {"a table off a word boundary", [](PatchLayout& s) { s.tables[3].up_dataOffset = 102; }},
+         },
+         kUnusable},
+        {"one table over another", [](PatchLayout& s) { s.tables[2].up_dataOffset = Fixture::kDirectoryEnd; },
+         kUnusable},
+        {"a table over the directory", [](PatchLayout& s) { s.tables[3].up_dataOffset = 60; }, kUnusable},
+        {"a table over the offset table", [](PatchLayout& s) { s.tables[3].up_dataOffset = 0; }, kUnusable},
+        {"a table off a word boundary", [](PatchLayout& s) { s.tables[3].up_dataOffset += 2; }, kUnusable},
         {"a new font far larger than the installed one could become",
-         [](PatchLayout& s) { s.fontLength = 2 * 1024 * 1024; }},
-        {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }},
+         [](PatchLayout& s) { s.fontLength = 2 * 1024 * 1024; }, kUnusable},
+        {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }, kUnusable},
+        {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }, kUnusable},
+        {"a copy outside the installed table",
+         [](PatchLayout& s) {
+             s.tables[2].changed = true;
+             s.tables[2].olds = {{8, 4, 0}};
+         },
+         kUnusable},
+        {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }, kNotLoaded},
+        {"fewer records than installed tables, the last slot empty",
+         [](PatchLayout& s) { s.tables.erase(s.tables.begin()); }, kNotLoaded},
+        {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }, kNotLoaded},
         {"one table named twice",
          [](PatchLayout& s) {
              s.tables[3] = s.tables[2];
-             s.tables[3].tablePos = 0;
-         }},
-        {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }},
-        {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }},
-        {"a copy outside the installed table",
-         [](PatchLayout& s) {
-             s.tables[2] = {"CFF ", 1, 2, 12, 108, true, {{8, 8, 0}}, {}};
-         }},
+             s.tables[3].tablePos = 3;
+         },
+         kNotLoaded},
+        {"another font's patch", [](PatchLayout& s) { s.fontName = "b"; }, kNotLoaded},
+        {"another version of the patch", [](PatchLayout& s) { s.fontVersion = 1; }, kNotLoaded},
     };
-    for (const auto& [what, change] : cases) {
+    for (const auto& [what, change, code] : cases) {
         Fixture f;
         PatchLayout layout = f.unchangedReversed();
         change(layout);
-        EXPECT_EQ(f.run(layout), fr::result::kFontUnusable) << what;
+        EXPECT_EQ(f.run(layout), code) << what;
         EXPECT_TRUE(f.wroteNothing()) << what;
-        EXPECT_EQ(f.progress.points.size(), 2u) << what;  // 40 and 55 only
+        EXPECT_EQ(f.progress.points.size(), code == kNotLoaded ? 1u : 2u) << what;  // 40, and 55 once loaded
     }
 }
 
 TEST(Assembly, FailsWithSevenOrEightWhenThePatchOrTheFileCannotBeHad) {
     {
         Fixture f;
-        EXPECT_EQ(
-            f.m.creatFontFileDiff(kFont, QStringLiteral("/host/none.pa"), kTemp, Recorder::call, &f.progress, 1, 0),
-            fr::result::kPatchLoadFailed);
+        EXPECT_EQ(f.m.creatFontFileDiff(kFont, listed(QStringLiteral("/host/none.pa")), kTemp, Recorder::call,
+                                        &f.progress, 1, 0),
+                  fr::result::kPatchLoadFailed);
         EXPECT_TRUE(f.wroteNothing());
     }
     {

@@ -18,9 +18,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <new>
 
 using namespace testsupport;
 using fr::OpenTypeManager;
@@ -32,16 +34,22 @@ const QString kFont = QStringLiteral("/Fonts/") + kName + QStringLiteral(".otf")
 const QString kPatch = QStringLiteral("/Applications/Reviser/host/") + kName + QStringLiteral(".pa");
 constexpr std::uint32_t kRevision = 0x00080000;
 
+// While set, every allocation through operator new fails, as when memory can't be had.
+std::atomic<bool> g_allocationsFail{false};
+
 struct Recorder {
     std::vector<int> steps, overall;
     std::vector<QString> lines1, lines2;
     int cancelAtStep = -1;
+    int memoryRunsOutAtStep = -1;  // from this progress point on, allocations fail
     static bool call(std::int32_t o, std::int32_t step, const QString& l1, const QString& l2, void* ctx) {
         auto* self = static_cast<Recorder*>(ctx);
+        if (g_allocationsFail) throw std::bad_alloc();
         self->overall.push_back(o);
         self->steps.push_back(step);
         self->lines1.push_back(l1);
         self->lines2.push_back(l2);
+        if (step == self->memoryRunsOutAtStep) g_allocationsFail = true;
         return step == self->cancelAtStep;
     }
 };
@@ -73,25 +81,37 @@ public:
 Bytes installedFont(const std::string& fullName = "Velmora角ゴ StdN W9", bool windowsSerial = true) {
     std::vector<NameRecord> names = {{1, 0, 0, 4, bytesOf(fullName)}, {1, 0, 0, 13, bytesOf("MAC-SERIAL-0042")}};
     if (windowsSerial) names.push_back({3, 1, 0x0409, 13, utf16be("WIN-SERIAL-0042")});
-    return buildSfnt({{"head", headTable(kRevision)},
-                      {"name", nameTable(names)},
-                      {"CFF ", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
-                      {"post", Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5}}});
+    std::vector<Table> tables = {{"head", headTable(kRevision)}, {"name", nameTable(names)}};
+    for (const Table& t : outlineTables()) tables.push_back(t);
+    tables.push_back({"post", Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5}});
+    return buildSfnt(tables);
 }
 
-// The tables moved, 'CFF ' rewritten to 8 bytes, the file ending `zeroTail` bytes after 'head'.
+constexpr std::uint32_t kDirectoryEnd = 12 + 16 * 7;
+
+// The directory reversed and the tables laid out in its order from its end on: 'post'
+// rewritten to 8 bytes (A2..A5 copied, then EE EF F0 F1) first, the file ending `zeroTail`
+// bytes after 'head'.
 PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
-    const std::uint32_t nameLength = getU32(font, 12 + 16 + 12);
     PatchLayout layout;
     layout.fontName = "Velmora角ゴ StdN W9";
-    const std::uint32_t nameAt = 120, headAt = (nameAt + nameLength + 3) & ~3u;
-    PatchTable cff = placed("CFF ", 1, 8, 108);
-    cff.changed = true;
-    cff.olds = {{4, 4, 0}};
-    cff.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
-    layout.tables = {placed("head", 3, 54, headAt), placed("name", 2, nameLength, nameAt), cff,
-                     placed("post", 0, 5, 100)};
-    layout.fontLength = headAt + 54 + zeroTail;
+    layout.fontVersion = 1;
+    PatchTable post = placed("post", 0, 8, kDirectoryEnd);
+    post.changed = true;
+    post.olds = {{1, 4, 0}};
+    post.news = {{4, {0xEE, 0xEF, 0xF0, 0xF1}}};
+    layout.tables = {post};
+    std::uint32_t at = kDirectoryEnd + 8;
+    std::uint8_t slot = 1;
+    for (const char* tag : {"maxp", "hmtx", "hhea", "CFF ", "name", "head"}) {
+        std::uint32_t length = 0;
+        for (std::size_t i = 0; i < 7; ++i)
+            if (std::string(font.begin() + 12 + 16 * i, font.begin() + 16 + 16 * i) == tag)
+                length = getU32(font, 12 + 16 * i + 12);
+        layout.tables.push_back(placed(tag, slot++, length, at));
+        layout.fontLength = at + length + zeroTail;
+        at = (at + length + 3) & ~3u;
+    }
     return layout;
 }
 
@@ -122,8 +142,13 @@ struct Fixture {
         tp.writeFile(kPatch, buildPatch(patchFor(installed)));
     }
     std::int32_t run(int count = 1, int index = 0) {
-        OpenTypeManager m;
-        return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index, fr::FixedSourceLookup(sources));
+        const std::int32_t code = [&] {
+            OpenTypeManager m;
+            return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index,
+                                        fr::FixedSourceLookup(sources));
+        }();
+        g_allocationsFail = false;
+        return code;
     }
     Bytes onDisk(const QString& path = kFont) const {
         QFile f(tp.real(path));
@@ -167,7 +192,8 @@ TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
 
     const Bytes out = f.onDisk();
     ASSERT_EQ(out.size(), patchFor(f.installed).fontLength);
-    EXPECT_EQ(Bytes(out.begin() + 108, out.begin() + 116), (Bytes{5, 6, 7, 8, 0xEE, 0xEF, 0xF0, 0xF1}));
+    EXPECT_EQ(Bytes(out.begin() + kDirectoryEnd, out.begin() + kDirectoryEnd + 8),
+              (Bytes{0xA2, 0xA3, 0xA4, 0xA5, 0xEE, 0xEF, 0xF0, 0xF1}));
     EXPECT_EQ(paddedSum(out), 0xB1B0AFBAu);
     EXPECT_EQ(f.mode(), 0640u);
     EXPECT_TRUE(f.temporaryFiles().isEmpty());
@@ -380,12 +406,20 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
         {"the file in place is not the image (checked after the rename)", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
         {"one whole word differs after the rename", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.flipAfterReplace = 110; }},
+         [](Fixture& f) { f.files.flipAfterReplace = kDirectoryEnd + 2; }},
         {"a lost tail of zero words after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) {
              f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
              f.files.cutAfterReplace = 8;
          }},
+        {"no memory for the installed font", fr::result::kFontUnusable,
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenFont; }},
+        {"no memory for the patch", fr::result::kPatchLoadFailed,
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenPatch; }},
+        {"no memory for the new image", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kPatchLoaded; }},
+        {"no memory for the replacement", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kCopyIntoPlace; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -454,3 +488,15 @@ TEST(RevisionIdentity, OneFileReachedThroughALinkHasOneIdentity) {
 }
 
 }  // namespace
+
+// This test program's allocations, which fail while g_allocationsFail is set.
+void* operator new(std::size_t size) {
+    if (g_allocationsFail.load(std::memory_order_relaxed)) throw std::bad_alloc();
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <random>
 
@@ -29,7 +30,7 @@ Bytes smallValidPatch() {
     return buildPatch(layout);
 }
 
-// Touches every byte the loaded tree hands out, so ASan sees any short copy.
+// Touches every byte the loaded tree hands out, so ASan sees any view that leaves the file.
 std::uint32_t walk(const MakeSabunData& patch) {
     std::uint32_t seen = 0;
     for (std::int32_t slot = 0; slot < 256; ++slot) {
@@ -38,9 +39,9 @@ std::uint32_t walk(const MakeSabunData& patch) {
         for (std::int32_t i = 0; i < record->getOldCopyArraySize(); ++i)
             seen += record->getOldTagObject(i)->getOldFontStruct().src_length;
         for (std::int32_t i = 0; i < record->getNewCopyArraySize(); ++i) {
-            const fr::NewTagObject& added = *record->getNewTagObject(i);
+            const fr::NewTagObject added = *record->getNewTagObject(i);
             const std::uint32_t length = added.getNewStructFont().length;
-            for (std::uint32_t k = 0; k < length + 3; ++k) seen += added.getData()[k];
+            for (std::uint32_t k = 0; k < length; ++k) seen += added.getData()[k];
         }
     }
     return seen;
@@ -111,6 +112,55 @@ TEST(HostilePatch, HugeCountsAreRefusedWithoutWalking) {
         appendU32(newHeavy, 0), appendU32(newHeavy, 0);  // one empty instruction, then the end
         EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(newHeavy))) << count;
     }
+}
+
+// A block of `k` new-data instructions that write nothing.
+Bytes emptyInstructions(std::uint32_t k) {
+    Bytes block;
+    appendU32(block, 0);
+    appendU32(block, k);
+    block.insert(block.end(), 8 * std::size_t{k}, 0);
+    return block;
+}
+
+// `records` changed tables of 64 bytes, every one naming the block at `blockAt(k)` of
+// `block` appended once after the records.
+Bytes sharedBlock(std::size_t records, const Bytes& block, std::function<std::uint32_t(std::uint32_t)> blockAt) {
+    PatchLayout layout;
+    layout.fontLength = 1u << 20;
+    for (std::size_t k = 0; k < records; ++k) {
+        const std::string tag{'T', char('A' + k / 26 % 26), char('A' + k % 26), char('0' + k / 676)};
+        layout.tables.push_back({tag, std::uint8_t(k), 0, 64, std::uint32_t(1024 + 64 * k), false, {}, {}});
+    }
+    Bytes patch = buildPatch(layout);
+    const auto first = static_cast<std::uint32_t>(patch.size());
+    for (std::size_t k = 0; k < records; ++k) putU32(patch, kRecordsAt + 18 * k + 6, blockAt(first));
+    patch.insert(patch.end(), block.begin(), block.end());
+    return patch;
+}
+
+TEST(HostilePatch, InstructionsNoTableCanUseAreRefusedBeforeAnyIsKept) {
+    const Bytes twoEmpty = emptyInstructions(2);
+    const std::vector<std::pair<const char*, Bytes>> refused = {
+        {"more instructions than the new table has bytes", patchWithBlock(emptyInstructions(65))},
+        {"255 records on one block", sharedBlock(255, emptyInstructions(64), [](std::uint32_t at) { return at; })},
+        {"two records on one block", sharedBlock(2, twoEmpty, [](std::uint32_t at) { return at; })},
+        {"a block that starts inside another",
+         sharedBlock(2, twoEmpty, [n = 0](std::uint32_t at) mutable { return at + 8 * n++; })},
+        {"a block over the records", sharedBlock(2, twoEmpty, [n = 0](std::uint32_t) mutable { return 53u + n++; })},
+    };
+    for (const auto& [what, bytes] : refused) {
+        MakeSabunData patch;
+        EXPECT_FALSE(patch.loadSabunBytes(bytes)) << what;
+        EXPECT_EQ(patch.recordCount(), 0u) << what;
+    }
+    MakeSabunData patch;
+    EXPECT_TRUE(patch.loadSabunBytes(patchWithBlock(emptyInstructions(64)))) << "one instruction per byte";
+    Bytes adjacent = twoEmpty;
+    adjacent.insert(adjacent.end(), twoEmpty.begin(), twoEmpty.end());
+    EXPECT_TRUE(patch.loadSabunBytes(sharedBlock(2, adjacent, [n = 0](std::uint32_t at) mutable {
+        return at + 24 * n++;  // the first block ends where the second begins
+    })));
 }
 
 TEST(HostilePatch, PositionsThatWouldWrapIn32BitsAreRefused) {

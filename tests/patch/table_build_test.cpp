@@ -28,7 +28,10 @@ struct Record {
     std::int32_t slot;
     const fr::SabunTagObject& get() const { return *patch.getSabunTagTableNum(slot); }
     explicit Record(const PatchTable& table) : slot(table.tablePos) {
+        // Records of other tables fill the slots before this one: a patch names every slot.
         PatchLayout layout;
+        for (std::uint8_t k = 0; k < table.tablePos; ++k)
+            layout.tables.push_back(placed(("x00" + std::to_string(k)).c_str(), k, 0, 0));
         layout.tables.push_back(table);
         if (!patch.loadSabunBytes(buildPatch(layout))) throw std::runtime_error("patch did not load");
     }

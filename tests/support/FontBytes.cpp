@@ -87,6 +87,26 @@ Bytes buildSfnt(const std::vector<Table>& tables, const std::string& version) {
     return out;
 }
 
+std::vector<Table> outlineTables() {
+    // fontTools' FontBuilder: setupCFF("Mini", {"FullName": "Mini"}, {".notdef": an empty
+    // charstring of width 500}), as the 'CFF ' table it writes.
+    const Bytes cff = {0x01, 0x00, 0x04, 0x01, 0x00, 0x01, 0x01, 0x01, 0x05, 0x4d, 0x69, 0x6e, 0x69, 0x00, 0x01, 0x01,
+                       0x01, 0x0b, 0xf8, 0x1b, 0x02, 0x8b, 0x0f, 0x8b, 0xba, 0x12, 0xb2, 0x11, 0x00, 0x01, 0x01, 0x01,
+                       0x05, 0x4d, 0x69, 0x6e, 0x69, 0x00, 0x00, 0x00, 0x01, 0x01, 0x01, 0x04, 0xf8, 0x88, 0x0e};
+    Bytes hhea;
+    appendU32(hhea, 0x00010000);
+    appendU16(hhea, 800), appendU16(hhea, 0xFF38), appendU16(hhea, 0);  // ascender, descender, line gap
+    appendU16(hhea, 500);                                                 // advanceWidthMax
+    for (int i = 0; i < 10; ++i) appendU16(hhea, i == 3 ? 1 : 0);         // ...caretSlopeRise 1
+    appendU16(hhea, 0);                                                   // metricDataFormat
+    appendU16(hhea, 1);                                                   // numberOfHMetrics
+    Bytes hmtx;
+    appendU16(hmtx, 500), appendU16(hmtx, 0);
+    Bytes maxp;
+    appendU32(maxp, 0x00005000), appendU16(maxp, 1);
+    return {{"CFF ", cff}, {"hhea", hhea}, {"hmtx", hmtx}, {"maxp", maxp}};
+}
+
 Bytes headTable(std::uint32_t fontRevision) {
     Bytes h;
     appendU32(h, 0x00010000);  // version

@@ -37,6 +37,9 @@ Bytes buildSfnt(const std::vector<Table>& tables, const std::string& version = "
 
 // A 'head' table (54 bytes) with the given fontRevision; other fields plausible.
 Bytes headTable(std::uint32_t fontRevision);
+// What makes an image a font that opens: a real CFF of one glyph (".notdef", 500 units
+// wide), and the 'hhea', 'hmtx' and 'maxp' that agree with it.
+std::vector<Table> outlineTables();
 
 struct NameRecord {
     std::uint16_t platformID, encodingID, languageID, nameID;

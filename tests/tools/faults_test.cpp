@@ -223,6 +223,33 @@ TEST_F(Faults, ATemporaryFolderThatCannotBeUsedGivesWayToTheSystemsOwn) {
     }
 }
 
+// The valid patch's header, claiming the largest new font, with `records` records of tables
+// `length` bytes long, every one naming one block of `instructions` new-data instructions that
+// write nothing.
+Bytes sharedBlockPatch(const Bytes& valid, std::size_t records, std::uint32_t length, std::uint32_t instructions) {
+    Bytes patch(valid.begin(), valid.begin() + 53);
+    putU32(patch, 40, 0xFFFFFFFF);
+    patch[44] = static_cast<std::uint8_t>(records);
+    const auto block = static_cast<std::uint32_t>(53 + 18 * records);
+    for (std::size_t k = 0; k < records; ++k) {
+        appendTag(patch, {'T', char('A' + k / 26 % 26), char('A' + k % 26), char('0' + k / 676)});
+        patch.push_back(static_cast<std::uint8_t>(k)), patch.push_back(0);
+        appendU32(patch, block), appendU32(patch, length), appendU32(patch, 0);
+    }
+    appendU32(patch, 0), appendU32(patch, instructions);
+    patch.resize(patch.size() + 8 * std::size_t{instructions}, 0);
+    return patch;
+}
+
+// The command under an address-space limit, where the build allows one (a sanitizer reserves
+// far more address space than it uses).
+std::vector<QByteArray> limited(std::vector<QByteArray> command) {
+#if !defined(__SANITIZE_ADDRESS__)
+    command.insert(command.begin(), {"/usr/bin/prlimit", "--as=1073741824", "--"});
+#endif
+    return command;
+}
+
 TEST_F(Faults, PatchesThatAreNotPatchFilesAreRefusedAtOnce) {
     const QByteArray patch = QFile::encodeName(scene->patch());
     const Bytes valid = readBytes(scene->patch());
@@ -240,12 +267,18 @@ TEST_F(Faults, PatchesThatAreNotPatchFilesAreRefusedAtOnce) {
              writeBytes(scene->patch(), valid, 0644);
              ::truncate(patch.constData(), 1ll << 32);
          }},
+        // Each instruction would have been an object of its own, once for every record.
+        {"255 records on one block of 250,000 empty instructions (2 MB)",
+         [&] { writeBytes(scene->patch(), sharedBlockPatch(valid, 255, 1u << 20, 250000), 0644); }},
+        {"one block of a million empty instructions (8 MB)",
+         [&] { writeBytes(scene->patch(), sharedBlockPatch(valid, 1, 64, 1000000), 0644); }},
     };
     for (const Case& c : cases) {
         scene->reset();
         QFile::remove(scene->patch());
         c.make();
-        expectOutcome(runProgram(scene->reviseCommand(), scene->environment()), result::kPatchLoadFailed, c.what);
+        expectOutcome(runProgram(limited(scene->reviseCommand()), scene->environment()), result::kPatchLoadFailed,
+                      c.what);
         if (QFileInfo(scene->patch()).isDir()) QDir(scene->patch()).removeRecursively();
     }
     // Nor is a 4 GiB file named like the font: it is no font at all.
@@ -258,7 +291,7 @@ TEST_F(Faults, PatchesThatAreNotPatchFilesAreRefusedAtOnce) {
     EXPECT_EQ(scene->stray(), QStringList());
     ::truncate(font.constData(), 0);
 
-    EXPECT_LT(largestRunKilobytes(), kFewHundredMegabytes) << "none of them was read into memory";
+    EXPECT_LT(largestRunKilobytes(), kFewHundredMegabytes) << "none of them was read into memory, or held twice";
 }
 
 // The search reads a candidate only as far as its identity needs and opens no fifo or device,

@@ -217,49 +217,65 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
     ASSERT_LT(unchanged, tagNum);
     const std::size_t block = getU32(valid, record(changed) + 6);
 
+    // 7 for what the load refuses (the records, the blocks, a patch other than the one listed),
+    // 2 for what does not fit the installed font.
     using Change = std::function<void(Bytes&)>;
-    std::vector<std::pair<std::string, Change>> cases = {
-        {"tagNum 0", [](Bytes& b) { b[44] = 0; }},
-        {"tagNum one more", [](Bytes& b) { b[44] += 1; }},
-        {"tagNum 255", [](Bytes& b) { b[44] = 255; }},
-        {"font_length 0", [](Bytes& b) { putU32(b, 40, 0); }},
-        {"font_length short of the directory", [](Bytes& b) { putU32(b, 40, 20); }},
-        {"font_length one short", [](Bytes& b) { putU32(b, 40, getU32(b, 40) - 1); }},
-        {"font_length 4 GB", [](Bytes& b) { putU32(b, 40, 0xFFFFFFFF); }},
-        {"a table past the end", [&](Bytes& b) { putU32(b, record(0) + 14, 0xFFFFFFF0); }},
+    constexpr int kUnusable = fr::result::kFontUnusable, kNotLoaded = fr::result::kPatchLoadFailed;
+    struct Case {
+        std::string what;
+        Change change;
+        int code;
+    };
+    std::vector<Case> cases = {
+        {"tagNum 0", [](Bytes& b) { b[44] = 0; }, kUnusable},
+        {"tagNum one more", [](Bytes& b) { b[44] += 1; }, kNotLoaded},
+        {"tagNum 255", [](Bytes& b) { b[44] = 255; }, kNotLoaded},
+        {"font_length 0", [](Bytes& b) { putU32(b, 40, 0); }, kUnusable},
+        {"font_length short of the directory", [](Bytes& b) { putU32(b, 40, 20); }, kUnusable},
+        {"font_length one short", [](Bytes& b) { putU32(b, 40, getU32(b, 40) - 1); }, kUnusable},
+        {"font_length 4 GB", [](Bytes& b) { putU32(b, 40, 0xFFFFFFFF); }, kUnusable},
+        {"a table past the end", [&](Bytes& b) { putU32(b, record(0) + 14, 0xFFFFFFF0); }, kUnusable},
         {"a block past the end",
-         [&](Bytes& b) { putU32(b, record(changed) + 6, static_cast<std::uint32_t>(b.size())); }},
-        {"two records on one slot", [&](Bytes& b) { b[record(1) + 4] = b[record(0) + 4]; }},
-        {"a slot out of range", [&](Bytes& b) { b[record(0) + 4] = 200; }},
-        {"a table the font lacks", [&](Bytes& b) { std::copy_n("DSIG", 4, b.begin() + record(0)); }},
+         [&](Bytes& b) { putU32(b, record(changed) + 6, static_cast<std::uint32_t>(b.size())); }, kNotLoaded},
+        {"a block shared by two records",
+         [&](Bytes& b) { putU32(b, record(unchanged) + 6, getU32(b, record(changed) + 6)); }, kNotLoaded},
+        {"two records on one slot", [&](Bytes& b) { b[record(1) + 4] = b[record(0) + 4]; }, kNotLoaded},
+        {"a slot out of range", [&](Bytes& b) { b[record(0) + 4] = 200; }, kNotLoaded},
+        {"a table the font lacks", [&](Bytes& b) { std::copy_n("DSIG", 4, b.begin() + record(0)); }, kUnusable},
         {"one table named twice",
-         [&](Bytes& b) { std::copy(b.begin() + record(1), b.begin() + record(1) + 4, b.begin() + record(0)); }},
+         [&](Bytes& b) { std::copy(b.begin() + record(1), b.begin() + record(1) + 4, b.begin() + record(0)); },
+         kNotLoaded},
         {"an unchanged table one byte longer",
-         [&](Bytes& b) { putU32(b, record(unchanged) + 10, getU32(b, record(unchanged) + 10) + 1); }},
-        {"a huge old-copy count", [&](Bytes& b) { putU32(b, block, 0x15555556); }},
+         [&](Bytes& b) { putU32(b, record(unchanged) + 10, getU32(b, record(unchanged) + 10) + 1); }, kUnusable},
+        {"a huge old-copy count", [&](Bytes& b) { putU32(b, block, 0x15555556); }, kNotLoaded},
         {"an old copy outside the installed table",
          [&](Bytes& b) {
              if (getU32(b, block) > 0)
                  putU32(b, block + 4, 0x7FFFFFF0);
              else
                  b[44] = 0;
-         }},
+         },
+         kUnusable},
+        // Swapped after the sources were listed.
+        {"another version of the patch", [](Bytes& b) { putU32(b, 36, getU32(b, 36) + 1); }, kNotLoaded},
+        {"another face's patch",
+         [&](Bytes& b) { b = readFile(patchOf(QStringLiteral("Velmora丸ゴ StdN W6"))); }, kNotLoaded},
     };
     for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{52}, std::size_t{53}, std::size_t{60}, block,
                             block + 3, valid.size() / 2, valid.size() - 1})
-        cases.push_back({"cut to " + std::to_string(cut), [cut](Bytes& b) { b.resize(cut); }});
+        cases.push_back({"cut to " + std::to_string(cut), [cut](Bytes& b) { b.resize(cut); }, kNotLoaded});
 
     const QString hostile = dir() + QStringLiteral("/patches/hostile/") + name + QStringLiteral(".pa");
     QDir().mkpath(dir() + QStringLiteral("/patches/hostile"));
     auto hostileSource = std::make_shared<fr::SourceEntry>(*source);
     hostileSource->fullpath = hostile;
-    for (const auto& [what, change] : cases) {
+    for (const auto& [what, change, expected] : cases) {
         Bytes patch = valid;
         change(patch);
         writeFile(hostile, patch, 0644);
         writeFile(installedOf(name), installed);
         const std::int32_t code = revise(installedOf(name), hostileSource);
-        EXPECT_TRUE(code == fr::result::kFontUnusable || code == fr::result::kPatchLoadFailed) << what << ": " << code;
+        EXPECT_EQ(code, expected) << what;
         EXPECT_EQ(readFile(installedOf(name)), installed) << what;
         EXPECT_TRUE(temporaryFolderEmpty()) << what;
     }
@@ -307,6 +323,57 @@ TEST_F(RealFonts, ALicenseStringOverTheNameRecordsIsRefusedAndTheFontKept) {
                   .entryList(QDir::Files | QDir::Hidden)
                   .filter(QStringLiteral("font-reviser")),
               QStringList());
+}
+
+// Where a table lies in a font: its offset and length (0, 0 when it has none).
+std::pair<std::size_t, std::size_t> tableIn(const Bytes& font, const std::string& tag) {
+    for (std::size_t i = 0; i < u16(font, 4); ++i) {
+        const std::size_t rec = 12 + 16 * i;
+        if (std::string(font.begin() + rec, font.begin() + rec + 4) == tag)
+            return {getU32(font, rec + 8), getU32(font, rec + 12)};
+    }
+    return {0, 0};
+}
+
+// Newer revisions whose tables are well placed but hold nonsense, each made into a patch by
+// the patch maker: the image is built, found to be no font, and never written.
+TEST_F(RealFonts, APatchThatWouldMakeNoFontWritesNothing) {
+    const RealDisk disk(temporaryFolder());
+    const QString name = QStringLiteral("Velmora角ゴ StdN W9");
+    using Change = std::function<void(Bytes&)>;
+    const std::vector<std::pair<std::string, Change>> cases = {
+        {"a 'head' without its magic number", [](Bytes& f) { putU32(f, tableIn(f, "head").first + 12, 0); }},
+        {"a 'CFF ' of garbage",
+         [](Bytes& f) {
+             const auto [at, length] = tableIn(f, "CFF ");
+             for (std::size_t k = 0; k < length; ++k) f[at + k] = static_cast<std::uint8_t>(k * 131 + 7);
+         }},
+        {"a zeroed 'CFF '",
+         [](Bytes& f) {
+             const auto [at, length] = tableIn(f, "CFF ");
+             std::fill_n(f.begin() + static_cast<std::ptrdiff_t>(at), length, 0);
+         }},
+        {"'maxp' with no glyphs", [](Bytes& f) { putU16(f, tableIn(f, "maxp").first + 4, 0); }},
+        {"'hhea' with 0xFFFF metrics", [](Bytes& f) { putU16(f, tableIn(f, "hhea").first + 34, 0xFFFF); }},
+    };
+    const QString evilNew = dir() + QStringLiteral("/nonsense-new.otf");
+    const QString patch = dir() + QStringLiteral("/patches/nonsense/") + name + QStringLiteral(".pa");
+    QDir().mkpath(dir() + QStringLiteral("/patches/nonsense"));
+    const Bytes installed = readFile(oldFont(name));
+    for (const auto& [what, change] : cases) {
+        Bytes font = readFile(newFont(name));
+        change(font);
+        writeFile(evilNew, font, 0644);
+        const Outcome made = runProcess(
+            python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name), evilNew, patch});
+        ASSERT_EQ(made.code, 0) << what << made.err.toStdString();
+        writeFile(installedOf(name), installed);
+        const auto source = sourceFor(patch);
+        ASSERT_TRUE(source) << what;
+        EXPECT_EQ(revise(installedOf(name), source), fr::result::kNewFileFailed) << what;
+        EXPECT_EQ(readFile(installedOf(name)), installed) << what;
+        EXPECT_TRUE(temporaryFolderEmpty()) << what;
+    }
 }
 
 }  // namespace

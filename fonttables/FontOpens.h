@@ -1,0 +1,16 @@
+#pragma once
+// Whether a finished new image is a font that a system will open, before it is written
+// anywhere: a patch can place every table right and still fill them with nonsense.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace fr {
+
+// True when the image's first `numTables` directory records give a 'head' with its magic
+// number, a 'maxp' with at least one glyph, an 'hhea' whose metrics count 'hmtx' holds, and
+// FreeType opens the image from memory as a CFF font with the glyph count 'maxp' gives.
+bool newFontOpens(std::span<const std::uint8_t> image, std::size_t numTables);
+
+}  // namespace fr
