@@ -1,6 +1,6 @@
 #include "app/Console.h"
 
-#include "fonttables/FontTypes.h"
+#include "patch/RevisionCodes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

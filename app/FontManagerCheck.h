@@ -2,8 +2,10 @@
 // Whether the system's font manager application is running, which keeps the program from
 // revising anything.
 
+#include "platform/Processes.h"
+
 namespace wizard {
 
-bool fontManagerRunning();
+bool fontManagerRunning(const platform::Processes& processes);
 
 }  // namespace wizard

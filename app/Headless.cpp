@@ -5,9 +5,8 @@
 #include "app/Messages.h"
 #include "app/ResultMessages.h"
 #include "discovery/SourceLookups.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/RevisionRun.h"
-#include "platform/Platform.h"
 
 namespace wizard {
 
@@ -33,12 +32,13 @@ bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& li
 
 }  // namespace
 
-int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop) {
-    if (fontManagerRunning()) {
+int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
+                const platform::Platform& services) {
+    if (fontManagerRunning(*services.processes)) {
         console.fatal(exitcode::kFontManagerRunning, QString::fromUtf8(kFontManagerRunning));
         return exitcode::kFontManagerRunning;
     }
-    fr::FontCheckCtrl discovery;
+    fr::FontCheckCtrl discovery(services);
     discovery.checkUpdateFontFile();
     if (discovery.getUpdateSrcFileCount() == 0) {
         console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource));
@@ -68,7 +68,7 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index) {
         console.fontStarts(target, index, count);
-        fr::OpenTypeManager engine;
+        fr::OpenTypeManager engine(*services.files, *services.pauses);
         return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
     };
     fr::RevisionRunHooks hooks;
@@ -78,7 +78,8 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         console.fontEnds(target, code, skipped,
                          code == fr::result::kRevised ? QString() : resultMessage(code, target.fullpath));
     };
-    const fr::RevisionRunResult run = fr::reviseTargets(targets, revise, revisionProgress, &reporting, hooks);
+    const fr::RevisionRunResult run =
+        fr::reviseTargets(*services.files, targets, revise, revisionProgress, &reporting, hooks);
     const std::int32_t code = run.stoppedBeforeFont ? fr::result::kCancelled : run.code;
     if (code != fr::result::kRevised) {
         console.summary(code, revised, resultMessage(code, run.last ? run.last->fullpath : QString()),
@@ -90,7 +91,7 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         QString::fromUtf8(kRevisionSucceededHeadless) + QLatin1Char('\n') + QString::fromUtf8(kRestartNeeded);
     bool requested = false;
     if (line.restart) {
-        requested = platform::restart().sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;
+        requested = services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;
         message += QLatin1Char('\n') + QString::fromUtf8(requested ? kRestartRequested : kRestartNotRequested);
     }
     console.summary(fr::result::kRevised, revised, message, true, requested);

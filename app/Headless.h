@@ -3,6 +3,7 @@
 // them, reported on the console, with an exit status for scripts.
 
 #include "app/CommandLine.h"
+#include "platform/Platform.h"
 
 #include <atomic>
 
@@ -10,9 +11,10 @@ namespace wizard {
 
 class Console;
 
-// Runs --list or --revise on the current platform and returns the exit status. `stop` is set
-// (by SIGINT or SIGTERM) when the user wants the run to end as the Cancel button answered
-// yes would end it.
-int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop);
+// Runs --list or --revise on `services` and returns the exit status. `stop` is set (by SIGINT
+// or SIGTERM) when the user wants the run to end as the Cancel button answered yes would end
+// it.
+int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
+                const platform::Platform& services);
 
 }  // namespace wizard

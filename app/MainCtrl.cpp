@@ -7,8 +7,7 @@
 #include "app/Messages.h"
 #include "app/WizardTableModel.h"
 #include "discovery/SourceLookups.h"
-#include "fonttables/OpenTypeManager.h"
-#include "platform/Platform.h"
+#include "patch/OpenTypeManager.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -46,15 +45,18 @@ void presentCentred(QWidget* window) {
 
 }  // namespace
 
-MainCtrl::MainCtrl()
+MainCtrl::MainCtrl(const platform::Platform& services, Ends ends)
     : m_UpdateFontArray(QStringList{}),
-      m_terminator(leaveMainLoop),
-      m_reviseFont([this](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                          std::int32_t count,
-                          std::int32_t index) { return reviseWithFreshEngine(target, proc, context, count, index); }) {
+      m_services(services),
+      m_terminator(ends.terminator ? std::move(ends.terminator) : leaveMainLoop),
+      m_reviseFont(ends.reviser ? std::move(ends.reviser)
+                                : FontReviser([this](const fr::TargetEntry& target, fr::RevisionProgressProc proc,
+                                                     void* context, std::int32_t count, std::int32_t index) {
+                                      return reviseWithFreshEngine(target, proc, context, count, index);
+                                  })) {
     // The query is not expected to fail; its answer is taken as it comes.
-    if (platform::systemInfo().systemVersion() >= platform::kRelaunchSwitchVersion)
-        platform::systemInfo().disableRelaunchOnLogin();
+    if (m_services.systemInfo->systemVersion() >= platform::kRelaunchSwitchVersion)
+        m_services.systemInfo->disableRelaunchOnLogin();
 }
 
 MainCtrl::~MainCtrl() {
@@ -71,7 +73,7 @@ void MainCtrl::awakeFromNib() {
     }
     if (m_updateListModel) m_updateListModel->reloadData();
 
-    if (fontManagerRunning()) {
+    if (fontManagerRunning(*m_services.processes)) {
         alertErrorMessage(kFontManagerRunning);
         terminate();
         return;
@@ -93,12 +95,10 @@ std::int32_t MainCtrl::reviseWithFreshEngine(const fr::TargetEntry& target, fr::
                                              void* context, std::int32_t count, std::int32_t index) const {
     if (!m_fontCheckCtrl) return fr::result::kFontUnusable;
     const fr::DiscoverySourceLookup sources(*m_fontCheckCtrl);
-    fr::OpenTypeManager engine;
+    fr::OpenTypeManager engine(*m_services.files, *m_services.pauses);
     return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
 }
 
-void MainCtrl::setTerminator(std::function<void()> terminator) { m_terminator = std::move(terminator); }
-void MainCtrl::setFontReviser(FontReviser reviser) { m_reviseFont = std::move(reviser); }
 void MainCtrl::setTargets(std::vector<fr::TargetEntryPtr> targets) { m_targets = std::move(targets); }
 
 void MainCtrl::terminate() {

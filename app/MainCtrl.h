@@ -9,9 +9,10 @@
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
 #include "discovery/FontCheckCtrl.h"
-#include "fonttables/FontTypes.h"
 #include "patch/FontEntries.h"
+#include "patch/RevisionCodes.h"
 #include "patch/RevisionRun.h"
+#include "platform/Platform.h"
 
 #include <QObject>
 #include <QString>
@@ -50,8 +51,17 @@ public:
     static constexpr int kModalOK = 0;
     static constexpr int kModalNotRun = -1;  // the application has ended; nothing was shown
 
-    // Creates the empty family list, clears both cancel flags and applies the system version test.
-    MainCtrl();
+    // Where the controller's work ends: the application's end and the revision of one font.
+    // Each left empty is the program's own: leaving the main event loop, and a fresh engine
+    // on the services with the patch font discovery finds.
+    struct Ends {
+        std::function<void()> terminator;
+        FontReviser reviser;
+    };
+
+    // Creates the empty family list, clears both cancel flags and applies the system version
+    // test. `services` outlive the controller.
+    explicit MainCtrl(const platform::Platform& services, Ends ends = {});
     // Stops and joins a running worker, then releases the data.
     ~MainCtrl() override;
     MainCtrl(const MainCtrl&) = delete;
@@ -70,9 +80,6 @@ public:
     // --- ending the application ---
     // Asks the application to end (through the terminator) and shows no further window.
     void terminate();
-    bool isEnded() const { return m_ended.load(); }
-    // Replaces what ending the application does (default: leave the main event loop).
-    void setTerminator(std::function<void()> terminator);
 
     // --- messages (any thread; modal runs happen on the main thread) ---
     bool askAlertMessage(const char* utf8);
@@ -125,9 +132,8 @@ public:
     // --- restart request ---
     std::int32_t SendAppleEventToSystemProcess(std::uint32_t eventId);
 
-    // --- replaceable engine ends ---
-    void setFontReviser(FontReviser reviser);
-    // The targets as the search's end hands them to the windows (tests give them directly).
+    // The targets the font list shows and the revision takes, as the search's end hands them
+    // over (main thread).
     void setTargets(std::vector<fr::TargetEntryPtr> targets);
 
     // Interface references, connected by loadWindows; the controller never frees them itself.
@@ -182,6 +188,7 @@ private:
     std::atomic<signed char> m_bUpdateAbort{0};
     std::atomic<bool> m_ended{false};
 
+    platform::Platform m_services;
     std::function<void()> m_terminator;
     FontReviser m_reviseFont;
     std::unique_ptr<fr::FontCheckCtrl> m_fontCheckCtrl;

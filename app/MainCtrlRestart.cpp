@@ -2,12 +2,10 @@
 
 #include "app/MainCtrl.h"
 
-#include "platform/Platform.h"
-
 namespace wizard {
 
 std::int32_t MainCtrl::SendAppleEventToSystemProcess(std::uint32_t eventId) {
-    return platform::restart().sendToSystemProcess(platform::kCoreEventClass, eventId);
+    return m_services.restart->sendToSystemProcess(platform::kCoreEventClass, eventId);
 }
 
 }  // namespace wizard

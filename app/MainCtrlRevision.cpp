@@ -6,7 +6,6 @@
 #include "app/Messages.h"
 #include "app/ResultMessages.h"
 #include "patch/RevisionRun.h"
-#include "platform/Platform.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -36,8 +35,9 @@ void MainCtrl::updateFontThread() {
     const std::vector<fr::TargetEntryPtr> list = targets();
     fr::RevisionRunHooks hooks;
     hooks.stopBeforeFont = [this] { return m_ended.load(); };
-    hooks.betweenFonts = [] { platform::pauses().pause(kBetweenFontsPauseMs); };
-    const fr::RevisionRunResult run = fr::reviseTargets(list, m_reviseFont, MainCtrlRevisionProgress, this, hooks);
+    hooks.betweenFonts = [this] { m_services.pauses->pause(kBetweenFontsPauseMs); };
+    const fr::RevisionRunResult run =
+        fr::reviseTargets(*m_services.files, list, m_reviseFont, MainCtrlRevisionProgress, this, hooks);
     if (m_ended) return;
 
     hideWindow(r_progressWindow);
@@ -52,7 +52,7 @@ void MainCtrl::updateFontThread() {
     } else {
         alertErrorMessage3(resultMessage(run.code, run.last ? run.last->fullpath : QString()));
     }
-    platform::pauses().pause(kRevisionEndPauseMs);
+    m_services.pauses->pause(kRevisionEndPauseMs);
 }
 
 void MainCtrl::updateProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2) {

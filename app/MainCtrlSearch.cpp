@@ -6,7 +6,6 @@
 #include "app/Messages.h"
 #include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
-#include "platform/Platform.h"
 
 #include <QLabel>
 #include <QTableView>
@@ -21,7 +20,7 @@ constexpr int kSearchEndPauseMs = 500;
 
 void MainCtrl::startWindowNextButton() {
     if (m_searchThread || m_ended) return;
-    m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>();
+    m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services);
     m_fontCheckCtrl->checkUpdateFontFile();
     if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
         alertErrorMessage3(QString::fromUtf8(kNoSource));
@@ -36,7 +35,7 @@ void MainCtrl::searchFontThread() {
     // The worker alone touches font discovery's lists until the search has ended.
     m_fontCheckCtrl->searchOpenTypeFont(MainCtrlSearchStatus, this);
     std::vector<fr::TargetEntryPtr> found = m_fontCheckCtrl->getUpdateFontArray();
-    platform::pauses().pause(kSearchEndPauseMs);
+    m_services.pauses->pause(kSearchEndPauseMs);
     if (m_ended) return;
 
     hideWindow(r_searchWindow);
@@ -46,7 +45,7 @@ void MainCtrl::searchFontThread() {
     }
     // The windows get their own copy, on the main thread.
     post([this, found = std::move(found)]() mutable {
-        m_targets = std::move(found);
+        setTargets(std::move(found));
         if (m_searchFontListModel) m_searchFontListModel->reloadData();
     });
     showWindow(r_fontListWindow);

@@ -6,7 +6,6 @@
 #include "app/MainCtrl.h"
 #include "platform/DesktopServices.h"
 #include "platform/NativePath.h"
-#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -59,8 +58,7 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
     }
     const platform::LinuxPlatform linuxPlatform(options);
     platform::DesktopServices desktop(options.logRestartOnly);
-    const platform::ScopedPlatform services(desktop.addTo(linuxPlatform.services()));
-    MainCtrl ctrl;
+    MainCtrl ctrl(desktop.addTo(linuxPlatform.services()));
     ctrl.loadWindows();
     ctrl.awakeFromNib();
     return QApplication::exec();
@@ -99,10 +97,9 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
     options.instantPauses = true;
     const platform::LinuxPlatform linuxPlatform(options);
     platform::DesktopServices desktop(options.logRestartOnly);
-    const platform::ScopedPlatform services(desktop.addTo(linuxPlatform.services()));
     installStopHandlers();
     Console console(line.json, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
-    return runHeadless(line, console, g_stop);
+    return runHeadless(line, console, g_stop, desktop.addTo(linuxPlatform.services()));
 }
 
 }  // namespace wizard

@@ -1,8 +1,8 @@
 #include "app/ResultMessages.h"
 
 #include "app/Messages.h"
-#include "fonttables/FontTypes.h"
 #include "patch/ProgressText.h"
+#include "patch/RevisionCodes.h"
 #include "platform/PathText.h"
 
 namespace wizard {

@@ -3,9 +3,8 @@
 #include "discovery/TextRules.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchLayout.h"
-#include "platform/PathText.h"
 #include "platform/NativePath.h"
-#include "platform/Platform.h"
+#include "platform/PathText.h"
 
 #include <array>
 #include <memory>
@@ -26,23 +25,24 @@ const char* const kAlternativePatchNames[12] = {
     "PlainGothicPro-W3-Legacy.otf", "PlainGothicPro-W6-Legacy.otf", "PlainMinchoPro-W3-Legacy.otf",
 };
 
-FontCheckCtrl::FontCheckCtrl() = default;
+FontCheckCtrl::FontCheckCtrl(const platform::Platform& services)
+    : m_files(*services.files), m_volumes(*services.volumes), m_fontFolders(*services.fontFolders) {}
 
-QString FontCheckCtrl::patchSourceFolder() {
-    const QString app = platform::files().applicationPath();
+QString FontCheckCtrl::patchSourceFolder() const {
+    const QString app = m_files.applicationPath();
     const qsizetype slash = app.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : app.left(slash));
     return text::joinPath(folder, QStringLiteral("host"));
 }
 
-SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const QString& path) {
+SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files, const QString& path) {
     std::array<char, 255> fontName{};
     std::uint32_t version = 0;
-    if (!MakeSabunData::checkSabunData(path, fontName.data(), version)) return nullptr;
+    if (!MakeSabunData::checkSabunData(files, path, fontName.data(), version)) return nullptr;
     auto entry = std::make_shared<SourceEntry>();
     entry->fullpath = path;
     entry->fontfile =
-        text::formKC(text::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
+        text::formKC(platform::removeLastExtension(platform::lastPathComponent(path)) + QStringLiteral(".otf"));
     // font_name is 32 bytes at most, ended by the first zero byte.
     entry->fontname = platform::decodeZeroTerminatedUtf8(
         std::span(reinterpret_cast<const std::uint8_t*>(fontName.data()), patchfile::header::kFontNameSize));
@@ -52,10 +52,10 @@ SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const QString& path) {
 
 bool FontCheckCtrl::checkUpdateFontFile() {
     const QString folder = patchSourceFolder();
-    for (const platform::DirEntry& entry : platform::files().listEntries(folder)) {
+    for (const platform::DirEntry& entry : m_files.listEntries(folder)) {
         // A file without a family word is never opened.
         if (!text::hasFamilyWord(text::formC(entry.name))) continue;
-        if (SourceEntryPtr source = sourceEntryFromPatch(text::joinPath(folder, entry.name)))
+        if (SourceEntryPtr source = sourceEntryFromPatch(m_files, text::joinPath(folder, entry.name)))
             m_UpdateSrcFontArray.push_back(std::move(source));
     }
     return false;
@@ -73,7 +73,7 @@ SourceEntryPtr FontCheckCtrl::getUpdateFontPath(const QString& path, std::uint64
     for (const char* alternative : kAlternativePatchNames) {
         if (fileName != QLatin1String(alternative)) continue;
         if (version <= kAlternativeRevisionBound) {
-            const QString patchName = text::removeLastExtension(fileName) + QStringLiteral("2.pa");
+            const QString patchName = platform::removeLastExtension(fileName) + QStringLiteral("2.pa");
             for (const auto& source : m_UpdateSrcFontArray)
                 if (platform::lastPathComponent(source->fullpath) == patchName) return source;
         }

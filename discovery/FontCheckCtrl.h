@@ -2,8 +2,8 @@
 // Font discovery: the patch sources of the "host" folder, the volumes to walk and the
 // revision targets found on them. One instance per run, owned by whoever runs the search.
 
-#include "fonttables/FontTypes.h"
 #include "patch/FontEntries.h"
+#include "platform/Platform.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,9 +13,13 @@
 
 namespace fr {
 
+// Called on the search worker with the folder about to be entered. True stops the search.
+using SearchStatusProc = bool (*)(const QString& path, void* context);
+
 class FontCheckCtrl {
 public:
-    FontCheckCtrl();
+    // Reads the files, volumes and font folders of `services`, which outlive it.
+    explicit FontCheckCtrl(const platform::Platform& services);
     FontCheckCtrl(const FontCheckCtrl&) = delete;
     FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
 
@@ -23,9 +27,8 @@ public:
     // Lists the patch sources of the "host" folder.
     bool checkUpdateFontFile();
     // The source entry of one patch file; nothing when it is no patch file.
-    static SourceEntryPtr sourceEntryFromPatch(const QString& path);
+    static SourceEntryPtr sourceEntryFromPatch(const platform::Files& files, const QString& path);
     std::int32_t getUpdateSrcFileCount() const { return static_cast<std::int32_t>(m_UpdateSrcFontArray.size()); }
-    const std::vector<SourceEntryPtr>& getUpdateSrcFontArray() const { return m_UpdateSrcFontArray; }
     // The target list itself; the search may still be filling it.
     const std::vector<TargetEntryPtr>& getUpdateFontArray() const { return m_OpenTypeFontArray; }
     SourceEntryPtr IsUpdateFont(const QString& name, const QString& path) const;
@@ -38,10 +41,11 @@ public:
     // After the volumes: every font folder the system names, on an admitted volume, walked
     // to any depth. False when the callback asked to stop.
     bool searchFontFolders(SearchStatusProc proc, void* context);
+    // The volumes the search walks, once it has listed them.
     const QStringList& getVolumeArray() const { return m_VolumeArray; }
 
     // The folder that holds the patch files: "host" beside the program.
-    static QString patchSourceFolder();
+    QString patchSourceFolder() const;
 
 private:
     friend struct FontCheckCtrlTestPeer;  // lets tests state source lists directly
@@ -53,6 +57,9 @@ private:
     // The pairing and identity checks of one candidate file; true when it became a target.
     bool examineCandidate(const QString& path, const QString& name);
 
+    platform::Files& m_files;
+    platform::Volumes& m_volumes;
+    platform::FontFolders& m_fontFolders;
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;

@@ -1,7 +1,7 @@
 #include "discovery/SourceLookups.h"
 
 #include "discovery/TextRules.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "platform/PathText.h"
 
 namespace fr {
@@ -10,8 +10,7 @@ bool PairingSourceLookup::stillTarget(const platform::ReadableBytes& font, const
                                       std::uint32_t version) const {
     const SourceEntryPtr paired = sourceForName(text::formKC(platform::lastPathComponent(path)));
     std::uint64_t revision = 0;
-    const OpenTypeManager check;
-    return paired && check.checkOpenTypeVersion(font, *paired, revision) && revision == version;
+    return paired && OpenTypeManager::checkOpenTypeVersion(font, *paired, revision) && revision == version;
 }
 
 SourceEntryPtr DiscoverySourceLookup::sourceForName(const QString& name) const {

@@ -26,8 +26,6 @@ QString formC(const QString& s) {
     return s.normalized(QString::NormalizationForm_C);
 }
 
-bool containsCanonical(const QString& text, const QString& word) { return formC(text).contains(word); }
-
 bool hasFamilyWord(const QString& nameC) {
     static const QString kVelmora = QStringLiteral("Velmora");
     static const QString kKestrune = QStringLiteral("Kestrune");
@@ -40,10 +38,5 @@ QString joinPath(const QString& folder, const QString& name) {
 }
 
 qsizetype pathPartCount(const QString& path) { return path.count(QLatin1Char('/')) + 1; }
-
-QString removeLastExtension(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
-}
 
 }  // namespace fr::text

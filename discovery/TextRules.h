@@ -18,10 +18,6 @@ QString formC(const QString& s);
 // True when every code unit is ASCII (so both normal forms leave the text as it is).
 bool isAscii(const QString& s);
 
-// Case-sensitive substring test under canonical equivalence: a name stored decomposed
-// contains a word written composed. `word` must already be in Form C.
-bool containsCanonical(const QString& text, const QString& word);
-
 // True when a name (in Form C) carries one of the family words, "Velmora" or "Kestrune".
 bool hasFamilyWord(const QString& nameC);
 
@@ -34,8 +30,5 @@ inline qsizetype utf16Length(const QString& s) { return s.size(); }
 
 // Parts of a path split at every "/": "/" gives 2, "/Library/Fonts" 3.
 qsizetype pathPartCount(const QString& path);
-
-// The name without its last dot and what follows; a name without a dot is unchanged.
-QString removeLastExtension(const QString& name);
 
 }  // namespace fr::text

@@ -2,11 +2,9 @@
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/TextRules.h"
-#include "fonttables/CommonTool.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
 #include "platform/Leftovers.h"
-#include "platform/Platform.h"
 
 #include <QSet>
 
@@ -47,17 +45,10 @@ struct FontCheckCtrl::ScanContext {
     QSet<QString>* listedFiles = nullptr;
 };
 
-bool CommonTool::fileExist(const QString& path) { return platform::files().exists(path); }
-
-bool CommonTool::fileDirectory(const QString& path) {
-    const auto& files = platform::files();
-    return files.exists(path) && files.isFolder(path);
-}
-
 bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
     // What interrupted runs left in the temporary folder goes; beside the fonts the walk
     // clears what it meets.
-    clearLeftovers(platform::files().temporaryFolder());
+    clearLeftovers(m_files, m_files.temporaryFolder());
     checkVolume();
     const qsizetype count = m_VolumeArray.size();
     for (qsizetype i = 0; i < count; ++i) {
@@ -70,14 +61,14 @@ bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
 }
 
 bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
-    auto& files = platform::files();
-    auto& volumes = platform::volumes();
+    auto& files = m_files;
+    auto& volumes = m_volumes;
     // The files the volume walk listed, by what they are behind their links.
     QSet<QString> listed;
     for (const auto& target : m_OpenTypeFontArray) listed.insert(files.canonicalPath(target->fullpath));
 
     QStringList walked;  // font folders walked, behind their links
-    for (const QString& folder : platform::fontFolders().fontFolders()) {
+    for (const QString& folder : m_fontFolders.fontFolders()) {
         const QString real = files.canonicalPath(folder);
         if (real.isEmpty() || !files.isFolder(real)) continue;
         // A folder inside one walked already has been walked with it.
@@ -97,19 +88,17 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
 }
 
 bool FontCheckCtrl::checkVolume() {
-    auto& volumes = platform::volumes();
-    for (const QString& path : volumes.mountedLocalVolumePaths()) {
+    for (const QString& path : m_volumes.mountedLocalVolumePaths()) {
         platform::VolumeInfo info;
         // A volume that can't say what it is might be a network or removable one: not walked.
-        if (!volumes.volumeInfo(path, info)) continue;
+        if (!m_volumes.volumeInfo(path, info)) continue;
         if (!info.removable && !info.unmountable) m_VolumeArray.append(path);
     }
     return false;
 }
 
 bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context) {
-    const ScanContext scan{
-        root, proc, context, text::formC(platform::volumes().homeFolderWord()), platform::files(), platform::volumes()};
+    const ScanContext scan{root, proc, context, text::formC(m_volumes.homeFolderWord()), m_files, m_volumes};
     return walkFolder(scan, path, text::formC(path));
 }
 
@@ -194,9 +183,10 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
     const SourceEntryPtr source = IsUpdateFont(text::formKC(name), path);
     if (!source) return false;
+    // Only what the checks need is read: never the whole file.
     std::uint64_t revision = 0;
-    const OpenTypeManager manager;
-    if (!manager.checkOpenTypeVersion(path, *source, revision)) return false;
+    const auto file = m_files.openForReading(path);
+    if (!file || !OpenTypeManager::checkOpenTypeVersion(*file, *source, revision)) return false;
     auto target = std::make_shared<TargetEntry>();
     // The path exactly as the listings gave it: the file is opened by these bytes.
     target->fullpath = path;

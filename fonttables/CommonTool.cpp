@@ -31,8 +31,7 @@ inline std::uint32_t wordAt(const std::uint8_t* p) {
 namespace {
 // The wrapping sum of `words` big-endian words. Written so the compiler vectorises it; the
 // AVX2 version is taken where the processor has it.
-__attribute__((target_clones("avx2", "default"))) std::uint32_t sumWords(const std::uint8_t* data,
-                                                                          std::size_t words) {
+__attribute__((target_clones("avx2", "default"))) std::uint32_t sumWords(const std::uint8_t* data, std::size_t words) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < words; ++i) sum += wordAt(data + 4 * i);
     return sum;
@@ -47,6 +46,12 @@ std::uint32_t CommonTool::tableChecksum(std::span<const std::uint8_t> bytes) {
     for (std::size_t k = words * 4; k < bytes.size(); ++k)
         last |= std::uint32_t{bytes[k]} << (24 - 8 * (k - words * 4));
     return whole + last;
+}
+
+bool CommonTool::fileExist(const platform::Files& files, const QString& path) { return files.exists(path); }
+
+bool CommonTool::fileDirectory(const platform::Files& files, const QString& path) {
+    return files.exists(path) && files.isFolder(path);
 }
 
 }  // namespace fr

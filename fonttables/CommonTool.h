@@ -1,6 +1,8 @@
 #pragma once
 // Stateless helpers: length rounding, the table checksum and two small file tests.
 
+#include "platform/Files.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -28,9 +30,9 @@ public:
         return tableChecksum(std::span<const std::uint8_t>(data, length));
     }
 
-    // File tests, links followed (defined with the scan).
-    static bool fileExist(const QString& path);
-    static bool fileDirectory(const QString& path);
+    // File tests, links followed.
+    static bool fileExist(const platform::Files& files, const QString& path);
+    static bool fileDirectory(const platform::Files& files, const QString& path);
 };
 
 }  // namespace fr

@@ -1,10 +1,6 @@
 #pragma once
-// Records, result codes and callback types shared by the whole engine.
+// The two records of a font's directory held in memory: its offset table and one table record.
 
-#include <QString>
-
-#include <array>
-#include <cstddef>
 #include <cstdint>
 
 namespace fr {
@@ -26,50 +22,5 @@ struct _TableList {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
 };
-
-// Revision result codes: what a revision and each of its stages end with. The numbers are
-// the command line's exit statuses and pick the wizard's messages; they never change.
-namespace result {
-constexpr std::int32_t kRevised = 0;            // the font was revised
-constexpr std::int32_t kFontUnusable = 2;       // the installed font or the data for it is unusable
-constexpr std::int32_t kCancelled = 6;          // the user stopped the revision
-constexpr std::int32_t kPatchLoadFailed = 7;    // the patch failed to load
-constexpr std::int32_t kNewFileFailed = 8;      // the new file not made, or not as built
-constexpr std::int32_t kNotReplaceable = 10;    // the installed file may not be replaced
-constexpr std::int32_t kCopyFailed = 11;        // putting the new file in place failed
-constexpr std::int32_t kTempNotRemovable = 12;  // the temporary file may not be removed
-// No stage ends with these; the wizard names them as failures to make the new file.
-constexpr std::int32_t kNewFileFailedAlso3 = 3;
-constexpr std::int32_t kNewFileFailedAlso9 = 9;
-}  // namespace result
-
-// The revision's progress points: the current font's percentage at each stage.
-namespace step {
-constexpr std::int32_t kOpenFont = 10;        // opening the installed font
-constexpr std::int32_t kReadFont = 20;        // reading it
-constexpr std::int32_t kTablesRead = 30;      // its tables have been read
-constexpr std::int32_t kOpenPatch = 40;       // opening the patch
-constexpr std::int32_t kPatchLoaded = 55;     // the patch has been loaded
-constexpr std::int32_t kSerialNumber = 65;    // writing the carried-over name strings
-constexpr std::int32_t kChecksum = 75;        // recomputing the checksums
-constexpr std::int32_t kWriteImage = 90;      // writing the new font image
-constexpr std::int32_t kCopyIntoPlace = 100;  // putting the new file in place
-// In the order one font reports them.
-constexpr std::array<std::int32_t, 9> kAll = {kOpenFont,     kReadFont, kTablesRead, kOpenPatch,    kPatchLoaded,
-                                              kSerialNumber, kChecksum, kWriteImage, kCopyIntoPlace};
-}  // namespace step
-
-// Called on the revision worker at each progress point: overall and step percentages, the
-// two progress lines, the caller's context. True means the user confirmed a cancel.
-using RevisionProgressProc = bool (*)(std::int32_t overall, std::int32_t step, const QString& line1,
-                                      const QString& line2, void* context);
-
-// Called on the search worker with the folder about to be entered. True stops the search.
-using SearchStatusProc = bool (*)(const QString& path, void* context);
-
-// The overall percentage of a progress point: step S of target i among n.
-constexpr std::int32_t overallPercent(std::int32_t step, std::int32_t count, std::int32_t index) {
-    return step / count + index * 100 / count;
-}
 
 }  // namespace fr

@@ -36,7 +36,4 @@ std::optional<std::vector<LicenseSlot>> licenseSlots(std::span<const std::uint8_
 void writeLicenseStrings(std::span<std::uint8_t> image, const std::vector<LicenseSlot>& places,
                          const std::array<std::uint8_t, 255>& mac, const std::array<std::uint8_t, 255>& windows);
 
-// Stores the checksum of the table's bytes (zero-padded to four) in its directory record.
-void refreshTableChecksum(std::span<std::uint8_t> image, const FoundTable& table);
-
 }  // namespace fr

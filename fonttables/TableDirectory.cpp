@@ -1,6 +1,7 @@
 #include "fonttables/TableDirectory.h"
 
 #include "fonttables/ByteReader.h"
+#include "fonttables/CommonTool.h"
 #include "fonttables/SfntLayout.h"
 
 #include <cstring>
@@ -19,6 +20,8 @@ std::optional<_sfntHeader> readOffsetTable(std::span<const std::uint8_t> font) {
     header.rangeShift = in->u16<ot::kRangeShift>();
     return header;
 }
+
+bool hasCffOutlines(const _sfntHeader& header) { return std::memcmp(&header.version, "OTTO", 4) == 0; }
 
 void writeOffsetTable(std::span<std::uint8_t, 12> out, const _sfntHeader& header) {
     std::memcpy(out.data() + sfnt::offset_table::kVersion, &header.version, 4);
@@ -66,6 +69,14 @@ std::optional<std::span<const std::uint8_t>> tableBytes(std::span<const std::uin
 std::optional<std::span<std::uint8_t>> tableBytes(std::span<std::uint8_t> image, const TableRecord& record) {
     if (!bytes::fits(image.size(), record.offset, record.length)) return std::nullopt;
     return image.subspan(record.offset, record.length);
+}
+
+void refreshTableChecksum(std::span<std::uint8_t> image, const FoundTable& table) {
+    const auto bytes = tableBytes(std::span<const std::uint8_t>(image), table.record);
+    if (!bytes) return;
+    TableRecord record = table.record;
+    record.checksum = CommonTool::tableChecksum(*bytes);
+    writeTableRecord(image, table.index, record);
 }
 
 }  // namespace fr

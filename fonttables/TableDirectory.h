@@ -22,6 +22,8 @@ struct TableRecord {
 
 // The offset table, when the bytes hold its twelve bytes (whatever its version says).
 std::optional<_sfntHeader> readOffsetTable(std::span<const std::uint8_t> font);
+// True when the offset table's version is "OTTO": a font with CFF outlines.
+bool hasCffOutlines(const _sfntHeader& header);
 void writeOffsetTable(std::span<std::uint8_t, 12> out, const _sfntHeader& header);
 
 // A record from its sixteen bytes.
@@ -42,5 +44,8 @@ std::optional<FoundTable> findTable(std::span<const std::uint8_t> font, std::siz
 // The table's bytes, when they lie inside the font.
 std::optional<std::span<const std::uint8_t>> tableBytes(std::span<const std::uint8_t> font, const TableRecord& record);
 std::optional<std::span<std::uint8_t>> tableBytes(std::span<std::uint8_t> image, const TableRecord& record);
+
+// Stores the checksum of the table's bytes (zero-padded to four) in its directory record.
+void refreshTableChecksum(std::span<std::uint8_t> image, const FoundTable& table);
 
 }  // namespace fr

@@ -1,5 +1,6 @@
 #include "fonttables/TagObj.h"
 
+#include "fonttables/ByteReader.h"
 #include "fonttables/CommonTool.h"
 #include "fonttables/TableDirectory.h"
 
@@ -39,6 +40,67 @@ void TagObj::getTagName(char* out5) const {
     std::size_t i = 0;
     for (; i < 4 && m_TagName[i] != 0; ++i) out5[i] = m_TagName[i];
     out5[i] = 0;
+}
+
+namespace {
+// Every copy reads inside the installed table and every write lands inside the new table's
+// `length` bytes (the padding belongs to no instruction).
+bool instructionsFit(const TableInstructions& record, std::size_t installed, std::size_t length) {
+    for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
+        const _oldFontStruct copy = record.oldCopy(j);
+        if (!bytes::fits(installed, copy.src_offset, copy.src_length)) return false;
+        if (!bytes::fits(length, copy.dst_offset, copy.src_length)) return false;
+    }
+    for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
+        std::span<const std::uint8_t> data;
+        const _newFontStruct place = record.newData(i, data);
+        if (!bytes::fits(length, place.offset, data.size())) return false;
+    }
+    return true;
+}
+}  // namespace
+
+// The one place where instructions touch table bytes. Old copies are read from the installed
+// file straight into the new table.
+bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into) {
+    m_pNewUpdateData = {};
+    const TableInstructions::Placement placement = record.placement();
+    m_TableNum = placement.slot;
+    m_WriteNum = placement.dataPos;
+
+    // A new table too long to round in 32 signed bits can't be a table of a font.
+    const auto rounded = CommonTool::byte4_chk_checked(placement.length);
+    if (!rounded || into.size() != placement.length) return false;
+    m_byte4length = *rounded;
+
+    // The whole record is checked before anything is written, so a refused record leaves
+    // its place as it was.
+    if (record.isUpdateFlag()) {
+        if (!instructionsFit(record, m_TableList.length, placement.length)) return false;
+        // Old copies first, then new data: where they overlap the new data wins, and a later
+        // instruction of the same kind wins over an earlier one.
+        for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
+            const _oldFontStruct copy = record.oldCopy(j);
+            if (copy.src_length == 0) continue;
+            if (!readInstalled(copy.src_offset, into.subspan(copy.dst_offset, copy.src_length))) return false;
+        }
+        for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
+            std::span<const std::uint8_t> data;
+            const _newFontStruct place = record.newData(i, data);
+            if (!data.empty()) std::memcpy(into.data() + place.offset, data.data(), data.size());
+        }
+    } else {
+        // Carried over unchanged: the instructions must agree with the installed length.
+        if (placement.length != m_TableList.length) return false;
+        if (!readInstalled(0, into)) return false;
+    }
+
+    m_pNewUpdateData = into;
+    std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
+    m_NewTblLst.length = placement.length;  // the installed length, for an unchanged table
+    m_NewTblLst.offset = placement.offset;
+    m_NewTblLst.checksum = CommonTool::tableChecksum(into);
+    return true;
 }
 
 }  // namespace fr

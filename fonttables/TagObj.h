@@ -1,9 +1,10 @@
 #pragma once
-// One table of the installed font: where it lies in the installed bytes and, once its patch
-// record has been applied, the new table's bytes and directory record.
+// One table of the installed font: where it lies in the installed bytes and, once its
+// instructions have been applied, the new table's bytes and directory record.
 
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
+#include "fonttables/TableInstructions.h"
 #include "fonttables/Tag.h"
 #include "platform/ReadableBytes.h"
 
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace fr {
-
-class SabunTagObject;
 
 class TagObj : public OpenTypeObj {
 public:
@@ -31,19 +30,15 @@ public:
     Tag tag() const {
         return Tag(std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(m_TableList.tag), 4));
     }
-    // Builds the new table from the installed one and the patch record (defined with the
-    // patch records). False when an unchanged table's length differs, or when a copy reads
-    // outside the installed table or writes outside the new one.
-    bool createUpdateTagObject(const SabunTagObject& record);
-    // The same, built straight into `into` (the new table's place in the new image, zero,
-    // exactly the new table's length) instead of a buffer of its own.
-    bool createUpdateTagObject(const SabunTagObject& record, std::span<std::uint8_t> into);
+    // Builds the new table from the installed one and its instructions straight into `into`
+    // (its place in the new image: zero, exactly the new table's length). False when an
+    // unchanged table's length differs, when a copy reads outside the installed table or any
+    // instruction writes outside the new one (then `into` is left untouched), or when the
+    // installed table can't be read.
+    bool createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into);
     std::int32_t getTableNum() const { return m_TableNum; }
-    // The new table: getNewTableList().length bytes, zero padding to m_byte4length after
-    // when it has a buffer of its own.
-    const std::uint8_t* getNewUpdateData() const { return m_newTable.empty() ? nullptr : m_newTable.data(); }
-    std::span<const std::uint8_t> newTable() const { return m_newTable; }
-    std::int32_t getByte4Length() const { return m_byte4length; }
+    // The new table: getNewTableList().length bytes where it was built.
+    const std::uint8_t* getNewUpdateData() const { return m_pNewUpdateData.data(); }
     // The installed table's bytes at `offset` from its start; false when they are not all
     // in the table, or can't be read.
     bool readInstalled(std::uint64_t offset, std::span<std::uint8_t> out) const;
@@ -54,13 +49,12 @@ private:
     _TableList m_TableList{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
     std::int32_t m_byte4length = 0;
-    const std::uint8_t* m_TableAddress = nullptr;  // not owned
-    std::vector<std::uint8_t> m_pNewUpdateData;    // m_byte4length + 1 bytes, when built apart
+    const std::uint8_t* m_TableAddress = nullptr;  // its record; not owned
+    std::span<std::uint8_t> m_pNewUpdateData;      // the new table, in the new image
     _TableList m_NewTblLst{};
     std::int32_t m_TableNum = 0;
     std::int32_t m_WriteNum = 0;
     const platform::ReadableBytes* m_installed = nullptr;  // the installed font; not owned
-    std::span<std::uint8_t> m_newTable;                    // the new table, wherever it was built
 };
 
 }  // namespace fr

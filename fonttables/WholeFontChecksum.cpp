@@ -2,8 +2,8 @@
 
 #include "fonttables/ByteReader.h"
 #include "fonttables/CommonTool.h"
-#include "fonttables/LicenseStrings.h"
 #include "fonttables/SfntLayout.h"
+#include "fonttables/TableDirectory.h"
 
 namespace fr {
 

@@ -3,8 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "fonttables/OpenTypeManager.h"
-#include "patch/FontEntries.h"
+#include "patch/OpenTypeManager.h"
 
 #include <cstring>
 
@@ -16,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.fontname = QStringLiteral("Velmora角ゴ StdN W9");
         return s;
     }();
-    const platform::BytesInSpan font(std::span<const std::uint8_t>(data, size));
+    const platform::BytesInMemory font(std::vector<std::uint8_t>(data, data + size));
     std::uint64_t revision = 0;
-    if (!fr::OpenTypeManager().checkOpenTypeVersion(font, source, revision)) return 0;
+    if (!fr::OpenTypeManager::checkOpenTypeVersion(font, source, revision)) return 0;
     if (size < 12 || std::memcmp(data, "OTTO", 4) != 0) fuzzing::finding("a target that is no CFF OpenType font");
     if (revision != 0x00080000) fuzzing::finding("a target of another revision");
     return 0;

@@ -6,10 +6,9 @@
 #include "MemoryFiles.h"
 #include "PatchMutator.h"
 
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/SourceLookup.h"
 #include "platform/NativePath.h"
-#include "platform/Platform.h"
 
 #include <cstring>
 
@@ -59,13 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.files[kFont] = font;
     files.files[kPatch] = patch;
     NoPauses pauses;
-    platform::Platform services;
-    services.files = &files;
-    services.pauses = &pauses;
-    const platform::ScopedPlatform scope(services);
-
-    fr::OpenTypeManager m;
-    const std::int32_t code = m.updateOpenTypeDiff(fr::TargetEntry{kFont, 0x00080000}, nullptr, nullptr, 1, 0, OnePatch(patch));
+    fr::OpenTypeManager m(files, pauses);
+    const std::int32_t code =
+        m.updateOpenTypeDiff(fr::TargetEntry{kFont, 0x00080000}, nullptr, nullptr, 1, 0, OnePatch(patch));
     if (files.files.size() != 2 || files.files.count(kFont) == 0 || files.files.count(kPatch) == 0)
         fuzzing::finding("a revision left a file behind or lost one");
     if (files.files[kPatch] != patch) fuzzing::finding("the patch changed");

@@ -2,25 +2,22 @@
 // License Description strings carried over, then the checksums.
 
 #include "fonttables/LicenseStrings.h"
-#include "fonttables/OpenTypeManager.h"
 #include "fonttables/WholeFontChecksum.h"
-#include "patch/ProgressText.h"
+#include "patch/OpenTypeManager.h"
 #include "platform/PathText.h"
 
 namespace fr {
 
-std::int32_t OpenTypeManager::changeSerialNumber(const QString& path, _sfntHeader head, RevisionProgressProc proc,
-                                                 void* context, std::int32_t count, std::int32_t index) {
+std::int32_t OpenTypeManager::changeSerialNumber(const FontProgress& progress) {
     const std::span<std::uint8_t> out = image();
-    const auto name = findNameRecord(out, head.numTables);
+    const auto name = findNameRecord(out, m_installedFont.header().numTables);
     if (!name) return result::kFontUnusable;
     // Every License Description record is taken once, checked whole, before anything is
     // written.
     const auto places = licenseSlots(out, name->record);
     if (!places) return result::kFontUnusable;
 
-    if (progress::report(proc, context, step::kSerialNumber, count, index, path,
-                         progress::serialNumberLine(platform::lastPathComponent(path))))
+    if (progress.report(step::kSerialNumber, progress::serialNumberLine(platform::lastPathComponent(progress.path))))
         return result::kCancelled;
 
     writeLicenseStrings(out, *places, m_SerialNumber, m_SerialNumberUni);
@@ -28,14 +25,12 @@ std::int32_t OpenTypeManager::changeSerialNumber(const QString& path, _sfntHeade
     return result::kRevised;
 }
 
-std::int32_t OpenTypeManager::setCheckSumAdjustment(const QString& path, _sfntHeader head, RevisionProgressProc proc,
-                                                    void* context, std::int32_t count, std::int32_t index) {
+std::int32_t OpenTypeManager::setCheckSumAdjustment(const FontProgress& progress) {
     const std::span<std::uint8_t> out = image();
-    const auto headTable = findHeadRecord(out, head.numTables);
+    const auto headTable = findHeadRecord(out, m_installedFont.header().numTables);
     const std::uint32_t adjustment = headTable ? prepareAdjustment(out, *headTable) : 0;
 
-    if (progress::report(proc, context, step::kChecksum, count, index, path,
-                         progress::checksumLine(platform::lastPathComponent(path))))
+    if (progress.report(step::kChecksum, progress::checksumLine(platform::lastPathComponent(progress.path))))
         return result::kCancelled;
     if (!headTable) return result::kFontUnusable;
     storeAdjustment(out, *headTable, adjustment);

@@ -1,20 +1,14 @@
 // Builds the new font image of one target from the installed font and its patch, and
 // writes it to the temporary file. The installed file is never touched here.
 
-#include "fonttables/CommonTool.h"
 #include "fonttables/FontOpens.h"
-#include "fonttables/OpenTypeManager.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
-#include "patch/FontEntries.h"
-#include "patch/MakeSabunData.h"
-#include "patch/ProgressText.h"
-#include "platform/PathText.h"
+#include "patch/OpenTypeManager.h"
 #include "platform/NativePath.h"
-#include "platform/Platform.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -26,21 +20,31 @@ namespace {
 // one of ours, and the image is never allocated for it.
 constexpr std::uint64_t kLargestImage = 256u * 1024u * 1024u;
 
-// Frees the image on every way out of the assembly.
-struct ImageRelease {
-    OpenTypeManager& manager;
-    ~ImageRelease() { manager.releaseImage(); }
-};
+// The largest new font a patch may make of an installed font of this length: a revision does
+// not double a font, so the new font's memory stays bounded by the installed one's real size,
+// whatever a patch claims.
+std::uint64_t newFontLengthBound(std::uint64_t installedLength) {
+    return std::min(kLargestImage, 2 * installedLength + (1u << 20));
+}
+
+// The loaded patch still names the font and version the source listing read from it: the
+// file was not swapped for another between the listing and this load.
+bool isTheListedPatch(const _UPDATE_HEADER& header, const SourceEntry& listed) {
+    const auto name = platform::decodeZeroTerminatedUtf8(
+        std::span(reinterpret_cast<const std::uint8_t*>(header.font_name), sizeof header.font_name));
+    return header.font_version == listed.version && name == listed.fontname;
+}
 }  // namespace
 
 bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const {
     const _UPDATE_HEADER header = patch.getUpdateHeader();
-    const std::size_t numTables = m_sfntHead.numTables;
+    const std::size_t numTables = m_installedFont.header().numTables;
+    const auto& installed = m_installedFont.tables();
     const std::uint64_t fontLength = header.font_length;
     // Every slot of the new directory gets a record, and the file holds the directory.
-    if (header.tagNum != numTables || numTables != m_TagArray.size()) return false;
+    if (header.tagNum != numTables || numTables != installed.size()) return false;
     const std::uint64_t directoryEnd = sfnt::recordAt(numTables);
-    if (fontLength < directoryEnd || fontLength > newFontLengthBound(installedFont().size())) return false;
+    if (fontLength < directoryEnd || fontLength > newFontLengthBound(m_installedFont.bytes().size())) return false;
 
     slotTables.assign(numTables, nullptr);
     std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, end
@@ -59,8 +63,8 @@ bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector
         slotTables[s] = table;
     }
     // Each installed table is named exactly once: every slot gets one table.
-    for (const auto& installed : m_TagArray)
-        if (std::count(slotTables.begin(), slotTables.end(), installed.get()) != 1) return false;
+    for (const auto& table : installed)
+        if (std::count(slotTables.begin(), slotTables.end(), table.get()) != 1) return false;
     // No table over another (a table's padding up to the next word is its own too).
     std::sort(extents.begin(), extents.end());
     for (std::size_t k = 1; k < extents.size(); ++k)
@@ -68,66 +72,49 @@ bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector
     return true;
 }
 
-std::uint64_t OpenTypeManager::newFontLengthBound(std::uint64_t installedLength) {
-    // A revision does not double a font: the new font's memory stays bounded by the
-    // installed one's real size, whatever a patch claims.
-    return std::min(kLargestImage, 2 * installedLength + (1u << 20));
-}
-
-namespace {
-// The loaded patch still names the font and version the source listing read from it: the
-// file was not swapped for another between the listing and this load.
-bool isTheListedPatch(const _UPDATE_HEADER& header, const SourceEntry& listed) {
-    const auto name = platform::decodeZeroTerminatedUtf8(
-        std::span(reinterpret_cast<const std::uint8_t*>(header.font_name), sizeof header.font_name));
-    return header.font_version == listed.version && name == listed.fontname;
-}
-}  // namespace
-
-std::int32_t OpenTypeManager::creatFontFileDiff(const QString& fontPath, const SourceEntry& source,
-                                                const QString& tempPath, RevisionProgressProc proc, void* context,
-                                                std::int32_t count, std::int32_t index) {
-    const ImageRelease release{*this};
+std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, const SourceEntry& source,
+                                                const QString& tempPath) {
+    // The image is freed on every way out.
+    struct ImageRelease {
+        OpenTypeManager& manager;
+        ~ImageRelease() { manager.releaseImage(); }
+    } const release{*this};
     const QString name = platform::lastPathComponent(source.fullpath);
 
-    if (progress::report(proc, context, step::kOpenPatch, count, index, fontPath, progress::openingLine(name)))
-        return result::kCancelled;
+    if (progress.report(step::kOpenPatch, progress::openingLine(name))) return result::kCancelled;
 
     try {
-        auto patch = std::make_shared<MakeSabunData>();
-        m_pSabunObject = patch;
-        if (!patch->loadSabunData(source.fullpath, newFontLengthBound(installedFont().size())) ||
-            !isTheListedPatch(patch->getUpdateHeader(), source))
+        m_pSabunObject = std::make_unique<MakeSabunData>();
+        if (!m_pSabunObject->loadSabunData(m_files, source.fullpath,
+                                           newFontLengthBound(m_installedFont.bytes().size())) ||
+            !isTheListedPatch(m_pSabunObject->getUpdateHeader(), source))
             return result::kPatchLoadFailed;
     } catch (const std::bad_alloc&) {
         return result::kPatchLoadFailed;
     }
 
-    if (progress::report(proc, context, step::kPatchLoaded, count, index, fontPath, progress::readingLine(name)))
-        return result::kCancelled;
+    if (progress.report(step::kPatchLoaded, progress::readingLine(name))) return result::kCancelled;
 
     try {
-        return buildAndWriteImage(fontPath, name, tempPath, proc, context, count, index);
+        return buildAndWriteImage(progress, name, tempPath);
     } catch (const std::bad_alloc&) {
         return result::kNewFileFailed;
     }
 }
 
-std::int32_t OpenTypeManager::buildAndWriteImage(const QString& fontPath, const QString& name,
-                                                 const QString& tempPath, RevisionProgressProc proc, void* context,
-                                                 std::int32_t count, std::int32_t index) {
+std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, const QString& name,
+                                                 const QString& tempPath) {
     const MakeSabunData& patch = *m_pSabunObject;
     // The whole patch is checked against the installed model before anything is allocated,
     // built or written; a patch that would make anything but a well-formed font is refused.
-    const _UPDATE_HEADER header = patch.getUpdateHeader();
     std::vector<TagObj*> slotTables;
     if (!newFontLayoutHolds(patch, slotTables)) return result::kFontUnusable;
 
-    if (!allocateImage(header.font_length)) return result::kNewFileFailed;
+    if (!allocateImage(patch.getUpdateHeader().font_length)) return result::kNewFileFailed;
     const std::span<std::uint8_t> out = image();
 
     // The offset table: the installed font's, byte for byte.
-    writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_sfntHead);
+    writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_installedFont.header());
 
     // Each table built straight into its place, its record in its slot.
     for (std::size_t s = 0; s < slotTables.size(); ++s) {
@@ -140,21 +127,16 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const QString& fontPath, const 
         writeTableRecord(out, s, {table.tag(), r.checksum, r.offset, r.length});
     }
 
-    if (const std::int32_t code = changeSerialNumber(fontPath, m_sfntHead, proc, context, count, index);
-        code != result::kRevised)
-        return code;
-    if (const std::int32_t code = setCheckSumAdjustment(fontPath, m_sfntHead, proc, context, count, index);
-        code != result::kRevised)
-        return code;
+    if (const std::int32_t code = changeSerialNumber(progress); code != result::kRevised) return code;
+    if (const std::int32_t code = setCheckSumAdjustment(progress); code != result::kRevised) return code;
 
-    if (progress::report(proc, context, step::kWriteImage, count, index, fontPath, progress::writingLine(name)))
-        return result::kCancelled;
+    if (progress.report(step::kWriteImage, progress::writingLine(name))) return result::kCancelled;
 
     // Nothing is written that is not a font a system will open.
-    if (!newFontOpens(out, m_sfntHead.numTables)) return result::kNewFileFailed;
+    if (!newFontOpens(out, m_installedFont.header().numTables)) return result::kNewFileFailed;
 
     // A fresh file only: a name someone took meanwhile, or a link planted there, fails.
-    if (!platform::files().createExclusive(tempPath, out)) return result::kNewFileFailed;
+    if (!m_files.createExclusive(tempPath, out)) return result::kNewFileFailed;
 
     // The checksum step made the words of the image add up to the font constant (every table
     // lies on a word of its own, so the adjustment is one whole word of the sum).

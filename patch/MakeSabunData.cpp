@@ -2,7 +2,6 @@
 
 #include "fonttables/ByteReader.h"
 #include "patch/PatchLayout.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -28,9 +27,10 @@ bool hasMagic(std::span<const std::uint8_t> bytes) {
 
 MakeSabunData::MakeSabunData() { std::memset(&m_UpdateHeader, 0, sizeof m_UpdateHeader); }
 
-bool MakeSabunData::checkSabunData(const QString& path, char* name255, std::uint32_t& version) {
+bool MakeSabunData::checkSabunData(const platform::Files& files, const QString& path, char* name255,
+                                   std::uint32_t& version) {
     // Only the bytes the listing needs are read.
-    const auto file = platform::files().openForReading(path);
+    const auto file = files.openForReading(path);
     if (!file) return false;
     std::array<std::uint8_t, header::kListedSize> listed{};
     if (!file->readAt(0, listed) || !hasMagic(listed)) return false;
@@ -46,8 +46,8 @@ std::uint64_t MakeSabunData::largestPatch(std::uint64_t newFontLength) {
     return header::kSize + (record::kSize + kCounts) * kRecords + patchfile::block::kOldCopySize * newFontLength;
 }
 
-bool MakeSabunData::loadSabunData(const QString& path, std::uint64_t largestNewFont) {
-    const auto file = platform::files().openForReading(path);
+bool MakeSabunData::loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont) {
+    const auto file = files.openForReading(path);
     if (!file || file->size() == 0) return false;
     std::array<std::uint8_t, header::kSize> head{};
     if (!file->readAt(0, head)) return false;

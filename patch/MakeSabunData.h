@@ -3,6 +3,7 @@
 // read from those bytes where they stand.
 
 #include "patch/SabunRecords.h"
+#include "platform/Files.h"
 
 #include <QString>
 
@@ -21,13 +22,14 @@ public:
     // True when the file at `path` is a patch file (magic "SBDF" and at least the 40 header
     // bytes read here); then `name255` (zero-filled by the caller, at least 255 bytes) holds
     // font_name and `version` font_version. Otherwise neither is written.
-    static bool checkSabunData(const QString& path, char* name255, std::uint32_t& version);
+    static bool checkSabunData(const platform::Files& files, const QString& path, char* name255,
+                               std::uint32_t& version);
 
     // Reads the whole patch. Its header is read first: a file larger than any patch of the
     // new font it describes (at most `largestNewFont` bytes) could be is refused before the
     // rest is read. False for an unreadable, empty or larger file, when memory for it can't be
     // had, and for a patch whose layout does not hold (see loadSabunBytes).
-    bool loadSabunData(const QString& path, std::uint64_t largestNewFont);
+    bool loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont);
     // The largest patch that can describe a new font of `newFontLength` bytes: its header,
     // 255 records and their counts, and an instruction for every byte of the new font (an
     // old copy of 12 bytes, or new data of 8 bytes and its byte); a larger file has
@@ -42,7 +44,6 @@ public:
     _UPDATE_HEADER getUpdateHeader() const { return m_UpdateHeader; }
     // The first record whose tablePos equals `slot`, or null.
     const SabunTagObject* getSabunTagTableNum(std::int32_t slot) const;
-    std::size_t recordCount() const { return m_SabunTagArray.size(); }
 
 private:
     bool loadRecords();

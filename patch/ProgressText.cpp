@@ -1,6 +1,15 @@
 #include "patch/ProgressText.h"
 
-namespace fr::progress {
+namespace fr {
+
+bool FontProgress::report(std::int32_t step, const QString& line2) const {
+    if (proc == nullptr) return false;
+    // A count below one would divide by zero; the wizard always passes at least one.
+    const std::int32_t n = count < 1 ? 1 : count;
+    return proc(overallPercent(step, n, index), step, progress::revisingLine(path), line2, context);
+}
+
+namespace progress {
 
 QString insertText(QStringView format, const QString& value) {
     QString text = format.toString();
@@ -24,12 +33,5 @@ QString copyingLine(const QString& name) {
     return insertText(u"%@のファイルをテンポラリフォルダからファイルをコピーしています。", name);
 }
 
-bool report(RevisionProgressProc proc, void* context, std::int32_t step, std::int32_t count, std::int32_t index,
-            const QString& fontPath, const QString& line2) {
-    if (proc == nullptr) return false;
-    // A count below one would divide by zero; the wizard always passes at least one.
-    const std::int32_t n = count < 1 ? 1 : count;
-    return proc(overallPercent(step, n, index), step, revisingLine(fontPath), line2, context);
-}
-
-}  // namespace fr::progress
+}  // namespace progress
+}  // namespace fr

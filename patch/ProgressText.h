@@ -1,14 +1,30 @@
 #pragma once
-// The texts and the arithmetic of the revision's progress points, shared by the driver, the
-// assembly, the name carry-over and the checksum step.
+// The progress of one font's revision: the texts of its progress points, and the one object
+// that carries the callback, its context and the font's place in the run down through the
+// driver, the assembly and its stages.
 
-#include "fonttables/FontTypes.h"
+#include "patch/RevisionCodes.h"
 
 #include <QString>
 
 #include <cstdint>
 
-namespace fr::progress {
+namespace fr {
+
+// Where the revision of one font reports, and which font of the run it is.
+struct FontProgress {
+    RevisionProgressProc proc = nullptr;  // none: nothing is reported and nothing cancels
+    void* context = nullptr;
+    std::int32_t count = 1;  // fonts in the run
+    std::int32_t index = 0;  // this one's place among them, from 0
+    QString path;            // the installed font's, as the target lists it
+
+    // Reports `step` with `line2` under the line naming the font; true means the user
+    // confirmed a cancel.
+    bool report(std::int32_t step, const QString& line2) const;
+};
+
+namespace progress {
 
 // Line 1 of every point: the installed font's whole path.
 QString revisingLine(const QString& fontPath);  // "%@の改訂をしています。"
@@ -24,9 +40,5 @@ QString copyingLine(const QString& name);       // step 100
 // A text with its one "%@" replaced by `value` (the program's format texts).
 QString insertText(QStringView format, const QString& value);
 
-// Calls `proc` (when there is one) for step `step` of target `index` among `count`; true
-// means the user confirmed a cancel.
-bool report(RevisionProgressProc proc, void* context, std::int32_t step, std::int32_t count, std::int32_t index,
-            const QString& fontPath, const QString& line2);
-
-}  // namespace fr::progress
+}  // namespace progress
+}  // namespace fr

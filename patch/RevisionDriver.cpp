@@ -6,11 +6,10 @@
 #include "patch/RevisionDriver.h"
 
 #include "fonttables/CommonTool.h"
-#include "fonttables/OpenTypeManager.h"
-#include "patch/ProgressText.h"
+#include "patch/OpenTypeManager.h"
+#include "patch/SourceLookup.h"
 #include "platform/Leftovers.h"
 #include "platform/PathText.h"
-#include "platform/Platform.h"
 
 #include <unistd.h>
 
@@ -31,8 +30,7 @@ constexpr int kTemporaryNameAttempts = 64;
 
 // A path in the temporary folder at which nothing, not even a dangling link, stands. The
 // assembly creates the file there exclusively, so a name taken meanwhile fails cleanly.
-std::optional<QString> freeTemporaryPath() {
-    const platform::Files& files = platform::files();
+std::optional<QString> freeTemporaryPath(const platform::Files& files) {
     QString folder = files.temporaryFolder();
     if (folder.isEmpty()) return std::nullopt;  // no usable temporary folder
     if (!folder.endsWith(u'/')) folder += u'/';
@@ -47,9 +45,9 @@ std::optional<QString> freeTemporaryPath() {
 // revision's code then becomes 12, which is why the driver asks for it with finish().
 class TemporaryFile {
 public:
-    explicit TemporaryFile(QString path) : m_path(std::move(path)) {}
+    TemporaryFile(platform::Files& files, QString path) : m_files(files), m_path(std::move(path)) {}
     ~TemporaryFile() {
-        if (!m_finished) platform::files().remove(m_path);
+        if (!m_finished) m_files.remove(m_path);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -59,13 +57,13 @@ public:
     // be removed.
     std::int32_t finish(std::int32_t code) {
         m_finished = true;
-        platform::Files& files = platform::files();
-        if (!files.isDeletable(m_path)) return result::kTempNotRemovable;
-        files.remove(m_path);
+        if (!m_files.isDeletable(m_path)) return result::kTempNotRemovable;
+        m_files.remove(m_path);
         return code;
     }
 
 private:
+    platform::Files& m_files;
     QString m_path;
     bool m_finished = false;
 };
@@ -73,9 +71,9 @@ private:
 // The new copy beside the installed font, removed unless it was renamed into place.
 class StagedCopy {
 public:
-    explicit StagedCopy(QString path) : m_path(std::move(path)) {}
+    StagedCopy(platform::Files& files, QString path) : m_files(files), m_path(std::move(path)) {}
     ~StagedCopy() {
-        if (!m_placed) platform::files().remove(m_path);
+        if (!m_placed) m_files.remove(m_path);
     }
     StagedCopy(const StagedCopy&) = delete;
     StagedCopy& operator=(const StagedCopy&) = delete;
@@ -83,6 +81,7 @@ public:
     void placed() { m_placed = true; }
 
 private:
+    platform::Files& m_files;
     QString m_path;
     bool m_placed = false;
 };
@@ -92,45 +91,40 @@ QString temporaryFileName() {
     return platform::temporaryName(::getpid(), static_cast<std::int64_t>(std::time(nullptr)), std::rand() % 255);
 }
 
-void clearLeftovers(const QString& folder) {
+void clearLeftovers(platform::Files& files, const QString& folder) {
     if (folder.isEmpty()) return;  // no such folder (no usable temporary folder)
-    platform::Files& files = platform::files();
     for (const platform::DirEntry& entry : files.listEntries(folder))
         if (entry.kind != platform::EntryKind::Folder && platform::mayBeLeftoverName(entry.name))
             files.clearLeftover(folder + (folder.endsWith(u'/') ? QString() : QStringLiteral("/")) + entry.name);
 }
 
-void clearLeftoversAround(const QString& targetPath) {
-    const QString file = revisionIdentity(targetPath);
+void clearLeftoversAround(platform::Files& files, const QString& targetPath) {
+    const QString file = revisionIdentity(files, targetPath);
     if (const qsizetype slash = file.lastIndexOf(u'/'); slash >= 0)
-        clearLeftovers(slash == 0 ? QStringLiteral("/") : file.left(slash));
-    clearLeftovers(platform::files().temporaryFolder());
+        clearLeftovers(files, slash == 0 ? QStringLiteral("/") : file.left(slash));
+    clearLeftovers(files, files.temporaryFolder());
 }
 
-QString revisionIdentity(const QString& targetPath) {
-    const QString canonical = platform::files().canonicalPath(targetPath);
+QString revisionIdentity(const platform::Files& files, const QString& targetPath) {
+    const QString canonical = files.canonicalPath(targetPath);
     return canonical.isEmpty() ? targetPath : canonical;
 }
 
 // Memory that can't be had for the installed font's directory makes the font unusable here.
-std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProgressProc proc, void* context,
-                                               std::int32_t count, std::int32_t index) try {
-    const QString name = platform::lastPathComponent(path);
-    if (progress::report(proc, context, step::kOpenFont, count, index, path, progress::openingLine(name)))
-        return result::kCancelled;
+std::int32_t OpenTypeManager::loadOpenTypeDiff(const FontProgress& progress) try {
+    const QString name = platform::lastPathComponent(progress.path);
+    if (progress.report(step::kOpenFont, progress::openingLine(name))) return result::kCancelled;
 
     // The font is opened here and read where it lies: its directory now, its tables as the
     // revision needs them, straight into the new image.
-    auto file = platform::files().openForReading(path);
+    auto file = m_files.openForReading(progress.path);
     const bool read = file && file->size() != 0;
 
-    if (progress::report(proc, context, step::kReadFont, count, index, path, progress::readingLine(name)))
-        return result::kCancelled;
+    if (progress.report(step::kReadFont, progress::readingLine(name))) return result::kCancelled;
 
-    if (read && loadInstalledFont(std::move(file)) != result::kRevised) return result::kFontUnusable;
+    if (read && !m_installedFont.load(std::move(file))) return result::kFontUnusable;
 
-    if (progress::report(proc, context, step::kTablesRead, count, index, path, progress::tagsReadLine()))
-        return result::kCancelled;
+    if (progress.report(step::kTablesRead, progress::tagsReadLine())) return result::kCancelled;
     return read ? result::kRevised : result::kFontUnusable;
 } catch (const std::bad_alloc&) {
     return result::kFontUnusable;
@@ -138,7 +132,7 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const QString& path, RevisionProg
 
 bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
     constexpr std::size_t kPiece = 1u << 20;  // a whole number of words
-    const auto file = platform::files().openForReading(path);
+    const auto file = m_files.openForReading(path);
     // A sum cannot see a lost tail of zero words: the length must be the image's too.
     if (!file || file->size() == 0 || file->size() != m_WriteLength) return false;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
@@ -158,59 +152,55 @@ bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) co
 std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
                                                  std::int32_t count, std::int32_t index,
                                                  const SourceLookup& sources) try {
-    const QString path = target.fullpath;
+    const FontProgress progress{proc, context, count, index, target.fullpath};
+    const QString& path = target.fullpath;
     const std::uint32_t version = target.version;
 
-    clearLeftoversAround(path);
+    clearLeftoversAround(m_files, path);
 
-    if (const std::int32_t code = loadOpenTypeDiff(path, proc, context, count, index); code != result::kRevised)
-        return code;
+    if (const std::int32_t code = loadOpenTypeDiff(progress); code != result::kRevised) return code;
     // The file may have changed since the search admitted it.
-    if (!sources.stillTarget(installedFont(), path, version)) return result::kFontUnusable;
+    if (!sources.stillTarget(m_installedFont.bytes(), path, version)) return result::kFontUnusable;
     if (!readLicenseStrings()) return result::kFontUnusable;
 
     const SourceEntryPtr source = sources.sourceForTarget(path, version);
     if (!source || source->fullpath.isEmpty()) return result::kFontUnusable;
 
-    const std::optional<QString> temporaryPath = freeTemporaryPath();
+    const std::optional<QString> temporaryPath = freeTemporaryPath(m_files);
     if (!temporaryPath) return result::kNewFileFailed;
     // The file exists only once the assembly has returned 0: it is created at its last
     // step, and a failed creation leaves nothing behind.
-    if (const std::int32_t code = creatFontFileDiff(path, *source, *temporaryPath, proc, context, count, index);
-        code != result::kRevised)
+    if (const std::int32_t code = creatFontFileDiff(progress, *source, *temporaryPath); code != result::kRevised)
         return code;
-    TemporaryFile temporary(*temporaryPath);
+    TemporaryFile temporary(m_files, *temporaryPath);
 
-    platform::Files& files = platform::files();
-    platform::Pauses& pauses = platform::pauses();
-    if (progress::report(proc, context, step::kCopyIntoPlace, count, index, path,
-                         progress::copyingLine(platform::lastPathComponent(source->fullpath))))
+    if (progress.report(step::kCopyIntoPlace, progress::copyingLine(platform::lastPathComponent(source->fullpath))))
         return temporary.finish(result::kCancelled);
 
     // An installed path that is a symbolic link is revised in the file behind it: the link
     // stays as the user made it, and every path to the font sees the new revision.
-    const QString installed = revisionIdentity(path);
-    const std::optional<std::uint32_t> permissions = files.permissions(installed);
+    const QString installed = revisionIdentity(m_files, path);
+    const std::optional<std::uint32_t> permissions = m_files.permissions(installed);
     if (!permissions) return temporary.finish(result::kNewFileFailed);
-    if (!files.isDeletable(installed)) return temporary.finish(result::kNotReplaceable);
+    if (!m_files.isDeletable(installed)) return temporary.finish(result::kNotReplaceable);
 
     // The new file is made complete beside the installed one, checked and given its
     // attributes there, and only then renamed over it in one step: until that moment the
     // installed font is untouched, and a failure removes the new file.
-    pauses.pause(200);
-    const std::optional<QString> copied = files.copyBeside(temporary.path(), installed);
+    m_pauses.pause(200);
+    const std::optional<QString> copied = m_files.copyBeside(temporary.path(), installed);
     if (!copied) return temporary.finish(result::kCopyFailed);
-    StagedCopy staged(*copied);
-    pauses.pause(100);
+    StagedCopy staged(m_files, *copied);
+    m_pauses.pause(100);
 
     if (!compareFontData(staged.path(), m_VerifyCheckSum)) return temporary.finish(result::kNewFileFailed);
-    if (!files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC))
+    if (!m_files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC))
         return temporary.finish(result::kNewFileFailed);
-    pauses.pause(100);
-    if (!files.setPermissions(staged.path(), *permissions)) return temporary.finish(result::kNewFileFailed);
-    pauses.pause(100);
+    m_pauses.pause(100);
+    if (!m_files.setPermissions(staged.path(), *permissions)) return temporary.finish(result::kNewFileFailed);
+    m_pauses.pause(100);
 
-    const std::optional<QString> kept = files.replaceKeepingOld(staged.path(), installed);
+    const std::optional<QString> kept = m_files.replaceKeepingOld(staged.path(), installed);
     if (!kept) return temporary.finish(result::kCopyFailed);
     staged.placed();
 
@@ -219,9 +209,9 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     const bool inPlace = compareFontData(installed, m_VerifyCheckSum);
     if (!kept->isEmpty()) {
         if (!inPlace)
-            files.rename(*kept, installed);
+            m_files.rename(*kept, installed);
         else
-            files.remove(*kept);
+            m_files.remove(*kept);
     }
     return temporary.finish(inPlace ? result::kRevised : result::kNewFileFailed);
 } catch (const std::bad_alloc&) {

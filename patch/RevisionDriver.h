@@ -1,19 +1,19 @@
 #pragma once
 // What the per-font revision needs besides the engine: how the runs tell two targets that
-// are one file apart, and the temporary file's name.
+// are one file apart, the temporary file's name, and the clearing of what interrupted runs
+// left.
 
-#include "patch/SourceLookup.h"
+#include "platform/Files.h"
 
 #include <QString>
 
 namespace fr {
 
-// The identity of a target's file: the file behind every symbolic link
-// (platform::files().canonicalPath), or the path itself when it can't be resolved. The
-// driver replaces this file, so a link keeps pointing at the revised font. Two targets with
-// the same identity are one file; a run revises it once and skips the other, which the
-// driver would otherwise find already revised and refuse with 2.
-QString revisionIdentity(const QString& targetPath);
+// The identity of a target's file: the file behind every symbolic link, or the path itself
+// when it can't be resolved. The driver replaces this file, so a link keeps pointing at the
+// revised font. Two targets with the same identity are one file; a run revises it once and
+// skips the other, which the driver would otherwise find already revised and refuse with 2.
+QString revisionIdentity(const platform::Files& files, const QString& targetPath);
 
 // The name of a new temporary file: this program's mark and process id, then the seconds
 // since 1970 and a pseudo-random number from 0 to 254, in decimal, with nothing between and
@@ -21,9 +21,9 @@ QString revisionIdentity(const QString& targetPath);
 QString temporaryFileName();
 
 // Removes what interrupted runs of this program left in `folder` (their runs have ended).
-void clearLeftovers(const QString& folder);
+void clearLeftovers(platform::Files& files, const QString& folder);
 // The same in the folder of the font at `targetPath` (behind links) and in the temporary
 // folder: what a revision of that font clears before it starts.
-void clearLeftoversAround(const QString& targetPath);
+void clearLeftoversAround(platform::Files& files, const QString& targetPath);
 
 }  // namespace fr

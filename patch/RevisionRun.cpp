@@ -6,8 +6,9 @@
 
 namespace fr {
 
-RevisionRunResult reviseTargets(const std::vector<TargetEntryPtr>& targets, const FontReviser& revise,
-                                RevisionProgressProc proc, void* context, const RevisionRunHooks& hooks) {
+RevisionRunResult reviseTargets(const platform::Files& files, const std::vector<TargetEntryPtr>& targets,
+                                const FontReviser& revise, RevisionProgressProc proc, void* context,
+                                const RevisionRunHooks& hooks) {
     RevisionRunResult run;
     const auto count = static_cast<std::int32_t>(targets.size());
     // The same file reached under two paths (through a link) is revised once: a second
@@ -21,7 +22,7 @@ RevisionRunResult reviseTargets(const std::vector<TargetEntryPtr>& targets, cons
         const TargetEntryPtr& target = targets[static_cast<std::size_t>(i)];
         if (!target) continue;
         run.last = target;
-        const QString file = revisionIdentity(target->fullpath);
+        const QString file = revisionIdentity(files, target->fullpath);
         const bool skipped = revisedFiles.contains(file);
         run.code = skipped ? result::kRevised : revise(*target, proc, context, count, i);
         if (!skipped && run.code == result::kRevised) revisedFiles.insert(file);

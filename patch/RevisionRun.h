@@ -3,8 +3,9 @@
 // revised once however many paths reach it, and the run stopped at the first font that does
 // not end revised. The wizard's revision worker and the headless command line share it.
 
-#include "fonttables/FontTypes.h"
 #include "patch/FontEntries.h"
+#include "patch/RevisionCodes.h"
+#include "platform/Files.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,7 +32,9 @@ struct RevisionRunResult {
     bool stoppedBeforeFont = false;
 };
 
-RevisionRunResult reviseTargets(const std::vector<TargetEntryPtr>& targets, const FontReviser& revise,
-                                RevisionProgressProc proc, void* context, const RevisionRunHooks& hooks = {});
+// `files` tells which targets are one file.
+RevisionRunResult reviseTargets(const platform::Files& files, const std::vector<TargetEntryPtr>& targets,
+                                const FontReviser& revise, RevisionProgressProc proc, void* context,
+                                const RevisionRunHooks& hooks = {});
 
 }  // namespace fr

@@ -77,4 +77,15 @@ std::optional<NewTagObject> SabunTagObject::getNewTagObject(std::int32_t index) 
     return NewTagObject(data, m_block.subspan(at + patchfile::block::kNewDataHeadSize, data.length));
 }
 
+TableInstructions::Placement SabunTagObject::placement() const {
+    return {m_UpdateTabTable.tablePos, m_UpdateTabTable.dataPos, m_UpdateTabTable.up_datalength,
+            m_UpdateTabTable.up_dataOffset};
+}
+
+_newFontStruct SabunTagObject::newData(std::int32_t index, std::span<const std::uint8_t>& bytes) const {
+    const NewTagObject added = *getNewTagObject(index);
+    bytes = added.data();
+    return added.getNewStructFont();
+}
+
 }  // namespace fr

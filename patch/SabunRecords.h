@@ -4,6 +4,8 @@
 // for, so a loaded patch takes little more memory than its file. Built once by
 // MakeSabunData::loadSabunData, never changed after; valid while that patch lives.
 
+#include "fonttables/TableInstructions.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -34,16 +36,6 @@ struct _UPDATE_TAG_TABLE {
 static_assert(sizeof(_UPDATE_HEADER) == 53);
 static_assert(sizeof(_UPDATE_TAG_TABLE) == 18);
 
-struct _oldFontStruct {
-    std::uint32_t src_offset;
-    std::uint32_t src_length;
-    std::uint32_t dst_offset;
-};
-struct _newFontStruct {
-    std::uint32_t offset;
-    std::uint32_t length;
-};
-
 // One old-copy instruction: its 12 bytes in the patch.
 class OldTagObject {
 public:
@@ -70,7 +62,8 @@ private:
     std::span<const std::uint8_t> m_data;
 };
 
-class SabunTagObject {
+// One table record: the instructions that make its table of the new font.
+class SabunTagObject : public TableInstructions {
 public:
     SabunTagObject() = default;
 
@@ -85,11 +78,16 @@ public:
 
     _UPDATE_TAG_TABLE getUpdateTagTable() const { return m_UpdateTabTable; }
     void getTagName(char* out5) const;
-    bool isUpdateFlag() const { return m_bUpdateFlag; }
-    std::int32_t getOldCopyArraySize() const { return static_cast<std::int32_t>(m_oldCopies.size() / 12); }
+    bool isUpdateFlag() const override { return m_bUpdateFlag; }
+    std::int32_t getOldCopyArraySize() const override { return static_cast<std::int32_t>(m_oldCopies.size() / 12); }
     std::optional<OldTagObject> getOldTagObject(std::int32_t index) const;
-    std::int32_t getNewCopyArraySize() const { return static_cast<std::int32_t>(m_newAt.size()); }
+    std::int32_t getNewCopyArraySize() const override { return static_cast<std::int32_t>(m_newAt.size()); }
     std::optional<NewTagObject> getNewTagObject(std::int32_t index) const;
+
+    // The same, as the table model reads them.
+    Placement placement() const override;
+    _oldFontStruct oldCopy(std::int32_t index) const override { return getOldTagObject(index)->getOldFontStruct(); }
+    _newFontStruct newData(std::int32_t index, std::span<const std::uint8_t>& bytes) const override;
 
 private:
     _UPDATE_TAG_TABLE m_UpdateTabTable{};

@@ -15,4 +15,10 @@ inline QString lastPathComponent(const QString& path) {
     return path.mid(slash + 1, end - slash - 1);
 }
 
+// The name without its last dot and what follows; a name without a dot is unchanged.
+inline QString removeLastExtension(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
 }  // namespace platform

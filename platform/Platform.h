@@ -1,6 +1,7 @@
 #pragma once
-// The set of platform services the program runs on. One set is current at a time: the
-// program installs the Linux set at start, the sample run a rooted one, tests their doubles.
+// The set of platform services the program runs on, handed to whatever uses them: the
+// program hands in the Linux set, the sample run a rooted one, tests their doubles. Each
+// service outlives everything it is handed to.
 
 #include "platform/Files.h"
 #include "platform/FontFolders.h"
@@ -20,28 +21,6 @@ struct Platform {
     SystemInfo* systemInfo = nullptr;
     Pauses* pauses = nullptr;
     RestartRequest* restart = nullptr;
-};
-
-// The current set. Never null after the program or a test has installed one.
-const Platform& current();
-Files& files();
-Volumes& volumes();
-FontFolders& fontFolders();
-Processes& processes();
-SystemInfo& systemInfo();
-Pauses& pauses();
-RestartRequest& restart();
-
-// Installs a set for the lifetime of the object and puts the previous one back after.
-class ScopedPlatform {
-public:
-    explicit ScopedPlatform(const Platform& p);
-    ~ScopedPlatform();
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
-
-private:
-    Platform m_previous;
 };
 
 }  // namespace platform

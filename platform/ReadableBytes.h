@@ -39,15 +39,4 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-// Bytes someone else holds, for as long as they hold them.
-class BytesInSpan : public ReadableBytes {
-public:
-    explicit BytesInSpan(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
-    std::uint64_t size() const override { return m_bytes.size(); }
-    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override;
-
-private:
-    std::span<const std::uint8_t> m_bytes;
-};
-
 }  // namespace platform

@@ -11,7 +11,7 @@
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/NativePath.h"
@@ -61,13 +61,14 @@ int main(int argc, char** argv) {
     options.instantPauses = noPauses;
     options.durable = !noFsync;
     const platform::LinuxPlatform linux(options);
-    const platform::ScopedPlatform scope(linux.services());
+    const platform::Platform services = linux.services();
+    platform::Files& files = *services.files;
 
     // What an interrupted run left beside this font and in the temporary folder goes first,
     // whether or not the font is still to be revised (as the search clears what it walks).
-    fr::clearLeftoversAround(installed);
+    fr::clearLeftoversAround(files, installed);
 
-    const fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(patch);
+    const fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(files, patch);
     if (!source) {
         complain(QStringLiteral("%1 is not a patch file").arg(patch));
         return fr::result::kPatchLoadFailed;
@@ -78,8 +79,8 @@ int main(int argc, char** argv) {
     target.fullpath = installed;
     {
         std::uint64_t revision = 0;
-        const fr::OpenTypeManager check;
-        if (!check.checkOpenTypeVersion(installed, *source, revision)) {
+        const auto font = files.openForReading(installed);
+        if (!font || !fr::OpenTypeManager::checkOpenTypeVersion(*font, *source, revision)) {
             complain(QStringLiteral("%1 is not the font and revision %2 was made for").arg(installed, patch));
             return fr::result::kFontUnusable;
         }
@@ -87,6 +88,6 @@ int main(int argc, char** argv) {
     }
 
     const fr::FixedSourceLookup sources({source});
-    fr::OpenTypeManager manager;
+    fr::OpenTypeManager manager(files, *services.pauses);
     return manager.updateOpenTypeDiff(target, printProgress, nullptr, 1, 0, sources);
 }

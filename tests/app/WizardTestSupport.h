@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -60,16 +61,19 @@ private:
 // initTestCase, after the test framework has set up its own message handling.
 void quietPlatformWarnings();
 
-// The platform doubles, then the controller made on them with its windows loaded.
+// The platform doubles, then the controller made on them with its windows loaded. `volumes`
+// stands in for the doubles' own when given (it is used only once a search starts), and
+// `reviser` for the real engine's revision of each font.
 struct Wizard {
-    explicit Wizard(std::int32_t systemVersion = 0x1070, std::vector<platform::RunningProcess> processes = {});
+    explicit Wizard(std::int32_t systemVersion = 0x1070, std::vector<platform::RunningProcess> processes = {},
+                    platform::Volumes* volumes = nullptr, fr::FontReviser reviser = {});
     ~Wizard();
 
     testsupport::TestPlatform tp;
+    std::atomic<int> terminated = 0;  // times the application was asked to end
     std::unique_ptr<wizard::MainCtrl> ctrlPtr;
     wizard::MainCtrl& ctrl;
     std::unique_ptr<WindowLog> log;
-    int terminated = 0;  // times the application was asked to end
 };
 
 }  // namespace apptest

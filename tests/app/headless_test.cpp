@@ -2,7 +2,7 @@
 // tree of real fixture fonts: what --list and --revise find, write, print and exit with.
 
 #include "app/CommandLine.h"
-#include "fonttables/FontTypes.h"
+#include "patch/RevisionCodes.h"
 #include "support/FixtureSet.h"
 
 #include <QDir>

@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(sent.size(), std::size_t{1});
         QCOMPARE(sent[0].eventClass, platform::kCoreEventClass);
         QCOMPARE(sent[0].eventId, platform::kAERestart);
-        QCOMPARE(w.terminated, 1);
+        QCOMPARE(w.terminated.load(), 1);
     }
 
 private:

@@ -38,11 +38,8 @@ public:
 
 // Two fixed volumes with one installed StdN W9 font each, its patch beside the program.
 struct SearchWizard : Wizard {
-    SearchWizard() {
+    explicit SearchWizard(fr::FontReviser reviser = {}) : Wizard(0x1070, {}, &volumes, std::move(reviser)) {
         volumes.volumes = {{kVolumeA}, {kVolumeB}};
-        platform::Platform p = platform::current();
-        p.volumes = &volumes;
-        scope = std::make_unique<platform::ScopedPlatform>(p);
         apptest::writeStdNW9Patch(tp);
         apptest::writeStdNW9Font(tp, kFontsA);
         apptest::writeStdNW9Font(tp, kFontsB);
@@ -79,7 +76,6 @@ struct SearchWizard : Wizard {
     }
 
     WatchedVolumes volumes;
-    std::unique_ptr<platform::ScopedPlatform> scope;
 };
 
 }  // namespace
@@ -97,8 +93,8 @@ private slots:
         w.ctrl.startWindowNextButton();
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoSource)});
         QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
-        QVERIFY(w.ctrl.isEnded());
-        QCOMPARE(w.terminated, 1);
+        QVERIFY(w.terminated.load() > 0);
+        QCOMPARE(w.terminated.load(), 1);
     }
 
     void searchShowsEveryTargetFound() {
@@ -112,7 +108,7 @@ private slots:
         QCOMPARE(w.ctrl.r_waitMessage->text(), kFontsB);
         QVERIFY(w.log->asked.isEmpty());
         QVERIFY(w.tp.pauses.taken() == std::vector<int>{500});
-        QVERIFY(!w.ctrl.isEnded());
+        QCOMPARE(w.terminated.load(), 0);
     }
 
     void searchWithoutTargetEnds() {
@@ -121,11 +117,11 @@ private slots:
         w.tp.makeFolder(QStringLiteral("/Volumes/Empty/Fonts"));
         w.log->ok();
         w.ctrl.startWindowNextButton();
-        QTRY_VERIFY(w.ctrl.isEnded());
+        QTRY_VERIFY(w.terminated.load() > 0);
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
         QVERIFY(!w.ctrl.r_searchWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
-        QTRY_COMPARE(w.terminated, 1);
+        QTRY_COMPARE(w.terminated.load(), 1);
     }
 
     void cancelYesKeepsTheTargetsFoundSoFar() {
@@ -147,7 +143,7 @@ private slots:
         w.log->yes();
         w.log->ok();
         w.ctrl.startWindowNextButton();
-        QTRY_COMPARE(w.terminated, 1);
+        QTRY_COMPARE(w.terminated.load(), 1);
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
         QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
     }
@@ -187,12 +183,12 @@ private slots:
         w.log->no();
         cancel();
         QVERIFY(w.ctrl.r_fontListWindow->isVisible());
-        QVERIFY(!w.ctrl.isEnded());
+        QCOMPARE(w.terminated.load(), 0);
         QCOMPARE(w.fontList().size(), 2);
         w.log->yes();
         cancel();
-        QVERIFY(w.ctrl.isEnded());
-        QCOMPARE(w.terminated, 1);
+        QVERIFY(w.terminated.load() > 0);
+        QCOMPARE(w.terminated.load(), 1);
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
         QCOMPARE(w.log->asked,
                  (QStringList{QString::fromUtf8(wizard::kCancelRevision), QString::fromUtf8(wizard::kCancelRevision)}));
@@ -207,7 +203,7 @@ private slots:
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
         w.log->ok();
         w.ctrl.fontListWindowEnterButton();
-        QTRY_COMPARE(w.terminated, 1);
+        QTRY_COMPARE(w.terminated.load(), 1);
         QCOMPARE(w.log->told.size(), 1);
         QCOMPARE(w.ctrl.r_progressMessage1->text(),
                  QStringLiteral("%1の改訂をしています。").arg(apptest::stdNW9Path(kFontsA)));
@@ -216,15 +212,13 @@ private slots:
     }
 
     void enterRevisesTheTargetsInListOrder() {
-        SearchWizard w;
         std::mutex mutex;
         QStringList revised;
-        w.ctrl.setFontReviser(
-            [&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n, std::int32_t i) {
-                std::lock_guard lock(mutex);
-                revised << QStringLiteral("%1 %2/%3").arg(t.fullpath).arg(i).arg(n);
-                return std::int32_t{0};
-            });
+        SearchWizard w([&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n, std::int32_t i) {
+            std::lock_guard lock(mutex);
+            revised << QStringLiteral("%1 %2/%3").arg(t.fullpath).arg(i).arg(n);
+            return std::int32_t{0};
+        });
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
         w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();

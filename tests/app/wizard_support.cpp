@@ -88,14 +88,19 @@ bool WindowLog::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-Wizard::Wizard(std::int32_t systemVersion, std::vector<platform::RunningProcess> processes)
+Wizard::Wizard(std::int32_t systemVersion, std::vector<platform::RunningProcess> processes, platform::Volumes* volumes,
+               fr::FontReviser reviser)
     : ctrlPtr([&] {
           tp.systemInfo.version = systemVersion;
           tp.processes.list = std::move(processes);
-          return std::make_unique<wizard::MainCtrl>();
+          platform::Platform services = tp.services();
+          if (volumes) services.volumes = volumes;
+          wizard::MainCtrl::Ends ends;
+          ends.terminator = [this] { ++terminated; };
+          ends.reviser = std::move(reviser);
+          return std::make_unique<wizard::MainCtrl>(services, std::move(ends));
       }()),
       ctrl(*ctrlPtr) {
-    ctrl.setTerminator([this] { ++terminated; });
     ctrl.loadWindows();
     log = std::make_unique<WindowLog>(ctrl);
 }

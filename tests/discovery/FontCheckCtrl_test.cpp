@@ -4,8 +4,6 @@
 #include "discovery/FontCheckCtrl.h"
 #include "DiscoveryTestData.h"
 
-#include "platform/Platform.h"
-
 #include <gtest/gtest.h>
 
 #include <QSet>
@@ -21,6 +19,7 @@ struct FontCheckCtrlTestPeer {
         s->fontfile = fontfile;
         ctrl.m_UpdateSrcFontArray.push_back(std::move(s));
     }
+    static const std::vector<SourceEntryPtr>& sources(const FontCheckCtrl& ctrl) { return ctrl.m_UpdateSrcFontArray; }
 };
 
 namespace {
@@ -31,21 +30,21 @@ using testsupport::TestPlatform;
 class SourceList : public ::testing::Test {
 protected:
     // Font discovery with the sources of the host folder listed, as the wizard makes it.
-    static std::unique_ptr<FontCheckCtrl> listSources() {
-        auto ctrl = std::make_unique<FontCheckCtrl>();
+    std::unique_ptr<FontCheckCtrl> listSources() {
+        auto ctrl = std::make_unique<FontCheckCtrl>(tp.services());
         ctrl->checkUpdateFontFile();
         return ctrl;
     }
 
     const SourceEntry* sourceAt(const FontCheckCtrl& ctrl, const QString& name) const {
-        for (const auto& s : ctrl.getUpdateSrcFontArray())
+        for (const auto& s : FontCheckCtrlTestPeer::sources(ctrl))
             if (s->fullpath == kHost + QLatin1Char('/') + name) return s.get();
         return nullptr;
     }
     // The host folder's names in listing order.
-    QStringList listed() const {
+    QStringList listed() {
         QStringList names;
-        for (const auto& entry : platform::files().listEntries(kHost)) names << entry.name;
+        for (const auto& entry : tp.files().listEntries(kHost)) names << entry.name;
         return names;
     }
 
@@ -88,7 +87,7 @@ TEST_F(SourceList, PatchFilesWithAFamilyWordBecomeSources) {
 
     // Sources keep the folder's listing order.
     QStringList order;
-    for (const auto& s : ctrl->getUpdateSrcFontArray()) order << s->fullpath.mid(kHost.size() + 1);
+    for (const auto& s : FontCheckCtrlTestPeer::sources(*ctrl)) order << s->fullpath.mid(kHost.size() + 1);
     QStringList expected;
     for (const QString& n : listed())
         if (order.contains(n)) expected << n;
@@ -119,9 +118,10 @@ TEST_F(SourceList, SameStemPairsWithTheFirstListed) {
     writePatch(tp, kStdNW9 + QStringLiteral(".old"), "C");
     const auto ctrl = listSources();
     ASSERT_EQ(ctrl->getUpdateSrcFileCount(), 3);
-    for (const auto& s : ctrl->getUpdateSrcFontArray()) EXPECT_EQ(s->fontfile, kStdNW9 + QStringLiteral(".otf"));
+    for (const auto& s : FontCheckCtrlTestPeer::sources(*ctrl))
+        EXPECT_EQ(s->fontfile, kStdNW9 + QStringLiteral(".otf"));
 
-    const auto& firstListed = ctrl->getUpdateSrcFontArray().front();
+    const auto& firstListed = FontCheckCtrlTestPeer::sources(*ctrl).front();
     EXPECT_EQ(firstListed->fullpath, kHost + QLatin1Char('/') + listed().front());
     EXPECT_EQ(ctrl->IsUpdateFont(kStdNW9 + QStringLiteral(".otf"), QString()), firstListed);
     EXPECT_EQ(ctrl->getUpdateFontPath(QStringLiteral("/Library/Fonts/") + kStdNW9 + QStringLiteral(".otf"), 0x80000),
@@ -134,9 +134,9 @@ TEST_F(SourceList, SameStemPairsWithTheFirstListed) {
 
 TEST(SourceFolder, HostLiesBesideTheProgram) {
     TestPlatform tp(QStringLiteral("/reviser"));
-    EXPECT_EQ(FontCheckCtrl::patchSourceFolder(), QStringLiteral("/host"));
+    EXPECT_EQ(FontCheckCtrl(tp.services()).patchSourceFolder(), QStringLiteral("/host"));
     TestPlatform nested(QStringLiteral("/opt/Reviser/bin/reviser"));
-    EXPECT_EQ(FontCheckCtrl::patchSourceFolder(), QStringLiteral("/opt/Reviser/bin/host"));
+    EXPECT_EQ(FontCheckCtrl(nested.services()).patchSourceFolder(), QStringLiteral("/opt/Reviser/bin/host"));
 }
 
 // The alternative list names fonts that no scan admits, so its sources are stated directly.
@@ -145,11 +145,12 @@ TEST(AlternativePatch, EarlyRevisionsTakeTheSecondPatch) {
     const QString stem = listed.chopped(4);
     const QString target = QStringLiteral("/Library/Fonts/") + listed;
 
-    FontCheckCtrl ctrl;
+    TestPlatform tp;
+    FontCheckCtrl ctrl(tp.services());
     FontCheckCtrlTestPeer::addSource(ctrl, QStringLiteral("/h/") + stem + QStringLiteral(".pa"), listed);
     FontCheckCtrlTestPeer::addSource(ctrl, QStringLiteral("/h/") + stem + QStringLiteral("2.pa"),
                                      stem + QStringLiteral("2.otf"));
-    const auto& sources = ctrl.getUpdateSrcFontArray();
+    const auto& sources = FontCheckCtrlTestPeer::sources(ctrl);
 
     EXPECT_EQ(ctrl.getUpdateFontPath(target, 65667), sources[1]);
     EXPECT_EQ(ctrl.getUpdateFontPath(target, 0), sources[1]);
@@ -157,11 +158,11 @@ TEST(AlternativePatch, EarlyRevisionsTakeTheSecondPatch) {
     EXPECT_EQ(ctrl.getUpdateFontPath(target, 0x100000000ull + 5), sources[0]) << "compared as 64 bits";
 
     // Without a "2.pa" source the font's own patch is taken.
-    FontCheckCtrl plain;
+    FontCheckCtrl plain(tp.services());
     FontCheckCtrlTestPeer::addSource(plain, QStringLiteral("/h/") + stem + QStringLiteral(".pa"), listed);
-    EXPECT_EQ(plain.getUpdateFontPath(target, 65667), plain.getUpdateSrcFontArray()[0]);
+    EXPECT_EQ(plain.getUpdateFontPath(target, 65667), FontCheckCtrlTestPeer::sources(plain)[0]);
     // Without any source: nothing.
-    FontCheckCtrl none;
+    FontCheckCtrl none(tp.services());
     EXPECT_EQ(none.getUpdateFontPath(target, 65667), nullptr);
 }
 

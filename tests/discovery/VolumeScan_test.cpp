@@ -6,7 +6,6 @@
 #include "support/FaultyFiles.h"
 
 #include "fonttables/CommonTool.h"
-#include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +33,8 @@ struct Callback {
 };
 
 // Font discovery with the host folder's sources listed, as a search starts with it.
-std::unique_ptr<FontCheckCtrl> withSources() {
-    auto ctrl = std::make_unique<FontCheckCtrl>();
+std::unique_ptr<FontCheckCtrl> withSources(const platform::Platform& services) {
+    auto ctrl = std::make_unique<FontCheckCtrl>(services);
     ctrl->checkUpdateFontFile();
     return ctrl;
 }
@@ -49,7 +48,7 @@ protected:
 
     // The discovery of the current search; fresh() starts the next one.
     FontCheckCtrl& discovery() {
-        if (!m_discovery) m_discovery = withSources();
+        if (!m_discovery) m_discovery = withSources(tp.services());
         return *m_discovery;
     }
     void fresh() { m_discovery.reset(); }
@@ -176,7 +175,7 @@ TEST_F(VolumeScan, NamesAreComparedNormalizedButListedAsStored) {
     EXPECT_EQ(found.size(), 2);
     EXPECT_TRUE(found.contains(nfd));
     EXPECT_TRUE(found.contains(kelvin));
-    for (const QString& path : found) EXPECT_TRUE(platform::files().readAll(path)) << path.toStdString();
+    for (const QString& path : found) EXPECT_TRUE(tp.files().readAll(path)) << path.toStdString();
 }
 
 TEST_F(VolumeScan, StopOnTheFirstCallKeepsWhatWasFoundBefore) {
@@ -188,7 +187,7 @@ TEST_F(VolumeScan, StopOnTheFirstCallKeepsWhatWasFoundBefore) {
 
     // Whether the top-level font comes before the folder depends on the listing order.
     bool fontFirst = false;
-    for (const auto& e : platform::files().listEntries(v)) {
+    for (const auto& e : tp.files().listEntries(v)) {
         if (e.name == QStringLiteral("Fonts")) break;
         fontFirst = true;
     }
@@ -205,7 +204,7 @@ TEST_F(VolumeScan, CallbackComesDownTheFirstBranchThenEveryThreeHundredWalks) {
     const QString mid = top + QStringLiteral("/Mid");
     // 648 leaves one level below the depth limit: each walk ends at once, and still counts.
     for (int i = 0; i < 648; ++i) tp.makeFolder(mid + QStringLiteral("/L%1").arg(i));
-    std::vector<platform::DirEntry> leaves = platform::files().listEntries(mid);
+    std::vector<platform::DirEntry> leaves = tp.files().listEntries(mid);
     ASSERT_EQ(leaves.size(), 648u);
 
     Callback cb;
@@ -241,7 +240,7 @@ TEST(LinuxLayout, HomeFoldersAreDeeperAndOtherMountsAreWalkedOnce) {
     writeStdNW9Font(tp, QStringLiteral("/usr/share/fonts/opentype/deep"));  // 6 parts elsewhere
     writeStdNW9Font(tp, QStringLiteral("/Users/a/b/c/d"));                  // not a home word here
 
-    auto ctrl = withSources();
+    auto ctrl = withSources(tp.services());
     ctrl->searchOpenTypeFont(nullptr, nullptr);
     QStringList found;
     for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
@@ -282,7 +281,7 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
                               QStringLiteral("/media/stick/fonts")};
 
     Callback callback;
-    auto ctrl = withSources();
+    auto ctrl = withSources(tp.services());
     ctrl->searchOpenTypeFont(&Callback::proc, &callback);
     QStringList found;
     for (const auto& t : ctrl->getUpdateFontArray()) found << t->fullpath;
@@ -298,7 +297,7 @@ TEST(LinuxLayout, FontFoldersAreWalkedToAnyDepthOnAdmittedVolumesListingEachFile
     struct StopAtFontFolders {
         static bool proc(const QString& path, void*) { return path == QStringLiteral("/usr/share/fonts"); }
     };
-    ctrl = withSources();
+    ctrl = withSources(tp.services());
     ctrl->searchOpenTypeFont(&StopAtFontFolders::proc, nullptr);
     EXPECT_EQ(ctrl->getUpdateFontArray().size(), 2u);
 }
@@ -310,11 +309,11 @@ TEST(FileTests, LinksAreFollowed) {
     tp.makeLink(QStringLiteral("/toFolder"), QStringLiteral("a"));
     tp.makeLink(QStringLiteral("/a/dangling"), QStringLiteral("gone"));
     using fr::CommonTool;
-    EXPECT_TRUE(CommonTool::fileExist(QStringLiteral("/a/toFile")));
-    EXPECT_FALSE(CommonTool::fileDirectory(QStringLiteral("/a/toFile")));
-    EXPECT_TRUE(CommonTool::fileDirectory(QStringLiteral("/toFolder")));
-    EXPECT_FALSE(CommonTool::fileExist(QStringLiteral("/a/dangling")));
-    EXPECT_FALSE(CommonTool::fileDirectory(QStringLiteral("/nowhere")));
+    EXPECT_TRUE(CommonTool::fileExist(tp.files(), QStringLiteral("/a/toFile")));
+    EXPECT_FALSE(CommonTool::fileDirectory(tp.files(), QStringLiteral("/a/toFile")));
+    EXPECT_TRUE(CommonTool::fileDirectory(tp.files(), QStringLiteral("/toFolder")));
+    EXPECT_FALSE(CommonTool::fileExist(tp.files(), QStringLiteral("/a/dangling")));
+    EXPECT_FALSE(CommonTool::fileDirectory(tp.files(), QStringLiteral("/nowhere")));
 }
 
 }  // namespace
@@ -346,11 +345,11 @@ TEST_F(VolumeScan, ListedFilesAndFoldersAreNotAskedAboutAgain) {
     tp.writeFile(v + QStringLiteral(u"/F3/Velmora丸ゴ StdN W6.otf"), {1});  // no source: never opened
     writeStdNW9Font(tp, v + QStringLiteral("/F5"));
 
-    FontCheckCtrl* ctrl = &discovery();
     CountingFiles counting(tp.files());
-    platform::Platform services = platform::current();
+    platform::Platform services = tp.services();
     services.files = &counting;
-    platform::ScopedPlatform scope(services);
+    const auto ctrl = withSources(services);
+    counting.stats = counting.reads = 0;  // the listing of the sources is not the walk's
     ctrl->searchOpenTypeFont(nullptr, nullptr);
 
     EXPECT_EQ(ctrl->getUpdateFontArray().size(), 1u);

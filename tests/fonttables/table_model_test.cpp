@@ -1,8 +1,7 @@
-// The table directory model: loading the installed directory, building new tables from
-// patch records, and the lookups.
+// The installed font's table model: loading its directory, the lookups, and the License
+// Description strings the revision reads before it builds the new font.
 
-#include "fonttables/CommonTool.h"
-#include "fonttables/OpenTypeManager.h"
+#include "fonttables/InstalledFont.h"
 #include "support/FontBytes.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +10,14 @@
 #include <string>
 
 using namespace testsupport;
-using fr::OpenTypeManager;
+using fr::InstalledFont;
 using fr::TagObj;
 
 namespace {
 
-// A manager loaded the way the revision loads an installed font.
-std::int32_t load(OpenTypeManager& font, const Bytes& bytes) { return font.loadInstalledFont(bytes); }
+bool load(InstalledFont& font, const Bytes& bytes) {
+    return font.load(std::make_unique<platform::BytesInMemory>(bytes));
+}
 
 std::string tagOf(const TagObj& t) {
     char name[5] = {'x', 'x', 'x', 'x', 'x'};
@@ -32,11 +32,10 @@ TEST(TableModel, FourteenTablesLoadInDirectoryOrder) {
     for (int i = 0; i < 14; ++i) tables.push_back({tags[i], counting(5 + 3 * i, std::uint8_t(i * 16))});
     const Bytes bytes = buildSfnt(tables);
 
-    OpenTypeManager font;
-    EXPECT_EQ(font.getObjectType(), 0);
-    ASSERT_EQ(load(font, bytes), fr::result::kRevised);
-    EXPECT_EQ(font.installedFont().size(), bytes.size());
-    ASSERT_EQ(font.tableCount(), 14u);
+    InstalledFont font;
+    ASSERT_TRUE(load(font, bytes));
+    EXPECT_EQ(font.bytes().size(), bytes.size());
+    ASSERT_EQ(font.tables().size(), 14u);
     for (int i = 0; i < 14; ++i) {
         const TagObj& t = *font.getTagObjectIndex(i);
         EXPECT_EQ(t.getObjectType(), 2);
@@ -48,8 +47,8 @@ TEST(TableModel, FourteenTablesLoadInDirectoryOrder) {
         EXPECT_EQ(record.offset, getU32(bytes, at + 8));
         EXPECT_EQ(record.length, 5u + 3u * i);
         // The installed table is read where it lies.
-        EXPECT_EQ(t.installedTable(), Bytes(bytes.begin() + record.offset, bytes.begin() + record.offset + record.length));
-        EXPECT_EQ(t.getByte4Length(), fr::CommonTool::byte4_chk(std::int32_t(record.length)));
+        EXPECT_EQ(t.installedTable(),
+                  Bytes(bytes.begin() + record.offset, bytes.begin() + record.offset + record.length));
     }
     EXPECT_EQ(font.getTagObjectIndex(14), nullptr);
     EXPECT_EQ(font.getTagObjectIndex(-1), nullptr);
@@ -58,26 +57,26 @@ TEST(TableModel, FourteenTablesLoadInDirectoryOrder) {
 TEST(TableModel, TagsOutsideTheAcceptedListFailTheLoad) {
     for (const char* stranger : {"DSIG", "cff ", "Head", "CFF\0", "\0\0\0\0"}) {
         const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {std::string(stranger, 4), counting(8, 0)}});
-        OpenTypeManager font;
-        EXPECT_EQ(load(font, bytes), fr::result::kFontUnusable) << std::string(stranger, 4);
+        InstalledFont font;
+        EXPECT_FALSE(load(font, bytes)) << std::string(stranger, 4);
     }
     for (const char* accepted : fr::kAcceptedTags) {
-        OpenTypeManager font;
-        EXPECT_EQ(load(font, buildSfnt({{accepted, counting(4, 0)}})), fr::result::kRevised) << accepted;
+        InstalledFont font;
+        EXPECT_TRUE(load(font, buildSfnt({{accepted, counting(4, 0)}}))) << accepted;
     }
 }
 
 TEST(TableModel, NoTablesGivesAnEmptyModel) {
-    OpenTypeManager font;
-    EXPECT_EQ(load(font, buildSfnt({})), fr::result::kRevised);
-    EXPECT_EQ(font.tableCount(), 0u);
+    InstalledFont font;
+    EXPECT_TRUE(load(font, buildSfnt({})));
+    EXPECT_EQ(font.tables().size(), 0u);
     EXPECT_EQ(font.getTagObjectName("name"), nullptr);
 }
 
 TEST(TableModel, LookupByTagTakesTheFirstInDirectoryOrder) {
     const Bytes bytes = buildSfnt({{"head", counting(8, 1)}, {"cmap", counting(8, 2)}, {"head", counting(12, 3)}});
-    OpenTypeManager font;
-    ASSERT_EQ(load(font, bytes), fr::result::kRevised);
+    InstalledFont font;
+    ASSERT_TRUE(load(font, bytes));
     EXPECT_EQ(font.getTagObjectName("head"), font.getTagObjectIndex(0));
     EXPECT_EQ(font.getTagObjectName("cmap"), font.getTagObjectIndex(1));
     EXPECT_EQ(font.getTagObjectName("name"), nullptr);
@@ -86,49 +85,73 @@ TEST(TableModel, LookupByTagTakesTheFirstInDirectoryOrder) {
 }
 
 TEST(TableModel, NewBytesReplaceTheModel) {
-    OpenTypeManager font;
-    ASSERT_EQ(load(font, buildSfnt({{"head", counting(8, 1)}})), fr::result::kRevised);
-    ASSERT_EQ(load(font, buildSfnt({})), fr::result::kRevised);
-    EXPECT_EQ(font.tableCount(), 0u);  // its tables pointed into the old bytes
+    InstalledFont font;
+    ASSERT_TRUE(load(font, buildSfnt({{"head", counting(8, 1)}})));
+    ASSERT_TRUE(load(font, buildSfnt({})));
+    EXPECT_EQ(font.tables().size(), 0u);  // its tables pointed into the old bytes
 }
 
-TEST(SfntHeader, ReadsTheOffsetTable) {
-    const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {"name", counting(6, 0)}, {"cmap", counting(4, 0)}});
-    fr::_sfntHeader head;
-    ASSERT_TRUE(OpenTypeManager::checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), head));
-    EXPECT_EQ(std::memcmp(&head.version, "OTTO", 4), 0);
-    EXPECT_EQ(head.numTables, 3);
-    EXPECT_EQ(head.searchRange, 32);
-    EXPECT_EQ(head.entrySelector, 1);
-    EXPECT_EQ(head.rangeShift, 16);
+const Bytes kMacSerial = bytesOf("SER-0042-AB");          // 11 bytes
+const Bytes kWinSerial = utf16be("SERIAL-WINDOWS-0042");  // 38 bytes
+
+Bytes installedFont(const std::vector<NameRecord>& names) {
+    return buildSfnt({{"head", headTable(0x00080000)}, {"name", nameTable(names)}});
 }
 
-TEST(SfntHeader, OtherOutlinesFillTheRecordButFail) {
-    Bytes bytes = buildSfnt({{"head", headTable(0x80000)}}, std::string("\0\1\0\0", 4));
-    fr::_sfntHeader head;
-    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), head));
-    EXPECT_EQ(std::memcmp(&head.version, "\0\1\0\0", 4), 0);
-    EXPECT_EQ(head.numTables, 1);
-    for (const char* other : {"ttcf", "true", "OTT\0", "otto"}) {
-        std::memcpy(bytes.data(), other, 4);
-        EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(bytes, 12, head)) << other;
+Bytes field(const Bytes& s) {
+    Bytes f(255, 0);
+    std::copy(s.begin(), s.end(), f.begin());
+    return f;
+}
+
+TEST(GetSerialNumber, TakesTheFirstMacintoshAndTheUSEnglishWindowsString) {
+    InstalledFont m;
+    ASSERT_TRUE(load(m, installedFont({{1, 0, 0, 4, bytesOf("Full")},
+                                       {3, 1, 0x0411, 13, utf16be("JAPANESE")},
+                                       {1, 0, 0, 13, kMacSerial},
+                                       {3, 1, 0x0409, 13, kWinSerial},
+                                       {1, 0, 0, 13, bytesOf("second mac")}})));
+    std::array<std::uint8_t, 255> mac{}, win{};
+    ASSERT_TRUE(m.getSerialNumber(mac, win));
+    EXPECT_EQ(Bytes(mac.begin(), mac.end()), field(kMacSerial));
+    EXPECT_EQ(Bytes(win.begin(), win.end()), field(kWinSerial));
+}
+
+TEST(GetSerialNumber, RefusesFontsWhoseStringsAreMissingOrUnusable) {
+    std::array<std::uint8_t, 255> mac{}, win{};
+    {
+        SCOPED_TRACE("Windows string only in Japanese");
+        InstalledFont m;
+        ASSERT_TRUE(load(m, installedFont({{1, 0, 0, 13, kMacSerial}, {3, 1, 0x0411, 13, kWinSerial}})));
+        EXPECT_FALSE(m.getSerialNumber(mac, win));
     }
-}
-
-TEST(SfntHeader, ShortBytesLeaveTheRecordAlone) {
-    const Bytes twelve = buildSfnt({});
-    ASSERT_EQ(twelve.size(), 12u);
-    fr::_sfntHeader head;
-    head.numTables = 77;
-    const Bytes eleven(twelve.begin(), twelve.begin() + 11);
-    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(eleven, 11, head));
-    // A stated length beyond the bytes held is not believed.
-    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(eleven, 1000, head));
-    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(twelve, 11, head));
-    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(twelve, -12, head));
-    EXPECT_EQ(head.numTables, 77);
-    EXPECT_TRUE(OpenTypeManager::checkOpenTypeHeader(twelve, 12, head));
-    EXPECT_EQ(head.numTables, 0);
+    {
+        SCOPED_TRACE("no 'name' table");
+        InstalledFont m;
+        ASSERT_TRUE(load(m, buildSfnt({{"head", headTable(0x00080000)}})));
+        EXPECT_FALSE(m.getSerialNumber(mac, win));
+    }
+    {
+        SCOPED_TRACE("no records");
+        InstalledFont m;
+        ASSERT_TRUE(load(m, installedFont({})));
+        EXPECT_FALSE(m.getSerialNumber(mac, win));
+    }
+    {
+        SCOPED_TRACE("a string longer than its 255-byte field");
+        InstalledFont m;
+        ASSERT_TRUE(load(m, installedFont({{1, 0, 0, 13, Bytes(256, 'x')}, {3, 1, 0x0409, 13, kWinSerial}})));
+        EXPECT_FALSE(m.getSerialNumber(mac, win));
+    }
+    {
+        SCOPED_TRACE("a string that runs out of the table");
+        Bytes font = installedFont({{1, 0, 0, 13, kMacSerial}, {3, 1, 0x0409, 13, kWinSerial}});
+        const std::uint32_t nameAt = getU32(font, 12 + 16 + 8);
+        putU16(font, nameAt + 6 + 12 + 10, 0x7000);  // the Windows record's string offset
+        InstalledFont m;
+        ASSERT_TRUE(load(m, font));
+        EXPECT_FALSE(m.getSerialNumber(mac, win));
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // revision can end, and that the installed font is never lost.
 
 #include "discovery/SourceLookups.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
 #include "platform/Leftovers.h"
 #include "support/FakePlatform.h"
@@ -127,23 +127,19 @@ fr::SourceEntryPtr source() {
 struct Fixture {
     TestPlatform tp;
     DriverFiles files{tp.files()};
-    std::unique_ptr<platform::ScopedPlatform> scope;
     Recorder progress;
     Bytes installed = installedFont();
     fr::TargetEntry target{kFont, kRevision};
     std::vector<fr::SourceEntryPtr> sources{source()};
 
     Fixture() {
-        platform::Platform p = platform::current();
-        p.files = &files;
-        scope = std::make_unique<platform::ScopedPlatform>(p);
         tp.writeFile(kFont, installed);
         ::chmod(QFile::encodeName(tp.real(kFont)).constData(), 0640);
         tp.writeFile(kPatch, buildPatch(patchFor(installed)));
     }
     std::int32_t run(int count = 1, int index = 0) {
         const std::int32_t code = [&] {
-            OpenTypeManager m;
+            OpenTypeManager m(files, tp.pauses);
             return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index,
                                         fr::FixedSourceLookup(sources));
         }();
@@ -361,7 +357,7 @@ TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
         fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
     };
     Fixture f;
-    OpenTypeManager m;
+    OpenTypeManager m(f.files, f.tp.pauses);
     EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, NoPatch()), fr::result::kFontUnusable);
     EXPECT_EQ(f.progress.steps, (std::vector<int>{fr::step::kOpenFont, fr::step::kReadFont, fr::step::kTablesRead}));
     EXPECT_TRUE(f.temporaryFiles().isEmpty());
@@ -469,9 +465,11 @@ TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
 
 TEST(RevisionDriver, FindsThePatchThroughFontDiscovery) {
     Fixture f;
-    fr::FontCheckCtrl discovery;
+    platform::Platform services = f.tp.services();
+    services.files = &f.files;
+    fr::FontCheckCtrl discovery(services);
     discovery.checkUpdateFontFile();
-    OpenTypeManager m;
+    OpenTypeManager m(f.files, f.tp.pauses);
     EXPECT_EQ(m.updateOpenTypeDiff(f.target, Recorder::call, &f.progress, 1, 0, fr::DiscoverySourceLookup(discovery)),
               fr::result::kRevised);
     EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);
@@ -481,10 +479,10 @@ TEST(RevisionIdentity, OneFileReachedThroughALinkHasOneIdentity) {
     TestPlatform tp;
     tp.writeFile(QStringLiteral("/Fonts/a.otf"), Bytes{1});
     tp.makeLink(QStringLiteral("/Other/b.otf"), QStringLiteral("../Fonts/a.otf"));
-    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Other/b.otf")),
-              fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")));
-    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/a.otf")), QStringLiteral("/Fonts/a.otf"));
-    EXPECT_EQ(fr::revisionIdentity(QStringLiteral("/Fonts/none.otf")), QStringLiteral("/Fonts/none.otf"));
+    EXPECT_EQ(fr::revisionIdentity(tp.files(), QStringLiteral("/Other/b.otf")),
+              fr::revisionIdentity(tp.files(), QStringLiteral("/Fonts/a.otf")));
+    EXPECT_EQ(fr::revisionIdentity(tp.files(), QStringLiteral("/Fonts/a.otf")), QStringLiteral("/Fonts/a.otf"));
+    EXPECT_EQ(fr::revisionIdentity(tp.files(), QStringLiteral("/Fonts/none.otf")), QStringLiteral("/Fonts/none.otf"));
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// The installed copy's License Description strings: read from the installed font, written
-// over the new font's records of name ID 13, with the 'name' checksum recomputed.
+// The installed copy's License Description strings written over the new font's records of
+// name ID 13, with the 'name' checksum recomputed: through the assembly, whose patch keeps
+// every table and carries a whole new 'name'.
 
-#include "fonttables/CommonTool.h"
-#include "fonttables/OpenTypeManager.h"
+#include "patch/OpenTypeManager.h"
+#include "support/FakePlatform.h"
 #include "support/FontBytes.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -20,117 +23,73 @@ struct Point {
 };
 struct Recorder {
     std::vector<Point> points;
-    bool cancel = false;
+    int cancelAtStep = -1;
     static bool call(std::int32_t overall, std::int32_t step, const QString& l1, const QString& l2, void* ctx) {
         auto* self = static_cast<Recorder*>(ctx);
         self->points.push_back({overall, step, l1, l2});
-        return self->cancel;
+        return step == self->cancelAtStep;
     }
 };
 
 const Bytes kMacSerial = bytesOf("SER-0042-AB");          // 11 bytes
 const Bytes kWinSerial = utf16be("SERIAL-WINDOWS-0042");  // 38 bytes
+const QString kFont = QStringLiteral("/Fonts/Velmora W9.otf");
+const QString kPatch = QStringLiteral("/host/Velmora W9.pa");
+const QString kTemp = QStringLiteral("/tmp/new");
 
-Bytes installedFont(const std::vector<NameRecord>& names) {
-    return buildSfnt({{"head", headTable(0x00080000)}, {"name", nameTable(names)}});
-}
-
-void loadInstalled(OpenTypeManager& m, const Bytes& font) {
-    ASSERT_EQ(m.loadInstalledFont(font), fr::result::kRevised);
-}
-
-Bytes field(const Bytes& s) {
-    Bytes f(255, 0);
-    std::copy(s.begin(), s.end(), f.begin());
-    return f;
-}
-
-TEST(GetSerialNumber, TakesTheFirstMacintoshAndTheUSEnglishWindowsString) {
-    OpenTypeManager m;
-    loadInstalled(m, installedFont({{1, 0, 0, 4, bytesOf("Full")},
-                                    {3, 1, 0x0411, 13, utf16be("JAPANESE")},
-                                    {1, 0, 0, 13, kMacSerial},
-                                    {3, 1, 0x0409, 13, kWinSerial},
-                                    {1, 0, 0, 13, bytesOf("second mac")}}));
-    std::array<std::uint8_t, 255> mac{}, win{};
-    ASSERT_TRUE(m.getSerialNumber(mac, win));
-    EXPECT_EQ(Bytes(mac.begin(), mac.end()), field(kMacSerial));
-    EXPECT_EQ(Bytes(win.begin(), win.end()), field(kWinSerial));
-}
-
-TEST(GetSerialNumber, RefusesFontsWhoseStringsAreMissingOrUnusable) {
-    std::array<std::uint8_t, 255> mac{}, win{};
-    {
-        SCOPED_TRACE("Windows string only in Japanese");
-        OpenTypeManager m;
-        loadInstalled(m, installedFont({{1, 0, 0, 13, kMacSerial}, {3, 1, 0x0411, 13, kWinSerial}}));
-        EXPECT_FALSE(m.getSerialNumber(mac, win));
-    }
-    {
-        SCOPED_TRACE("no 'name' table");
-        OpenTypeManager m;
-        loadInstalled(m, buildSfnt({{"head", headTable(0x00080000)}}));
-        EXPECT_FALSE(m.getSerialNumber(mac, win));
-    }
-    {
-        SCOPED_TRACE("no records");
-        OpenTypeManager m;
-        loadInstalled(m, installedFont({}));
-        EXPECT_FALSE(m.getSerialNumber(mac, win));
-    }
-    {
-        SCOPED_TRACE("a string longer than its 255-byte field");
-        OpenTypeManager m;
-        loadInstalled(m, installedFont({{1, 0, 0, 13, Bytes(256, 'x')}, {3, 1, 0x0409, 13, kWinSerial}}));
-        EXPECT_FALSE(m.getSerialNumber(mac, win));
-    }
-    {
-        SCOPED_TRACE("a string that runs out of the table");
-        Bytes font = installedFont({{1, 0, 0, 13, kMacSerial}, {3, 1, 0x0409, 13, kWinSerial}});
-        const std::uint32_t nameAt = getU32(font, 12 + 16 + 8);
-        putU16(font, nameAt + 6 + 12 + 10, 0x7000);  // the Windows record's string offset
-        OpenTypeManager m;
-        loadInstalled(m, font);
-        EXPECT_FALSE(m.getSerialNumber(mac, win));
-    }
-}
-
-// A new image with a 'name' table, the manager holding it as the assembly leaves it.
-struct NewImage {
-    OpenTypeManager m;
+// The installed font holds both serials; the new 'name' is `newName`, at the end of the new
+// font.
+struct CarryOver {
+    TestPlatform tp;
+    OpenTypeManager m{tp.files(), tp.pauses};
     Recorder progress;
+    Bytes image;  // as written
     std::size_t nameAt = 0, nameLength = 0;
-    Bytes bytes;  // the image before the step, and after it
 
-    explicit NewImage(const std::vector<NameRecord>& names) {
-        bytes = buildSfnt({{"head", headTable(0x00080100)}, {"name", nameTable(names)}});
-        nameAt = getU32(bytes, 12 + 16 + 8);
-        nameLength = getU32(bytes, 12 + 16 + 12);
-        OpenTypeManager::NameField mac{}, win{};
-        std::copy(kMacSerial.begin(), kMacSerial.end(), mac.begin());
-        std::copy(kWinSerial.begin(), kWinSerial.end(), win.begin());
-        m.setLicenseStrings(mac, win);
-    }
-    std::int32_t run(int count = 1, int index = 0) {
-        fr::_sfntHeader header;
-        header.numTables = 2;
-        m.setImage(bytes, header);
-        const std::int32_t code = m.changeSerialNumber(QStringLiteral("/Fonts/Velmora W9.otf"), m.header(),
-                                                       Recorder::call, &progress, count, index);
-        bytes.assign(m.image().begin(), m.image().end());
+    std::int32_t run(const Bytes& newName, int count = 1, int index = 0) {
+        std::vector<Table> tables = {{"head", headTable(0x00080000)},
+                                     {"name", nameTable({{1, 0, 0, 13, kMacSerial}, {3, 1, 0x0409, 13, kWinSerial}})}};
+        for (const Table& t : outlineTables()) tables.push_back(t);
+        const Bytes installed = buildSfnt(tables);
+        tp.writeFile(kFont, installed);
+        if (m.loadOpenTypeDiff({nullptr, nullptr, 1, 0, kFont}) != fr::result::kRevised || !m.readLicenseStrings())
+            return -1;
+
+        PatchLayout layout;
+        std::uint32_t at = 12 + 16 * static_cast<std::uint32_t>(tables.size());
+        for (std::size_t k = 0; k < tables.size(); ++k) {
+            const bool name = tables[k].tag == "name";
+            const auto length = static_cast<std::uint32_t>(name ? newName.size() : tables[k].data.size());
+            PatchTable t = placed(tables[k].tag.c_str(), static_cast<std::uint8_t>(k), length, at);
+            if (name) {
+                t.changed = true;
+                t.news = {{0, newName}};
+                nameAt = at, nameLength = length;
+            }
+            layout.tables.push_back(t);
+            at = (at + length + 3) & ~3u;
+        }
+        layout.fontLength = at;
+        tp.writeFile(kPatch, buildPatch(layout));
+        const fr::SourceEntry listed{kPatch, {}, QStringLiteral(""), 0};
+        const std::int32_t code = m.creatFontFileDiff({Recorder::call, &progress, count, index, kFont}, listed, kTemp);
+        QFile f(tp.real(kTemp));
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray b = f.readAll();
+            image.assign(b.begin(), b.end());
+        }
         return code;
     }
     // The string of name record k as it stands in the image.
     Bytes string(std::size_t k) const {
-        const Bytes& img = bytes;
         const std::size_t rec = nameAt + 6 + 12 * k;
         const std::size_t at =
-            nameAt + ((img[nameAt + 4] << 8) | img[nameAt + 5]) + ((img[rec + 10] << 8) | img[rec + 11]);
-        const std::size_t len = (img[rec + 8] << 8) | img[rec + 9];
-        return Bytes(img.begin() + at, img.begin() + at + len);
+            nameAt + ((image[nameAt + 4] << 8) | image[nameAt + 5]) + ((image[rec + 10] << 8) | image[rec + 11]);
+        const std::size_t len = (image[rec + 8] << 8) | image[rec + 9];
+        return Bytes(image.begin() + at, image.begin() + at + len);
     }
-    std::uint32_t storedChecksum() const { return getU32(bytes, 12 + 16 + 4); }
-    std::uint32_t actualChecksum() const { return paddedSum(bytes, nameAt, nameLength); }
+    std::uint32_t storedChecksum() const { return getU32(image, 12 + 16 + 4); }
+    std::uint32_t actualChecksum() const { return paddedSum(image, nameAt, nameLength); }
 };
 
 Bytes padded(Bytes s, std::size_t n) {
@@ -139,95 +98,76 @@ Bytes padded(Bytes s, std::size_t n) {
 }
 
 TEST(ChangeSerialNumber, FitsEachStringToItsRecordByPlatform) {
-    NewImage img({{1, 0, 0, 13, Bytes(16, '?')},       // longer than the Macintosh string
-                  {3, 1, 0x0409, 13, Bytes(32, '?')},  // shorter than the Windows string
-                  {0, 3, 0, 13, Bytes(8, '?')},        // Unicode platform
-                  {3, 1, 0x0411, 13, Bytes(6, '?')},   // Windows, Japanese
-                  {1, 1, 11, 13, Bytes(4, '?')},       // Macintosh in another script
-                  {3, 1, 0x0409, 1, Bytes(4, '?')}});  // another name ID
-    ASSERT_EQ(img.run(), fr::result::kRevised);
-    EXPECT_EQ(img.string(0), padded(kMacSerial, 16));  // zeros after the 11 bytes
-    EXPECT_EQ(img.string(1), padded(kWinSerial, 32));  // cut to the record
-    EXPECT_EQ(img.string(2), padded(kWinSerial, 8));
-    EXPECT_EQ(img.string(3), padded(kWinSerial, 6));
-    EXPECT_EQ(img.string(4), padded(kMacSerial, 4));
-    EXPECT_EQ(img.string(5), Bytes(4, '?'));
-    EXPECT_EQ(img.storedChecksum(), img.actualChecksum());
+    CarryOver c;
+    ASSERT_EQ(c.run(nameTable({{1, 0, 0, 13, Bytes(16, '?')},        // longer than the Macintosh string
+                               {3, 1, 0x0409, 13, Bytes(32, '?')},   // shorter than the Windows string
+                               {0, 3, 0, 13, Bytes(8, '?')},         // Unicode platform
+                               {3, 1, 0x0411, 13, Bytes(6, '?')},    // Windows, Japanese
+                               {1, 1, 11, 13, Bytes(4, '?')},        // Macintosh in another script
+                               {3, 1, 0x0409, 1, Bytes(4, '?')}})),  // another name ID
+              fr::result::kRevised);
+    EXPECT_EQ(c.string(0), padded(kMacSerial, 16));  // zeros after the 11 bytes
+    EXPECT_EQ(c.string(1), padded(kWinSerial, 32));  // cut to the record
+    EXPECT_EQ(c.string(2), padded(kWinSerial, 8));
+    EXPECT_EQ(c.string(3), padded(kWinSerial, 6));
+    EXPECT_EQ(c.string(4), padded(kMacSerial, 4));
+    EXPECT_EQ(c.string(5), Bytes(4, '?'));
+    EXPECT_EQ(c.storedChecksum(), c.actualChecksum());
 }
 
 TEST(ChangeSerialNumber, RecomputesTheChecksumEvenWithoutLicenseRecords) {
-    NewImage img({{1, 0, 0, 4, bytesOf("Full")}});
-    putU32(img.bytes, 12 + 16 + 4, 0xDEADBEEF);
-    const Bytes before = img.bytes;
-    ASSERT_EQ(img.run(), fr::result::kRevised);
-    EXPECT_EQ(img.storedChecksum(), img.actualChecksum());
-    Bytes after = img.bytes;
-    putU32(after, 12 + 16 + 4, 0xDEADBEEF);
-    EXPECT_EQ(after, before);  // nothing but the checksum moved
+    CarryOver c;
+    const Bytes newName = nameTable({{1, 0, 0, 4, bytesOf("Full")}});
+    ASSERT_EQ(c.run(newName), fr::result::kRevised);
+    EXPECT_EQ(c.storedChecksum(), c.actualChecksum());
+    EXPECT_EQ(Bytes(c.image.begin() + c.nameAt, c.image.begin() + c.nameAt + c.nameLength), newName);
 }
 
 TEST(ChangeSerialNumber, ReportsStepSixtyFiveAndStopsWhenAsked) {
+    const Bytes newName = nameTable({{1, 0, 0, 13, Bytes(16, '?')}});
     {
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        ASSERT_EQ(img.run(1, 0), fr::result::kRevised);
-        ASSERT_EQ(img.progress.points.size(), 1u);
-        EXPECT_EQ(img.progress.points[0].overall, 65);
-        EXPECT_EQ(img.progress.points[0].step, 65);
-        EXPECT_EQ(img.progress.points[0].line1, QStringLiteral("/Fonts/Velmora W9.otfの改訂をしています。"));
-        EXPECT_EQ(img.progress.points[0].line2,
-                  QStringLiteral("Velmora W9.otfのファイルにシリアルナンバーを書き込んでいます。"));
+        CarryOver c;
+        ASSERT_EQ(c.run(newName), fr::result::kRevised);
+        ASSERT_EQ(c.progress.points.size(), 5u);
+        const Point& p = c.progress.points[2];
+        EXPECT_EQ(p.overall, 65);
+        EXPECT_EQ(p.step, 65);
+        EXPECT_EQ(p.line1, QStringLiteral("/Fonts/Velmora W9.otfの改訂をしています。"));
+        EXPECT_EQ(p.line2, QStringLiteral("Velmora W9.otfのファイルにシリアルナンバーを書き込んでいます。"));
+        EXPECT_EQ(c.progress.points[3].line2,
+                  QStringLiteral("Velmora W9.otfのファイルのチェックサムを再計算しています。"));
     }
     {
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        ASSERT_EQ(img.run(3, 2), fr::result::kRevised);
-        EXPECT_EQ(img.progress.points.at(0).overall, 87);
+        CarryOver c;
+        ASSERT_EQ(c.run(newName, 3, 2), fr::result::kRevised);
+        EXPECT_EQ(c.progress.points.at(2).overall, 87);
     }
     {
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        img.progress.cancel = true;
-        const Bytes before = img.bytes;
-        EXPECT_EQ(img.run(), fr::result::kCancelled);
-        EXPECT_EQ(img.bytes, before);
+        CarryOver c;
+        c.progress.cancelAtStep = 65;
+        EXPECT_EQ(c.run(newName), fr::result::kCancelled);
+        EXPECT_TRUE(c.image.empty());
     }
 }
 
 TEST(ChangeSerialNumber, RefusesImagesItCannotWriteSafely) {
-    {
-        SCOPED_TRACE("no 'name' record: 2, no progress");
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        std::memcpy(img.bytes.data() + 12 + 16, "nams", 4);
-        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
-        EXPECT_TRUE(img.progress.points.empty());
-    }
-    {
-        SCOPED_TRACE("a License Description record longer than the 255-byte fields");
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(256, '?')}});
-        const Bytes before = img.bytes;
-        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(img.bytes, before);
-    }
-    {
-        SCOPED_TRACE("a string outside the 'name' table");
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        putU16(img.bytes, img.nameAt + 6 + 10, 0x100);
-        const Bytes before = img.bytes;
-        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(img.bytes, before);
-    }
-    {
-        SCOPED_TRACE("a License Description string over the table's own records");
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(16, '?')}});
-        putU16(img.bytes, img.nameAt + 4, 0);            // string storage at the table's start
-        putU16(img.bytes, img.nameAt + 6 + 12 + 10, 6);  // the second string is the first record
-        const Bytes before = img.bytes;
-        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
-        EXPECT_EQ(img.bytes, before);
-    }
-    {
-        SCOPED_TRACE("a 'name' table past the image");
-        NewImage img({{1, 0, 0, 13, Bytes(16, '?')}});
-        putU32(img.bytes, 12 + 16 + 12, 0x10000);
-        EXPECT_EQ(img.run(), fr::result::kFontUnusable);
+    const std::vector<NameRecord> two = {{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(16, '?')}};
+    std::vector<std::pair<const char*, Bytes>> cases = {
+        {"a License Description record longer than the 255-byte fields",
+         nameTable({{1, 0, 0, 13, Bytes(16, '?')}, {3, 1, 0x0409, 13, Bytes(256, '?')}})},
+    };
+    Bytes outside = nameTable({{1, 0, 0, 13, Bytes(16, '?')}});
+    putU16(outside, 6 + 10, 0x100);
+    cases.push_back({"a string outside the 'name' table", outside});
+    Bytes overRecords = nameTable(two);
+    putU16(overRecords, 4, 0);            // string storage at the table's start
+    putU16(overRecords, 6 + 12 + 10, 6);  // the second string is the first record
+    cases.push_back({"a License Description string over the table's own records", overRecords});
+    for (const auto& [what, newName] : cases) {
+        CarryOver c;
+        EXPECT_EQ(c.run(newName), fr::result::kFontUnusable) << what;
+        EXPECT_TRUE(c.image.empty()) << what;
+        EXPECT_EQ(c.progress.points.size(), 2u) << what;  // 40 and 55, never 65
     }
 }
 

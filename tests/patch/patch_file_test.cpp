@@ -27,7 +27,7 @@ Checked check(TestPlatform& fs, const Bytes& bytes) {
     fs.writeFile(kPath, bytes);
     Checked c{false, {}, 0xDEADBEEF};
     c.name.fill(0);
-    c.ok = MakeSabunData::checkSabunData(kPath, c.name.data(), c.version);
+    c.ok = MakeSabunData::checkSabunData(fs.files(), kPath, c.name.data(), c.version);
     return c;
 }
 
@@ -68,8 +68,8 @@ TEST(PatchFile, OtherMagicOrShortFilesAreNoPatch) {
     EXPECT_FALSE(check(fs, {}).ok);
 
     Checked missing{false, {}, 7};
-    EXPECT_FALSE(
-        MakeSabunData::checkSabunData(QStringLiteral("/nowhere/patch.bin"), missing.name.data(), missing.version));
+    EXPECT_FALSE(MakeSabunData::checkSabunData(fs.files(), QStringLiteral("/nowhere/patch.bin"), missing.name.data(),
+                                               missing.version));
     EXPECT_EQ(missing.version, 7u);
 }
 
@@ -79,14 +79,14 @@ TEST(PatchFile, LoadsFromDisk) {
     layout.tables.push_back({"name", 0, 0, 8, 64, true, {}, {{0, {1, 2}}}});
     fs.writeFile(kPath, buildPatch(layout));
     MakeSabunData patch;
-    ASSERT_TRUE(patch.loadSabunData(kPath, 1u << 20));
-    EXPECT_EQ(patch.recordCount(), 1u);
+    ASSERT_TRUE(patch.loadSabunData(fs.files(), kPath, 1u << 20));
+    EXPECT_NE(patch.getSabunTagTableNum(0), nullptr);
 
     MakeSabunData missing;
-    EXPECT_FALSE(missing.loadSabunData(QStringLiteral("/nowhere/patch.bin"), 1u << 20));
+    EXPECT_FALSE(missing.loadSabunData(fs.files(), QStringLiteral("/nowhere/patch.bin"), 1u << 20));
     fs.writeFile(kPath, {});
     MakeSabunData empty;
-    EXPECT_FALSE(empty.loadSabunData(kPath, 1u << 20));
+    EXPECT_FALSE(empty.loadSabunData(fs.files(), kPath, 1u << 20));
 }
 
 }  // namespace

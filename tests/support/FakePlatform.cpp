@@ -60,13 +60,15 @@ std::vector<RecordingRestart::Sent> RecordingRestart::sent() const {
 struct TestPlatform::Impl {
     QTemporaryDir dir;
     std::unique_ptr<platform::LinuxFiles> files;
-    std::unique_ptr<platform::ScopedPlatform> scope;
 };
 
 TestPlatform::TestPlatform(const QString& applicationPath) : m_impl(std::make_unique<Impl>()) {
     if (!m_impl->dir.isValid()) throw std::runtime_error("no scratch folder");
     QDir(m_impl->dir.path()).mkpath(QStringLiteral("tmp"));
     m_impl->files = std::make_unique<platform::LinuxFiles>(m_impl->dir.path(), applicationPath, QStringLiteral("/tmp"));
+}
+
+platform::Platform TestPlatform::services() {
     platform::Platform p;
     p.files = m_impl->files.get();
     p.volumes = &volumes;
@@ -75,7 +77,7 @@ TestPlatform::TestPlatform(const QString& applicationPath) : m_impl(std::make_un
     p.systemInfo = &systemInfo;
     p.pauses = &pauses;
     p.restart = &restart;
-    m_impl->scope = std::make_unique<platform::ScopedPlatform>(p);
+    return p;
 }
 
 TestPlatform::~TestPlatform() = default;

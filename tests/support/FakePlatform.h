@@ -87,8 +87,7 @@ private:
     std::vector<Sent> m_sent;
 };
 
-// A scratch folder as the whole file system, with the doubles above, installed as the
-// current platform for the object's lifetime.
+// A scratch folder as the whole file system, with the doubles above.
 class TestPlatform {
 public:
     // `applicationPath` is the program's own path in the scratch view ("host" lies beside it).
@@ -104,6 +103,8 @@ public:
     void makeLink(const QString& linkPath, const QString& target) const;
 
     platform::LinuxFiles& files();
+    // The scratch files and the doubles, as the program is handed its services.
+    platform::Platform services();
     FakeVolumes volumes;
     FakeFontFolders fontFolders;
     FakeProcesses processes;

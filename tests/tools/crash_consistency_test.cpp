@@ -5,7 +5,7 @@
 // the new one, byte for byte; the next run (the tool, or the program's own headless
 // revision) leaves the new font in place and nothing of ours behind.
 
-#include "fonttables/FontTypes.h"
+#include "patch/RevisionCodes.h"
 #include "support/ToolScene.h"
 
 #include <gtest/gtest.h>

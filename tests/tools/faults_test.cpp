@@ -4,7 +4,7 @@
 // result is the code the fault calls for, the installed font is the old one byte for byte or
 // the complete new one, and nothing of ours is left beside it or in the temporary folder.
 
-#include "fonttables/FontTypes.h"
+#include "patch/RevisionCodes.h"
 #include "support/ToolScene.h"
 
 #include <QDir>

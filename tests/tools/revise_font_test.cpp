@@ -5,8 +5,8 @@
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
 #include "discovery/TextRules.h"
-#include "fonttables/OpenTypeManager.h"
 #include "patch/MakeSabunData.h"
+#include "patch/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 #include "support/FixtureSet.h"
@@ -164,7 +164,21 @@ TEST_F(RealFonts, TheToolRefusesWhatItCannotRevise) {
 class RealDisk {
 public:
     explicit RealDisk(const QString& temporaryFolder)
-        : m_linux(options(temporaryFolder)), m_scope(m_linux.services()) {}
+        : m_linux(options(temporaryFolder)), m_services(m_linux.services()) {}
+
+    // The source a patch file makes in the source list.
+    fr::SourceEntryPtr sourceFor(const QString& patch) const {
+        return fr::FontCheckCtrl::sourceEntryFromPatch(*m_services.files, patch);
+    }
+    // One target revised as the wizard revises it, its revision read by the search's checks.
+    std::int32_t revise(const QString& installed, const fr::SourceEntryPtr& source) const {
+        std::uint64_t revision = 0;
+        const auto font = m_services.files->openForReading(installed);
+        if (!font || !fr::OpenTypeManager::checkOpenTypeVersion(*font, *source, revision)) return -1;
+        const fr::TargetEntry target{installed, static_cast<std::uint32_t>(revision)};
+        fr::OpenTypeManager m(*m_services.files, *m_services.pauses);
+        return m.updateOpenTypeDiff(target, nullptr, nullptr, 1, 0, fr::FixedSourceLookup({source}));
+    }
 
 private:
     static platform::LinuxPlatformOptions options(const QString& temporaryFolder) {
@@ -174,29 +188,17 @@ private:
         return o;
     }
     platform::LinuxPlatform m_linux;
-    platform::ScopedPlatform m_scope;
+    platform::Platform m_services;
 };
-
-// The source a patch file makes in the source list.
-fr::SourceEntryPtr sourceFor(const QString& patch) { return fr::FontCheckCtrl::sourceEntryFromPatch(patch); }
-
-// One target revised as the wizard revises it, its revision read by the search's checks.
-std::int32_t revise(const QString& installed, const fr::SourceEntryPtr& source) {
-    std::uint64_t revision = 0;
-    if (!fr::OpenTypeManager().checkOpenTypeVersion(installed, *source, revision)) return -1;
-    const fr::TargetEntry target{installed, static_cast<std::uint32_t>(revision)};
-    fr::OpenTypeManager m;
-    return m.updateOpenTypeDiff(target, nullptr, nullptr, 1, 0, fr::FixedSourceLookup({source}));
-}
 
 TEST_F(RealFonts, TheDriverRevisesEachFontInProcess) {
     const RealDisk disk(temporaryFolder());
 
     for (const QString& name : kFonts) {
         writeFile(installedOf(name), readFile(oldFont(name)));
-        const auto source = sourceFor(patchOf(name));
+        const auto source = disk.sourceFor(patchOf(name));
         ASSERT_TRUE(source);
-        EXPECT_EQ(revise(installedOf(name), source), fr::result::kRevised) << name.toStdString();
+        EXPECT_EQ(disk.revise(installedOf(name), source), fr::result::kRevised) << name.toStdString();
         expectRevised(name);
     }
 }
@@ -207,7 +209,7 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
     const QString name = QStringLiteral("Velmora角ゴ StdN W9");
     const Bytes valid = readFile(patchOf(name));
     const Bytes installed = readFile(oldFont(name));
-    const auto source = sourceFor(patchOf(name));
+    const auto source = disk.sourceFor(patchOf(name));
     ASSERT_TRUE(source);
     const std::size_t tagNum = valid[44];
     auto record = [](std::size_t k) { return 53 + 18 * k; };
@@ -258,8 +260,8 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
          kUnusable},
         // Swapped after the sources were listed.
         {"another version of the patch", [](Bytes& b) { putU32(b, 36, getU32(b, 36) + 1); }, kNotLoaded},
-        {"another face's patch",
-         [&](Bytes& b) { b = readFile(patchOf(QStringLiteral("Velmora丸ゴ StdN W6"))); }, kNotLoaded},
+        {"another face's patch", [&](Bytes& b) { b = readFile(patchOf(QStringLiteral("Velmora丸ゴ StdN W6"))); },
+         kNotLoaded},
     };
     for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{52}, std::size_t{53}, std::size_t{60}, block,
                             block + 3, valid.size() / 2, valid.size() - 1})
@@ -274,7 +276,7 @@ TEST_F(RealFonts, HostilePatchesLeaveTheInstalledFontAlone) {
         change(patch);
         writeFile(hostile, patch, 0644);
         writeFile(installedOf(name), installed);
-        const std::int32_t code = revise(installedOf(name), hostileSource);
+        const std::int32_t code = disk.revise(installedOf(name), hostileSource);
         EXPECT_EQ(code, expected) << what;
         EXPECT_EQ(readFile(installedOf(name)), installed) << what;
         EXPECT_TRUE(temporaryFolderEmpty()) << what;
@@ -314,9 +316,9 @@ TEST_F(RealFonts, ALicenseStringOverTheNameRecordsIsRefusedAndTheFontKept) {
 
     const Bytes installed = readFile(oldFont(name));
     writeFile(installedOf(name), installed);
-    const auto source = sourceFor(patch);
+    const auto source = disk.sourceFor(patch);
     ASSERT_TRUE(source);
-    EXPECT_EQ(revise(installedOf(name), source), fr::result::kFontUnusable);
+    EXPECT_EQ(disk.revise(installedOf(name), source), fr::result::kFontUnusable);
     EXPECT_EQ(readFile(installedOf(name)), installed);
     EXPECT_TRUE(temporaryFolderEmpty());
     EXPECT_EQ(QDir(dir() + QStringLiteral("/inst"))
@@ -364,13 +366,13 @@ TEST_F(RealFonts, APatchThatWouldMakeNoFontWritesNothing) {
         Bytes font = readFile(newFont(name));
         change(font);
         writeFile(evilNew, font, 0644);
-        const Outcome made = runProcess(
-            python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name), evilNew, patch});
+        const Outcome made =
+            runProcess(python(), {QStringLiteral(FR_SOURCE_DIR "/tools/make_patch.py"), oldFont(name), evilNew, patch});
         ASSERT_EQ(made.code, 0) << what << made.err.toStdString();
         writeFile(installedOf(name), installed);
-        const auto source = sourceFor(patch);
+        const auto source = disk.sourceFor(patch);
         ASSERT_TRUE(source) << what;
-        EXPECT_EQ(revise(installedOf(name), source), fr::result::kNewFileFailed) << what;
+        EXPECT_EQ(disk.revise(installedOf(name), source), fr::result::kNewFileFailed) << what;
         EXPECT_EQ(readFile(installedOf(name)), installed) << what;
         EXPECT_TRUE(temporaryFolderEmpty()) << what;
     }

@@ -1,15 +1,14 @@
 // Whether one installed font is exactly the font and revision a patch source was made for.
 
-#include "discovery/TextRules.h"
 #include "fonttables/ByteReader.h"
 #include "fonttables/NameTable.h"
-#include "fonttables/OpenTypeManager.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
-#include "patch/FontEntries.h"
+#include "patch/OpenTypeManager.h"
 #include "platform/NativePath.h"
-#include "platform/Platform.h"
+#include "platform/PathText.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -35,7 +34,7 @@ constexpr std::array<ExpectedRevision, 6> kExpectedRevisions{{
 }};
 
 std::optional<std::uint32_t> expectedRevision(const QString& fontfile) {
-    const QString key = text::removeLastExtension(fontfile);
+    const QString key = platform::removeLastExtension(fontfile);
     for (const auto& row : kExpectedRevisions)
         if (key == QStringView(row.fontfile)) return row.fontRevision;
     return std::nullopt;
@@ -73,15 +72,9 @@ private:
 
 }  // namespace
 
-bool OpenTypeManager::checkOpenTypeVersion(const QString& path, const SourceEntry& source,
-                                           std::uint64_t& revision) const {
-    // Only what the checks need is read: never the whole file.
-    const auto file = platform::files().openForReading(path);
-    return file && checkOpenTypeVersion(*file, source, revision);
-}
-
+// Only what the checks need is read: never the whole file.
 bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                                           std::uint64_t& revision) const {
+                                           std::uint64_t& revision) {
     if (font.size() == 0 || font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return false;
     const auto offsetTable = font.read(0, sfnt::offset_table::kSize);
@@ -101,6 +94,15 @@ bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, 
     for (std::size_t j = 0; j < header.numTables; ++j)
         if (checknameTblFontName(sfnt::recordAt(j), held, source)) return true;
     return false;
+}
+
+bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
+    // Never trust the stated length beyond the bytes actually held.
+    const std::size_t usable = std::min<std::size_t>(length < 0 ? 0 : static_cast<std::size_t>(length), bytes.size());
+    const auto header = readOffsetTable(bytes.first(usable));
+    if (!header) return false;
+    out = *header;  // filled whatever the version says
+    return hasCffOutlines(*header);
 }
 
 bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,

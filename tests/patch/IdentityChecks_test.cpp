@@ -1,11 +1,13 @@
-// Whether an installed font is exactly the font and revision a patch source expects.
+// Whether an installed font is exactly the font and revision a patch source expects, and the
+// offset table test they and the revision begin with.
 
-#include "fonttables/OpenTypeManager.h"
 #include "patch/FontEntries.h"
-#include "support/FakePlatform.h"
+#include "patch/OpenTypeManager.h"
 #include "support/FontBytes.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -33,16 +35,13 @@ Bytes font(std::uint32_t revision, std::vector<NameRecord> names = {macFullName(
 
 class IdentityChecks : public ::testing::Test {
 protected:
-    // Writes the bytes as an installed font and runs the whole check on it.
-    bool check(const Bytes& bytes, const SourceEntry& source, std::uint64_t* revisionOut = nullptr) {
-        const QString path = QStringLiteral("/Library/Fonts/f.otf");
-        tp.writeFile(path, bytes);
+    // Runs the whole check on the bytes of an installed font.
+    static bool check(const Bytes& bytes, const SourceEntry& source, std::uint64_t* revisionOut = nullptr) {
         std::uint64_t revision = 0xDEADBEEF;
-        const bool ok = OpenTypeManager().checkOpenTypeVersion(path, source, revision);
+        const bool ok = OpenTypeManager::checkOpenTypeVersion(platform::BytesInMemory(bytes), source, revision);
         if (revisionOut) *revisionOut = revision;
         return ok;
     }
-    TestPlatform tp;
 };
 
 TEST_F(IdentityChecks, ExactFontAndRevisionPassAndHandOutTheRevision) {
@@ -84,9 +83,6 @@ TEST_F(IdentityChecks, OnlyCffOpenTypeFilesQualify) {
     EXPECT_FALSE(check(buildSfnt({}), sourceFor(kStdNW9)));                                   // no tables
     EXPECT_FALSE(check(buildSfnt({{"name", nameTable({macFullName(kFullName)})}}), sourceFor(kStdNW9)));
     EXPECT_FALSE(check(buildSfnt({{"head", headTable(0x00080000)}}), sourceFor(kStdNW9)));
-
-    std::uint64_t revision = 0;
-    EXPECT_FALSE(OpenTypeManager().checkOpenTypeVersion(QStringLiteral("/nowhere.otf"), sourceFor(kStdNW9), revision));
 }
 
 TEST_F(IdentityChecks, TagsCompareExactly) {
@@ -195,7 +191,9 @@ TEST(IdentityRecordChecks, ReadOnlyInsideTheBytesGiven) {
     const Bytes good = font(0x00080000);
     const std::span<const std::uint8_t> all(good);
     std::uint64_t revision = 7;
-    const auto in = [](std::span<const std::uint8_t> bytes) { return platform::BytesInSpan(bytes); };
+    const auto in = [](std::span<const std::uint8_t> bytes) {
+        return platform::BytesInMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    };
 
     EXPECT_TRUE(OpenTypeManager::checkHeadTbleVersion(12 + 16, in(all), src, revision));
     EXPECT_EQ(revision, 0x80000u);
@@ -212,6 +210,45 @@ TEST(IdentityRecordChecks, ReadOnlyInsideTheBytesGiven) {
     EXPECT_FALSE(OpenTypeManager::checkHeadTbleVersion(12 + 16, in(all.first(12 + 16 + 10)), src, revision));
     EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, in(all.first(12 + 32 + 10)), src));
     EXPECT_FALSE(OpenTypeManager::checknameTblFontName(12 + 32, in(all.first(getU32(good, 12 + 32 + 8) + 10)), src));
+}
+
+TEST(SfntHeader, ReadsTheOffsetTable) {
+    const Bytes bytes = buildSfnt({{"head", headTable(0x80000)}, {"name", counting(6, 0)}, {"cmap", counting(4, 0)}});
+    fr::_sfntHeader head;
+    ASSERT_TRUE(OpenTypeManager::checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), head));
+    EXPECT_EQ(std::memcmp(&head.version, "OTTO", 4), 0);
+    EXPECT_EQ(head.numTables, 3);
+    EXPECT_EQ(head.searchRange, 32);
+    EXPECT_EQ(head.entrySelector, 1);
+    EXPECT_EQ(head.rangeShift, 16);
+}
+
+TEST(SfntHeader, OtherOutlinesFillTheRecordButFail) {
+    Bytes bytes = buildSfnt({{"head", headTable(0x80000)}}, std::string("\0\1\0\0", 4));
+    fr::_sfntHeader head;
+    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(bytes, static_cast<std::int32_t>(bytes.size()), head));
+    EXPECT_EQ(std::memcmp(&head.version, "\0\1\0\0", 4), 0);
+    EXPECT_EQ(head.numTables, 1);
+    for (const char* other : {"ttcf", "true", "OTT\0", "otto"}) {
+        std::memcpy(bytes.data(), other, 4);
+        EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(bytes, 12, head)) << other;
+    }
+}
+
+TEST(SfntHeader, ShortBytesLeaveTheRecordAlone) {
+    const Bytes twelve = buildSfnt({});
+    ASSERT_EQ(twelve.size(), 12u);
+    fr::_sfntHeader head;
+    head.numTables = 77;
+    const Bytes eleven(twelve.begin(), twelve.begin() + 11);
+    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(eleven, 11, head));
+    // A stated length beyond the bytes held is not believed.
+    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(eleven, 1000, head));
+    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(twelve, 11, head));
+    EXPECT_FALSE(OpenTypeManager::checkOpenTypeHeader(twelve, -12, head));
+    EXPECT_EQ(head.numTables, 77);
+    EXPECT_TRUE(OpenTypeManager::checkOpenTypeHeader(twelve, 12, head));
+    EXPECT_EQ(head.numTables, 0);
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+#pragma once
+// The engine that revises one installed font: the per-font revision driver, the assembly of
+// the new font with its stages that report progress (the name carry-over and the checksum
+// adjustment), and the identity checks that decide whether an installed file is a revision
+// target. It holds the installed font's table model and the loaded patch for one font, and is
+// handed the platform services it uses.
+
+#include "fonttables/InstalledFont.h"
+#include "fonttables/OpenTypeObj.h"
+#include "fonttables/ZeroedBuffer.h"
+#include "patch/FontEntries.h"
+#include "patch/MakeSabunData.h"
+#include "patch/ProgressText.h"
+#include "patch/RevisionCodes.h"
+#include "platform/Files.h"
+#include "platform/Pauses.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace fr {
+
+class SourceLookup;
+
+class OpenTypeManager : public OpenTypeObj {
+public:
+    using NameField = InstalledFont::NameField;
+
+    // The services outlive the engine, which lives for one font.
+    OpenTypeManager(platform::Files& files, platform::Pauses& pauses);
+
+    // --- the revision of one font (RevisionDriver.cpp) ---
+    // `sources` answers which patch applies to the target and whether the bytes read are
+    // still the target the search admitted. The callback, its context and the count and
+    // index are the outer interface; below it they travel as one FontProgress.
+    std::int32_t updateOpenTypeDiff(const TargetEntry& target, RevisionProgressProc proc, void* context,
+                                    std::int32_t count, std::int32_t index, const SourceLookup& sources);
+    // Opens the installed font at the progress's path and builds its table model: 0, 2 or 6.
+    std::int32_t loadOpenTypeDiff(const FontProgress& progress);
+    // Reads the installed copy's License Description strings into the engine's two fields.
+    bool readLicenseStrings();
+    // True when the file at `path` is as long as the image and its words add up to `sum`;
+    // read through a buffer of its own, a piece at a time.
+    bool compareFontData(const QString& path, std::uint32_t sum) const;
+
+    // --- the installed font's table model ---
+    TagObj* getTagObjectName(const char* tag) const { return m_installedFont.getTagObjectName(tag); }
+    TagObj* getTagObjectIndex(std::int32_t index) const { return m_installedFont.getTagObjectIndex(index); }
+    bool getSerialNumber(NameField& mac, NameField& windows) const {
+        return m_installedFont.getSerialNumber(mac, windows);
+    }
+
+    // --- the assembly and its stages (FontAssembly.cpp, AssemblyStages.cpp) ---
+    // Builds the new font from the loaded installed font and the patch, checks it and writes it
+    // to `tempPath`. `patch` is the source as the search listed it: the patch loaded must still
+    // carry the font name and version that listing read from it.
+    std::int32_t creatFontFileDiff(const FontProgress& progress, const SourceEntry& patch, const QString& tempPath);
+    // The two stages that work on the finished image: the License Description strings
+    // carried over, then the checksums.
+    std::int32_t changeSerialNumber(const FontProgress& progress);
+    std::int32_t setCheckSumAdjustment(const FontProgress& progress);
+
+    // --- the identity checks (IdentityChecks.cpp): class-level, they use no engine's state ---
+    // Each reads only what it needs of the font: the offset table, the directory, the
+    // fontRevision and the Macintosh full name.
+    static bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
+                                     std::uint64_t& revision);
+    static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
+    // `recordOffset` is the table record's position in the font.
+    static bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
+                                     const SourceEntry& source, std::uint64_t& revision);
+    static bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
+                                     const SourceEntry& source);
+
+private:
+    // The new font the patch describes is well formed: every directory slot filled by a
+    // record of an installed table, each installed table once, every table inside the file,
+    // on a word boundary, after the directory, and none over another. On true, `slotTables`
+    // holds the table of each slot.
+    bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
+    // The assembly once the patch is loaded: the image built, checked and written.
+    std::int32_t buildAndWriteImage(const FontProgress& progress, const QString& name, const QString& tempPath);
+    // A zero-filled image of `length` bytes; false when memory for it can't be had.
+    bool allocateImage(std::uint32_t length);
+    std::span<std::uint8_t> image();
+    void releaseImage();
+
+    platform::Files& m_files;
+    platform::Pauses& m_pauses;
+    InstalledFont m_installedFont;
+    NameField m_SerialNumber{};
+    NameField m_SerialNumberUni{};
+    std::unique_ptr<MakeSabunData> m_pSabunObject;
+    ZeroedBuffer m_pWriteData;  // the new image
+    std::uint32_t m_WriteLength = 0;
+    std::uint32_t m_VerifyCheckSum = 0;
+};
+
+}  // namespace fr
