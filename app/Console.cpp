@@ -80,9 +80,16 @@ void Console::endLive() {
 void Console::writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields) {
     QJsonObject object{{QStringLiteral("event"), QString::fromLatin1(event)}};
     for (const auto& [key, value] : fields) object.insert(key, QJsonValue::fromVariant(value));
+    if (m_verified) object.insert(QStringLiteral("verified"), *m_verified);
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
     std::fflush(m_out);  // each event as it happens, for monitoring
+}
+
+void Console::patchesVerified(bool verified, const QString& folder) {
+    m_verified = verified;
+    if (!m_json && !verified)
+        line(m_err, QStringLiteral("注意: %1 のパッチは署名されたマニフェストで検証されていません。").arg(folder));
 }
 
 void Console::searching(const QString& folder) {
@@ -164,17 +171,20 @@ void Console::summary(int status, const QStringList& revised, const QString& mes
     if (!message.isEmpty()) line(status == 0 ? m_out : m_err, message);
 }
 
-void Console::fatal(int status, const QString& message) {
+void Console::fatal(int status, const QString& message, const QString& detail) {
     if (m_json) {
-        writeJson("summary", {{QStringLiteral("status"), status},
-                              {QStringLiteral("revised"), QStringList()},
-                              {QStringLiteral("message"), message},
-                              {QStringLiteral("restartNeeded"), false},
-                              {QStringLiteral("restartRequested"), false}});
+        QList<QPair<QString, QVariant>> fields{{QStringLiteral("status"), status},
+                                               {QStringLiteral("revised"), QStringList()},
+                                               {QStringLiteral("message"), message},
+                                               {QStringLiteral("restartNeeded"), false},
+                                               {QStringLiteral("restartRequested"), false}};
+        if (!detail.isEmpty()) fields.append({QStringLiteral("detail"), detail});
+        writeJson("summary", fields);
         return;
     }
     endLive();
     line(m_err, message);
+    if (!detail.isEmpty()) line(m_err, detail);
 }
 
 }  // namespace wizard

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace wizard {
@@ -20,6 +21,9 @@ class Console {
 public:
     Console(bool json, std::FILE* out, std::FILE* err, bool errIsTerminal);
 
+    // Whether the patches are the vendor's, proven by the signed manifest of their folder:
+    // said once in text, and carried by every JSON event from here on.
+    void patchesVerified(bool verified, const QString& folder);
     void searching(const QString& folder);
     void targetsFound(const std::vector<fr::TargetEntryPtr>& targets);
     // The list of --list.
@@ -30,8 +34,9 @@ public:
     // The end of the run: its exit status, the fonts revised, and a closing text.
     void summary(int status, const QStringList& revised, const QString& message, bool restartNeeded,
                  bool restartRequested);
-    // A text that ends the program early (no source, no target, font manager, bad options).
-    void fatal(int status, const QString& message);
+    // A text that ends the program early (no source, no target, font manager, bad options),
+    // and a line that says why, where there is more to say.
+    void fatal(int status, const QString& message, const QString& detail = {});
 
     // 0x80000 as "8.0", 0x10083 as "1.002": the 'head' fontRevision as 16.16 fixed point.
     static QString revisionText(std::uint32_t version);
@@ -47,6 +52,7 @@ private:
     std::FILE* m_err;
     bool m_terminal;
     bool m_liveShown = false;
+    std::optional<bool> m_verified;
     QString m_font;  // the font being revised
     std::int32_t m_index = 0, m_count = 0;
 };

@@ -40,10 +40,12 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     }
     fr::FontCheckCtrl discovery(services);
     discovery.checkUpdateFontFile();
+    const fr::ManifestReading& manifest = discovery.getManifest();
     if (discovery.getUpdateSrcFileCount() == 0) {
-        console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource));
+        console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource), manifest.detail);
         return exitcode::kNoPatchSource;
     }
+    console.patchesVerified(manifest.state == fr::ManifestReading::State::Verified, discovery.patchSourceFolder());
 
     Reporting reporting{console, stop};
     discovery.searchOpenTypeFont(searchStatus, &reporting);

@@ -58,6 +58,9 @@ def bench_size(build, data, size, rounds, before=None):
     installed = os.path.join(work, "Velmora角ゴ StdN W9.otf")
     patch = os.path.join(work, "Velmora角ゴ StdN W9.pa")
     shutil.copyfile(os.path.join(folder, "new.pa"), patch)
+    # The signed manifest beside it, as a vendor ships one: the revision checks what it lists.
+    for name in ("patches.manifest", "patches.manifest.minisig"):
+        shutil.copyfile(os.path.join(folder, name), os.path.join(work, name))
     out = os.path.join(work, "out.otf")
     revise = os.path.join(build, "tools", "revise-font")
     floor = os.path.join(build, "bench", "floor-revise")

@@ -10,6 +10,8 @@ of about 4 MB and 1 MB) it writes OUTDIR/<size>/:
             records set, as a revisable font of this program has them
   new.otf   the next revision: a few hundred outlines and their widths changed
   new.pa    the patch from old to new, made by the program's patch maker
+  patches.manifest(.minisig)  its manifest entry under the name the benchmark gives the patch,
+            signed with the test-only key, so that the revision checks what a vendor's would
   new.xd3   the same change for xdelta3 (xdelta3 -e -9), and new.bsdiff for bspatch
 Revising old.otf with new.pa gives new.otf byte for byte: both carry the same License
 Description strings. A size whose files exist already is left as it is.
@@ -32,6 +34,8 @@ ACCEPTED = {"BASE", "CFF ", "GPOS", "GSUB", "OS/2", "VORG", "cmap", "head", "hhe
             "maxp", "name", "post", "vhea", "vmtx", "EBLC", "EBDT"}
 FULL_NAME = "VelmoraKakuGothicStdN-W9"
 LICENSE = "Licensed to Kana Sato, serial 7731-0042"
+PATCH_NAME = "Velmora角ゴ StdN W9.pa"  # as bench_revision.py installs it
+TEST_KEY = os.path.join(ROOT, "tests", "keys", "test-only-signing.key")
 # Glyphs kept for the smaller sizes (the whole face has 65535).
 SIZES = {"16mb": None, "4mb": 15000, "1mb": 3000}
 CHANGED_GLYPHS = 300
@@ -91,7 +95,8 @@ def next_revision(font):
 
 def build(outdir, size, glyphs):
     folder = os.path.join(outdir, size)
-    paths = {k: os.path.join(folder, k) for k in ("old.otf", "new.otf", "new.pa", "new.xd3", "new.bsdiff")}
+    paths = {k: os.path.join(folder, k)
+             for k in ("old.otf", "new.otf", "new.pa", "new.xd3", "new.bsdiff", "patches.manifest.minisig")}
     if all(os.path.exists(p) for p in paths.values()):
         return
     os.makedirs(folder, exist_ok=True)
@@ -107,8 +112,14 @@ def build(outdir, size, glyphs):
         old_bytes = f.read()
     with open(paths["new.otf"], "rb") as f:
         new_bytes = f.read()
+    patch = make_patch.make_patch(old_bytes, new_bytes)
     with open(paths["new.pa"], "wb") as f:
-        f.write(make_patch.make_patch(old_bytes, new_bytes))
+        f.write(patch)
+    manifest = os.path.join(folder, "patches.manifest")
+    if os.path.exists(manifest):
+        os.unlink(manifest)
+    make_patch.update_manifest(manifest, make_patch.manifest_entry(PATCH_NAME, patch, old_bytes, new_bytes))
+    subprocess.run(["minisign", "-S", "-s", TEST_KEY, "-m", manifest], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["xdelta3", "-e", "-9", "-f", "-s", paths["old.otf"], paths["new.otf"], paths["new.xd3"]], check=True)
     subprocess.run(["bsdiff", paths["old.otf"], paths["new.otf"], paths["new.bsdiff"]], check=True)
     print(f"{size}: {len(old_bytes)} bytes, {changed} outlines changed, patch {os.path.getsize(paths['new.pa'])} bytes")

@@ -25,8 +25,11 @@ const char* const kAlternativePatchNames[12] = {
     "PlainGothicPro-W3-Legacy.otf", "PlainGothicPro-W6-Legacy.otf", "PlainMinchoPro-W3-Legacy.otf",
 };
 
-FontCheckCtrl::FontCheckCtrl(const platform::Platform& services)
-    : m_files(*services.files), m_volumes(*services.volumes), m_fontFolders(*services.fontFolders) {}
+FontCheckCtrl::FontCheckCtrl(const platform::Platform& services, QString trustedKey)
+    : m_files(*services.files),
+      m_volumes(*services.volumes),
+      m_fontFolders(*services.fontFolders),
+      m_trustedKey(std::move(trustedKey)) {}
 
 QString FontCheckCtrl::patchSourceFolder() const {
     const QString app = m_files.applicationPath();
@@ -52,13 +55,28 @@ SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files,
 
 bool FontCheckCtrl::checkUpdateFontFile() {
     const QString folder = patchSourceFolder();
+    m_manifest = readManifest(m_files, folder, m_trustedKey);
+    const bool verified = m_manifest.state == ManifestReading::State::Verified;
+    if (!verified && m_manifest.state != ManifestReading::State::Absent) return false;
     for (const platform::DirEntry& entry : m_files.listEntries(folder)) {
-        // A file without a family word is never opened.
+        // A file without a family word is never opened, nor one the manifest does not list.
         if (!text::hasFamilyWord(text::formC(entry.name))) continue;
-        if (SourceEntryPtr source = sourceEntryFromPatch(m_files, text::joinPath(folder, entry.name)))
-            m_UpdateSrcFontArray.push_back(std::move(source));
+        const auto listed = verified ? m_manifest.entryFor(entry.name) : nullptr;
+        if (verified && !listed) continue;
+        SourceEntryPtr source = sourceEntryFromPatch(m_files, text::joinPath(folder, entry.name));
+        if (!source) continue;
+        if (listed) {
+            auto withEntry = std::make_shared<SourceEntry>(*source);
+            withEntry->manifest = listed;
+            source = std::move(withEntry);
+        }
+        m_UpdateSrcFontArray.push_back(std::move(source));
     }
     return false;
+}
+
+SourceFor FontCheckCtrl::sourceFor() const {
+    return [this](const QString& installedName) { return IsUpdateFont(text::formKC(installedName), QString()); };
 }
 
 SourceEntryPtr FontCheckCtrl::IsUpdateFont(const QString& name, const QString& /*path*/) const {

@@ -3,6 +3,8 @@
 // revision targets found on them. One instance per run, owned by whoever runs the search.
 
 #include "patch/FontEntries.h"
+#include "patch/LeftoverClearing.h"
+#include "patch/PatchManifest.h"
 #include "platform/Platform.h"
 
 #include <QString>
@@ -18,14 +20,21 @@ using SearchStatusProc = bool (*)(const QString& path, void* context);
 
 class FontCheckCtrl {
 public:
-    // Reads the files, volumes and font folders of `services`, which outlive it.
-    explicit FontCheckCtrl(const platform::Platform& services);
+    // Reads the files, volumes and font folders of `services`, which outlive it; the manifest
+    // of "host" is checked with `trustedKey`.
+    explicit FontCheckCtrl(const platform::Platform& services, QString trustedKey = trustedManifestKey());
     FontCheckCtrl(const FontCheckCtrl&) = delete;
     FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
 
     // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
-    // Lists the patch sources of the "host" folder.
+    // Lists the patch sources of the "host" folder. Where the folder holds a manifest, only
+    // the patches it lists are sources, each with its entry; a manifest that can't be read or
+    // isn't signed with the trusted key makes no file there a source.
     bool checkUpdateFontFile();
+    // What the folder's manifest came to, once the sources are listed.
+    const ManifestReading& getManifest() const { return m_manifest; }
+    // The source of the installed font of this name, as leftovers beside it are judged by it.
+    SourceFor sourceFor() const;
     // The source entry of one patch file; nothing when it is no patch file.
     static SourceEntryPtr sourceEntryFromPatch(const platform::Files& files, const QString& path);
     std::int32_t getUpdateSrcFileCount() const { return static_cast<std::int32_t>(m_UpdateSrcFontArray.size()); }
@@ -43,6 +52,8 @@ public:
     bool searchFontFolders(SearchStatusProc proc, void* context);
     // The volumes the search walks, once it has listed them.
     const QStringList& getVolumeArray() const { return m_VolumeArray; }
+    // Whether `path` (without links) lies on one of them.
+    bool onAdmittedVolume(const QString& path) const;
 
     // The folder that holds the patch files: "host" beside the program.
     QString patchSourceFolder() const;
@@ -60,6 +71,8 @@ private:
     platform::Files& m_files;
     platform::Volumes& m_volumes;
     platform::FontFolders& m_fontFolders;
+    QString m_trustedKey;
+    ManifestReading m_manifest;
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;
@@ -68,5 +81,9 @@ private:
 
 // The twelve alternative patch names (ASCII, ".otf", no family word).
 extern const char* const kAlternativePatchNames[12];
+
+// Whether the search walks the volume mounted at `mountPoint`: one that can say what it is,
+// neither removable nor unmountable.
+bool admittedVolume(const platform::Volumes& volumes, const QString& mountPoint);
 
 }  // namespace fr

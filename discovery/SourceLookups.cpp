@@ -13,6 +13,16 @@ bool PairingSourceLookup::stillTarget(const platform::ReadableBytes& font, const
     return paired && OpenTypeManager::checkOpenTypeVersion(font, *paired, revision) && revision == version;
 }
 
+SourceEntryPtr PairingSourceLookup::sourceForInstalledName(const QString& name) const {
+    return sourceForName(text::formKC(name));
+}
+
+bool DiscoverySourceLookup::onAdmittedVolume(const QString& path) const { return m_discovery.onAdmittedVolume(path); }
+
+bool FixedSourceLookup::onAdmittedVolume(const QString& path) const {
+    return admittedVolume(m_volumes, m_volumes.mountPointOf(path));
+}
+
 SourceEntryPtr DiscoverySourceLookup::sourceForName(const QString& name) const {
     return m_discovery.IsUpdateFont(name, QString());
 }

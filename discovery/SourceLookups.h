@@ -15,6 +15,7 @@ namespace fr {
 class PairingSourceLookup : public SourceLookup {
 public:
     bool stillTarget(const platform::ReadableBytes& font, const QString& path, std::uint32_t version) const override;
+    SourceEntryPtr sourceForInstalledName(const QString& name) const override;
 
 protected:
     // The source the search pairs with an installed file named `name` (Form KC).
@@ -26,6 +27,8 @@ class DiscoverySourceLookup : public PairingSourceLookup {
 public:
     explicit DiscoverySourceLookup(const FontCheckCtrl& discovery) : m_discovery(discovery) {}
     SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const override;
+    // The volumes the search walked.
+    bool onAdmittedVolume(const QString& path) const override;
 
 protected:
     SourceEntryPtr sourceForName(const QString& name) const override;
@@ -38,14 +41,18 @@ private:
 // "fontfile" equals the installed file's name.
 class FixedSourceLookup : public PairingSourceLookup {
 public:
-    explicit FixedSourceLookup(std::vector<SourceEntryPtr> sources) : m_sources(std::move(sources)) {}
+    FixedSourceLookup(std::vector<SourceEntryPtr> sources, const platform::Volumes& volumes)
+        : m_sources(std::move(sources)), m_volumes(volumes) {}
     SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const override;
+    // A volume the search would walk: local, neither removable nor unmountable.
+    bool onAdmittedVolume(const QString& path) const override;
 
 protected:
     SourceEntryPtr sourceForName(const QString& name) const override;
 
 private:
     std::vector<SourceEntryPtr> m_sources;
+    const platform::Volumes& m_volumes;
 };
 
 }  // namespace fr

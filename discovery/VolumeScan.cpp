@@ -2,8 +2,8 @@
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/TextRules.h"
+#include "patch/LeftoverClearing.h"
 #include "patch/OpenTypeManager.h"
-#include "patch/RevisionDriver.h"
 #include "platform/Leftovers.h"
 
 #include <QSet>
@@ -48,7 +48,7 @@ struct FontCheckCtrl::ScanContext {
 bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
     // What interrupted runs left in the temporary folder goes; beside the fonts the walk
     // clears what it meets.
-    clearLeftovers(m_files, m_files.temporaryFolder());
+    clearLeftovers(m_files, m_files.temporaryFolder(), sourceFor());
     checkVolume();
     const qsizetype count = m_VolumeArray.size();
     for (qsizetype i = 0; i < count; ++i) {
@@ -87,14 +87,20 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
     return true;
 }
 
+bool admittedVolume(const platform::Volumes& volumes, const QString& mountPoint) {
+    platform::VolumeInfo info;
+    // A volume that can't say what it is might be a network or removable one: not walked.
+    return volumes.volumeInfo(mountPoint, info) && !info.removable && !info.unmountable;
+}
+
 bool FontCheckCtrl::checkVolume() {
-    for (const QString& path : m_volumes.mountedLocalVolumePaths()) {
-        platform::VolumeInfo info;
-        // A volume that can't say what it is might be a network or removable one: not walked.
-        if (!m_volumes.volumeInfo(path, info)) continue;
-        if (!info.removable && !info.unmountable) m_VolumeArray.append(path);
-    }
+    for (const QString& path : m_volumes.mountedLocalVolumePaths())
+        if (admittedVolume(m_volumes, path)) m_VolumeArray.append(path);
     return false;
+}
+
+bool FontCheckCtrl::onAdmittedVolume(const QString& path) const {
+    return m_VolumeArray.contains(m_volumes.mountPointOf(path));
 }
 
 bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context) {
@@ -160,7 +166,7 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 
         // What an interrupted revision left beside a font goes once its run has ended.
         if (entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name)) {
-            scan.files.clearLeftover(full);
+            clearLeftover(scan.files, full, sourceFor());
             continue;
         }
         // A name without ".otf" has none in any canonically equivalent spelling either.

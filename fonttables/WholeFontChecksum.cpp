@@ -5,6 +5,8 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 
+#include <algorithm>
+
 namespace fr {
 
 std::optional<FoundTable> findHeadRecord(std::span<const std::uint8_t> image, std::size_t numTables) {
@@ -14,10 +16,14 @@ std::optional<FoundTable> findHeadRecord(std::span<const std::uint8_t> image, st
     return found;
 }
 
-std::uint32_t prepareAdjustment(std::span<std::uint8_t> image, const FoundTable& head) {
+std::uint32_t prepareAdjustment(std::span<std::uint8_t> image, const FoundTable& head, std::size_t numTables) {
     bytes::putU32(image, std::size_t{head.record.offset} + sfnt::head::kCheckSumAdjustment, 0);
     refreshTableChecksum(image, head);
-    return sfnt::kWholeFontSum - CommonTool::tableChecksum(image);
+    const std::size_t directoryEnd = std::min(sfnt::recordAt(numTables), image.size());
+    std::uint32_t sum = CommonTool::tableChecksum(image.first(directoryEnd));
+    for (std::size_t i = 0; i < numTables; ++i)
+        if (const auto record = readTableRecord(image, i)) sum += record->checksum;
+    return sfnt::kWholeFontSum - sum;
 }
 
 void storeAdjustment(std::span<std::uint8_t> image, const FoundTable& head, std::uint32_t adjustment) {

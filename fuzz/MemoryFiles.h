@@ -15,6 +15,7 @@ public:
 
     std::unique_ptr<platform::ReadableBytes> openForReading(const QString& path) const override;
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
+    using Files::createExclusive;
     using Files::readAll;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override { return files.count(path) != 0 || isFolder(path); }
@@ -22,14 +23,17 @@ public:
     bool isSymbolicLink(const QString&) const override { return false; }
     std::optional<std::uint32_t> permissions(const QString& path) const override;
     bool setPermissions(const QString& path, std::uint32_t mode) override;
-    bool setTypeAndCreator(const QString& path, std::uint32_t, std::uint32_t) override { return files.count(path) != 0; }
+    bool setTypeAndCreator(const QString& path, std::uint32_t, std::uint32_t) override {
+        return files.count(path) != 0;
+    }
     bool isDeletable(const QString&) const override { return true; }
     bool remove(const QString& path) override { return files.erase(path) != 0; }
-    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
+    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
+                         const PieceWritten& written) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
     bool rename(const QString& from, const QString& to) override;
-    bool clearLeftover(const QString&) override { return false; }
+    std::optional<platform::Leftover> endedLeftover(const QString&) const override { return std::nullopt; }
     QString canonicalPath(const QString& path) const override { return exists(path) ? path : QString(); }
     QString applicationPath() const override { return QStringLiteral("/Applications/Reviser/reviser"); }
     QString temporaryFolder() const override { return QStringLiteral("/tmp"); }

@@ -50,7 +50,7 @@ inline bool shareOneBlock(Bytes& p, std::minstd_rand& rng) {
     const std::size_t n = p[44];
     std::uint32_t block = 0;
     for (std::size_t k = 0; k < n && 53 + 18 * (k + 1) <= p.size() && block == 0; ++k) block = be32(p, 53 + 18 * k + 6);
-    if (block == 0 || block + 8 > p.size()) return false;
+    if (block == 0 || std::size_t{block} + 8 > p.size()) return false;
     for (std::size_t k = 0; k < n && 53 + 18 * (k + 1) <= p.size(); ++k)
         for (int i = 0; i < 4; ++i) p[53 + 18 * k + 6 + i] = static_cast<std::uint8_t>(block >> (24 - 8 * i));
     const std::size_t added = 1 + rng() % 64;
@@ -72,11 +72,21 @@ inline bool mutatePatch(Bytes& p, unsigned seed) {
     const auto [at, width] = fields[rng() % fields.size()];
     std::uint32_t value = width == 1 ? p[at] : be32(p, at);
     switch (rng() % 6) {
-    case 0: value += 1 + rng() % 8; break;
-    case 1: value -= 1 + rng() % 8; break;
-    case 2: value = 0; break;
-    case 3: value = 0xFFFFFFFFu - rng() % 4; break;
-    case 4: value = be32(p, 40) - rng() % 8; break;  // around the new font's end
+    case 0:
+        value += 1 + rng() % 8;
+        break;
+    case 1:
+        value -= 1 + rng() % 8;
+        break;
+    case 2:
+        value = 0;
+        break;
+    case 3:
+        value = 0xFFFFFFFFu - rng() % 4;
+        break;
+    case 4:
+        value = be32(p, 40) - rng() % 8;
+        break;  // around the new font's end
     default: {  // another number of the same patch
         const auto [other, otherWidth] = fields[rng() % fields.size()];
         value = otherWidth == 1 ? p[other] : be32(p, other);

@@ -17,7 +17,10 @@ def main():
     fixtures, out = sys.argv[1], sys.argv[2]
     faces = sorted(f[:-4] for f in os.listdir(os.path.join(fixtures, "fonts", "old")))
     read = lambda *p: open(os.path.join(fixtures, *p), "rb").read()
-    seeds = {t: [] for t in ("patch", "table-model", "identity", "license", "revision")}
+    seeds = {t: [] for t in ("patch", "table-model", "identity", "license", "revision", "manifest")}
+    manifest = read("patches", "patches.manifest")
+    seeds["manifest"].append(joined(manifest, read("patches", "patches.manifest.minisig")))
+    entries = manifest.split(b"\npatch ")[1:]
     for face in faces:
         old, new = read("fonts", "old", face + ".otf"), read("fonts", "new", face + ".otf")
         patch = read("patches", face + ".pa")
@@ -25,7 +28,10 @@ def main():
         seeds["table-model"] += [old, new]
         seeds["identity"] += [old, new]
         seeds["license"].append(joined(old, new))
-        seeds["revision"].append(joined(old, patch))
+        # The face's entry alone, and the patch without one.
+        entry = next(e for e in entries if e.startswith(face.encode() + b".pa\n"))
+        seeds["revision"].append(joined(old, joined(patch, b"font-reviser patch manifest 1\npatch " + entry)))
+        seeds["revision"].append(joined(old, joined(patch, b"")))
     for target, items in seeds.items():
         folder = os.path.join(out, target)
         os.makedirs(folder, exist_ok=True)

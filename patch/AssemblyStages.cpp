@@ -28,7 +28,8 @@ std::int32_t OpenTypeManager::changeSerialNumber(const FontProgress& progress) {
 std::int32_t OpenTypeManager::setCheckSumAdjustment(const FontProgress& progress) {
     const std::span<std::uint8_t> out = image();
     const auto headTable = findHeadRecord(out, m_installedFont.header().numTables);
-    const std::uint32_t adjustment = headTable ? prepareAdjustment(out, *headTable) : 0;
+    const std::uint32_t adjustment =
+        headTable ? prepareAdjustment(out, *headTable, m_installedFont.header().numTables) : 0;
 
     if (progress.report(step::kChecksum, progress::checksumLine(platform::lastPathComponent(progress.path))))
         return result::kCancelled;

@@ -83,10 +83,13 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
 
     if (progress.report(step::kOpenPatch, progress::openingLine(name))) return result::kCancelled;
 
+    // With a manifest, the patch is the one the vendor signed: its bytes, read once, have the
+    // listed SHA-256.
+    const ManifestEntry* expected = source.manifest.get();
     try {
         m_pSabunObject = std::make_unique<MakeSabunData>();
-        if (!m_pSabunObject->loadSabunData(m_files, source.fullpath,
-                                           newFontLengthBound(m_installedFont.bytes().size())) ||
+        if (!m_pSabunObject->loadSabunData(m_files, source.fullpath, newFontLengthBound(m_installedFont.bytes().size()),
+                                           expected ? &expected->sha256 : nullptr) ||
             !isTheListedPatch(m_pSabunObject->getUpdateHeader(), source))
             return result::kPatchLoadFailed;
     } catch (const std::bad_alloc&) {
@@ -96,14 +99,24 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
     if (progress.report(step::kPatchLoaded, progress::readingLine(name))) return result::kCancelled;
 
     try {
-        return buildAndWriteImage(progress, name, tempPath);
+        return buildAndWriteImage(progress, name, tempPath, expected);
     } catch (const std::bad_alloc&) {
         return result::kNewFileFailed;
     }
 }
 
+namespace {
+// The digests a build proved are the ones the manifest lists: the same tables, each alike.
+bool sameTables(const std::vector<std::pair<Tag, Digest128>>& proved, const ManifestEntry::Tables& listed) {
+    if (proved.size() != listed.size()) return false;
+    return std::all_of(proved.begin(), proved.end(), [&](const auto& table) {
+        return std::find(listed.begin(), listed.end(), table) != listed.end();
+    });
+}
+}  // namespace
+
 std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, const QString& name,
-                                                 const QString& tempPath) {
+                                                 const QString& tempPath, const ManifestEntry* expected) {
     const MakeSabunData& patch = *m_pSabunObject;
     // The whole patch is checked against the installed model before anything is allocated,
     // built or written; a patch that would make anything but a well-formed font is refused.
@@ -116,16 +129,31 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
     // The offset table: the installed font's, byte for byte.
     writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_installedFont.header());
 
-    // Each table built straight into its place, its record in its slot.
+    // Each table built straight into its place, its record in its slot; with a manifest, each
+    // also proves what it was built from and what it became.
+    std::vector<std::pair<Tag, Digest128>> installedTables, madeTables;
     for (std::size_t s = 0; s < slotTables.size(); ++s) {
         const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
         const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
         TagObj& table = *slotTables[s];
-        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength)))
+        TableProof proof;
+        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength),
+                                         expected ? &proof : nullptr))
             return result::kFontUnusable;
         const _TableList r = table.getNewTableList();
         writeTableRecord(out, s, {table.tag(), r.checksum, r.offset, r.length});
+        if (expected && isDigested(table.tag())) {
+            installedTables.emplace_back(table.tag(), proof.installed);
+            madeTables.emplace_back(table.tag(), proof.made);
+        }
     }
+    // The installed font must be the very revision the patch was made from, and the new one
+    // the revision the vendor made, before anything is written.
+    if (expected && !sameTables(installedTables, expected->oldTables)) return result::kFontUnusable;
+    if (expected && !sameTables(madeTables, expected->newTables)) return result::kNewFileFailed;
+    // Every table is built: the patch has given all it holds, and the font check below is the
+    // revision's largest need of memory.
+    m_pSabunObject.reset();
 
     if (const std::int32_t code = changeSerialNumber(progress); code != result::kRevised) return code;
     if (const std::int32_t code = setCheckSumAdjustment(progress); code != result::kRevised) return code;
@@ -135,8 +163,13 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
     // Nothing is written that is not a font a system will open.
     if (!newFontOpens(out, m_installedFont.header().numTables)) return result::kNewFileFailed;
 
-    // A fresh file only: a name someone took meanwhile, or a link planted there, fails.
-    if (!m_files.createExclusive(tempPath, out)) return result::kNewFileFailed;
+    // A fresh file only: a name someone took meanwhile, or a link planted there, fails. What is
+    // written is known by its digest from here on.
+    Hasher written;
+    if (!m_files.createExclusive(tempPath, out,
+                                 [&written](std::span<const std::uint8_t> piece) { written.update(piece); }))
+        return result::kNewFileFailed;
+    m_imageDigest = written.digest();
 
     // The checksum step made the words of the image add up to the font constant (every table
     // lies on a word of its own, so the adjustment is one whole word of the sum).

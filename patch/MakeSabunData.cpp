@@ -46,7 +46,8 @@ std::uint64_t MakeSabunData::largestPatch(std::uint64_t newFontLength) {
     return header::kSize + (record::kSize + kCounts) * kRecords + patchfile::block::kOldCopySize * newFontLength;
 }
 
-bool MakeSabunData::loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont) {
+bool MakeSabunData::loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont,
+                                  const Sha256* expected) {
     const auto file = files.openForReading(path);
     if (!file || file->size() == 0) return false;
     std::array<std::uint8_t, header::kSize> head{};
@@ -56,7 +57,8 @@ bool MakeSabunData::loadSabunData(const platform::Files& files, const QString& p
     if (file->size() > largestPatch(newFont)) return false;
     try {
         auto bytes = file->read(0, file->size());
-        return bytes && loadSabunBytes(std::move(*bytes));
+        if (!bytes || (expected && sha256Of(*bytes) != *expected)) return false;
+        return loadSabunBytes(std::move(*bytes));
     } catch (const std::bad_alloc&) {
         return false;
     }

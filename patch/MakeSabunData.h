@@ -2,6 +2,7 @@
 // A patch file in memory: its bytes, its header and its table records, whose instructions are
 // read from those bytes where they stand.
 
+#include "patch/PatchManifest.h"
 #include "patch/SabunRecords.h"
 #include "platform/Files.h"
 
@@ -29,7 +30,10 @@ public:
     // new font it describes (at most `largestNewFont` bytes) could be is refused before the
     // rest is read. False for an unreadable, empty or larger file, when memory for it can't be
     // had, and for a patch whose layout does not hold (see loadSabunBytes).
-    bool loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont);
+    // With `expected`, the bytes read must have that SHA-256: they are checked as they are
+    // used, read once.
+    bool loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont,
+                       const Sha256* expected = nullptr);
     // The largest patch that can describe a new font of `newFontLength` bytes: its header,
     // 255 records and their counts, and an instruction for every byte of the new font (an
     // old copy of 12 bytes, or new data of 8 bytes and its byte); a larger file has

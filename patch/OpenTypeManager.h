@@ -10,6 +10,7 @@
 #include "fonttables/ZeroedBuffer.h"
 #include "patch/FontEntries.h"
 #include "patch/MakeSabunData.h"
+#include "patch/PatchManifest.h"
 #include "patch/ProgressText.h"
 #include "patch/RevisionCodes.h"
 #include "platform/Files.h"
@@ -43,8 +44,9 @@ public:
     std::int32_t loadOpenTypeDiff(const FontProgress& progress);
     // Reads the installed copy's License Description strings into the engine's two fields.
     bool readLicenseStrings();
-    // True when the file at `path` is as long as the image and its words add up to `sum`;
-    // read through a buffer of its own, a piece at a time.
+    // True when the file at `path` is as long as the image, its words add up to `sum`, and its
+    // digest is the image's as it was written: the file holds every byte of the image. Read
+    // through a buffer of its own, a piece at a time.
     bool compareFontData(const QString& path, std::uint32_t sum) const;
 
     // --- the installed font's table model ---
@@ -82,8 +84,10 @@ private:
     // on a word boundary, after the directory, and none over another. On true, `slotTables`
     // holds the table of each slot.
     bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
-    // The assembly once the patch is loaded: the image built, checked and written.
-    std::int32_t buildAndWriteImage(const FontProgress& progress, const QString& name, const QString& tempPath);
+    // The assembly once the patch is loaded: the image built, checked (against `expected`, the
+    // patch's manifest entry, where there is one) and written.
+    std::int32_t buildAndWriteImage(const FontProgress& progress, const QString& name, const QString& tempPath,
+                                    const ManifestEntry* expected);
     // A zero-filled image of `length` bytes; false when memory for it can't be had.
     bool allocateImage(std::uint32_t length);
     std::span<std::uint8_t> image();
@@ -98,6 +102,7 @@ private:
     ZeroedBuffer m_pWriteData;  // the new image
     std::uint32_t m_WriteLength = 0;
     std::uint32_t m_VerifyCheckSum = 0;
+    Digest128 m_imageDigest;  // of the image as it was written
 };
 
 }  // namespace fr

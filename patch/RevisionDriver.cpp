@@ -6,6 +6,7 @@
 #include "patch/RevisionDriver.h"
 
 #include "fonttables/CommonTool.h"
+#include "patch/LeftoverClearing.h"
 #include "patch/OpenTypeManager.h"
 #include "patch/SourceLookup.h"
 #include "platform/Leftovers.h"
@@ -53,12 +54,11 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     const QString& path() const { return m_path; }
-    // Removes the file and gives the revision's code: `code`, or 12 when the file may not
-    // be removed.
+    // Removes the file and gives the revision's code: `code`, or 12 when the file may not be
+    // removed or its removal fails.
     std::int32_t finish(std::int32_t code) {
         m_finished = true;
-        if (!m_files.isDeletable(m_path)) return result::kTempNotRemovable;
-        m_files.remove(m_path);
+        if (!m_files.isDeletable(m_path) || !m_files.remove(m_path)) return result::kTempNotRemovable;
         return code;
     }
 
@@ -68,41 +68,35 @@ private:
     bool m_finished = false;
 };
 
-// The new copy beside the installed font, removed unless it was renamed into place.
+// The new copy beside the installed font until it trades places with it, and the old font
+// under its name after: removed on every way out, which the driver asks for with done().
 class StagedCopy {
 public:
     StagedCopy(platform::Files& files, QString path) : m_files(files), m_path(std::move(path)) {}
     ~StagedCopy() {
-        if (!m_placed) m_files.remove(m_path);
+        if (!m_done) m_files.remove(m_path);
     }
     StagedCopy(const StagedCopy&) = delete;
     StagedCopy& operator=(const StagedCopy&) = delete;
     const QString& path() const { return m_path; }
-    void placed() { m_placed = true; }
+    // Nothing stands under the name any more: the old font came back into place.
+    void gone() { m_done = true; }
+    // Removes what stands under the name; false when it stays.
+    bool done() {
+        if (m_done) return true;
+        m_done = true;
+        return m_files.remove(m_path);
+    }
 
 private:
     platform::Files& m_files;
     QString m_path;
-    bool m_placed = false;
+    bool m_done = false;
 };
 }  // namespace
 
 QString temporaryFileName() {
     return platform::temporaryName(::getpid(), static_cast<std::int64_t>(std::time(nullptr)), std::rand() % 255);
-}
-
-void clearLeftovers(platform::Files& files, const QString& folder) {
-    if (folder.isEmpty()) return;  // no such folder (no usable temporary folder)
-    for (const platform::DirEntry& entry : files.listEntries(folder))
-        if (entry.kind != platform::EntryKind::Folder && platform::mayBeLeftoverName(entry.name))
-            files.clearLeftover(folder + (folder.endsWith(u'/') ? QString() : QStringLiteral("/")) + entry.name);
-}
-
-void clearLeftoversAround(platform::Files& files, const QString& targetPath) {
-    const QString file = revisionIdentity(files, targetPath);
-    if (const qsizetype slash = file.lastIndexOf(u'/'); slash >= 0)
-        clearLeftovers(files, slash == 0 ? QStringLiteral("/") : file.left(slash));
-    clearLeftovers(files, files.temporaryFolder());
 }
 
 QString revisionIdentity(const platform::Files& files, const QString& targetPath) {
@@ -131,19 +125,21 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const FontProgress& progress) try
 }
 
 bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
-    constexpr std::size_t kPiece = 1u << 20;  // a whole number of words
+    constexpr std::size_t kPiece = 256 * 1024;  // a whole number of words; hot in the cache for the sum and the digest
     const auto file = m_files.openForReading(path);
     // A sum cannot see a lost tail of zero words: the length must be the image's too.
     if (!file || file->size() == 0 || file->size() != m_WriteLength) return false;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
     std::uint32_t total = 0;
+    Hasher digest;
     for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
         const auto piece =
             std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
         if (!file->readAt(at, piece)) return false;
         total += CommonTool::tableChecksum(piece);
+        digest.update(piece);
     }
-    return total == sum;
+    return total == sum && digest.digest() == m_imageDigest;
 }
 
 // The load and the assembly end with their own codes when memory can't be had; anywhere after
@@ -156,7 +152,10 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     const QString& path = target.fullpath;
     const std::uint32_t version = target.version;
 
-    clearLeftoversAround(m_files, path);
+    // What interrupted runs left goes first. A file of ours that can't be removed is never
+    // multiplied by another run: nothing is made where one stays.
+    const SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
+    if (!clearLeftoversAround(m_files, path, sourceFor)) return result::kTempNotRemovable;
 
     if (const std::int32_t code = loadOpenTypeDiff(progress); code != result::kRevised) return code;
     // The file may have changed since the search admitted it.
@@ -177,43 +176,52 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     if (progress.report(step::kCopyIntoPlace, progress::copyingLine(platform::lastPathComponent(source->fullpath))))
         return temporary.finish(result::kCancelled);
 
-    // An installed path that is a symbolic link is revised in the file behind it: the link
-    // stays as the user made it, and every path to the font sees the new revision.
-    const QString installed = revisionIdentity(m_files, path);
+    // An installed path that is a symbolic link is revised in the file behind it, where the
+    // search would look for that file: the link stays as the user made it, and every path to
+    // the font sees the new revision. Behind it elsewhere (another volume, or one the search
+    // passes over), the link itself is replaced by the revised font.
+    QString installed = revisionIdentity(m_files, path);
+    if (installed != path && !sources.onAdmittedVolume(installed)) installed = path;
     const std::optional<std::uint32_t> permissions = m_files.permissions(installed);
     if (!permissions) return temporary.finish(result::kNewFileFailed);
     if (!m_files.isDeletable(installed)) return temporary.finish(result::kNotReplaceable);
 
     // The new file is made complete beside the installed one, checked and given its
-    // attributes there, and only then renamed over it in one step: until that moment the
-    // installed font is untouched, and a failure removes the new file.
+    // attributes there, and only then trades places with it in one step: until that moment
+    // the installed font is untouched, and a failure removes the new file. A file of ours
+    // that stays is never a success.
     m_pauses.pause(200);
     const std::optional<QString> copied = m_files.copyBeside(temporary.path(), installed);
     if (!copied) return temporary.finish(result::kCopyFailed);
     StagedCopy staged(m_files, *copied);
+    const auto end = [&](std::int32_t code) {
+        return temporary.finish(staged.done() ? code : result::kTempNotRemovable);
+    };
     m_pauses.pause(100);
 
-    if (!compareFontData(staged.path(), m_VerifyCheckSum)) return temporary.finish(result::kNewFileFailed);
-    if (!m_files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC))
-        return temporary.finish(result::kNewFileFailed);
+    if (!compareFontData(staged.path(), m_VerifyCheckSum)) return end(result::kNewFileFailed);
+    if (!m_files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC)) return end(result::kNewFileFailed);
     m_pauses.pause(100);
-    if (!m_files.setPermissions(staged.path(), *permissions)) return temporary.finish(result::kNewFileFailed);
+    if (!m_files.setPermissions(staged.path(), *permissions)) return end(result::kNewFileFailed);
     m_pauses.pause(100);
 
     const std::optional<QString> kept = m_files.replaceKeepingOld(staged.path(), installed);
-    if (!kept) return temporary.finish(result::kCopyFailed);
-    staged.placed();
+    if (!kept) return end(result::kCopyFailed);
+    // The old font now stands under the staged name, or under `kept` where the file system
+    // could not trade places (or nowhere, where it has no links either).
+    staged.gone();
+    StagedCopy old(m_files, *kept);
+    if (kept->isEmpty()) old.gone();
 
-    // The file in place is checked once more; should it not be the image, the old font
-    // comes back where the file system kept it.
-    const bool inPlace = compareFontData(installed, m_VerifyCheckSum);
-    if (!kept->isEmpty()) {
-        if (!inPlace)
-            m_files.rename(*kept, installed);
-        else
-            m_files.remove(*kept);
+    // The file in place is checked once more; should it not be the image, the old font comes
+    // back. Should even that fail, it stays under our name, never removed: the next run puts
+    // it back.
+    if (!compareFontData(installed, m_VerifyCheckSum)) {
+        if (!kept->isEmpty()) m_files.rename(*kept, installed);
+        old.gone();
+        return temporary.finish(result::kNewFileFailed);
     }
-    return temporary.finish(inPlace ? result::kRevised : result::kNewFileFailed);
+    return temporary.finish(old.done() ? result::kRevised : result::kTempNotRemovable);
 } catch (const std::bad_alloc&) {
     return result::kNewFileFailed;
 }

@@ -1,7 +1,6 @@
 #pragma once
 // What the per-font revision needs besides the engine: how the runs tell two targets that
-// are one file apart, the temporary file's name, and the clearing of what interrupted runs
-// left.
+// are one file apart, and the temporary file's name.
 
 #include "platform/Files.h"
 
@@ -19,11 +18,5 @@ QString revisionIdentity(const platform::Files& files, const QString& targetPath
 // since 1970 and a pseudo-random number from 0 to 254, in decimal, with nothing between and
 // no extension. The mark lets a later run tell its own leftovers apart.
 QString temporaryFileName();
-
-// Removes what interrupted runs of this program left in `folder` (their runs have ended).
-void clearLeftovers(platform::Files& files, const QString& folder);
-// The same in the folder of the font at `targetPath` (behind links) and in the temporary
-// folder: what a revision of that font clears before it starts.
-void clearLeftoversAround(platform::Files& files, const QString& targetPath);
 
 }  // namespace fr

@@ -20,6 +20,11 @@ public:
     // True when `font`, read from `path`, passes the identity checks the search made, with
     // the revision `version` the target was listed with. The file may have changed since.
     virtual bool stillTarget(const platform::ReadableBytes& font, const QString& path, std::uint32_t version) const = 0;
+    // The source the search pairs with an installed file of this name (as it stands).
+    virtual SourceEntryPtr sourceForInstalledName(const QString& name) const = 0;
+    // Whether a file reached through a link lies where the search looks for fonts (a volume
+    // it walks), so it may be revised there.
+    virtual bool onAdmittedVolume(const QString& path) const = 0;
 };
 
 }  // namespace fr

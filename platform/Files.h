@@ -5,9 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/Leftovers.h"
 #include "platform/ReadableBytes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -54,8 +56,15 @@ public:
     virtual bool remove(const QString& path) = 0;
 
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,
-    // holding the bytes; false when the name is taken or anything fails.
-    virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) = 0;
+    // holding the bytes; false when the name is taken or anything fails. `written`, when
+    // given, sees the bytes a piece at a time, each just before it is written, every byte
+    // once and in order: a digest of what is written is taken while it is in the cache.
+    using PieceWritten = std::function<void(std::span<const std::uint8_t>)>;
+    virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
+                                 const PieceWritten& written) = 0;
+    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
+        return createExclusive(path, bytes, {});
+    }
     // Replacing a file in place, in steps that never leave `to` holding anything but the old
     // file or a complete new one:
     // A flushed copy of `from` in a fresh file of ours beside `to` (in its folder, so that a
@@ -69,11 +78,10 @@ public:
     virtual std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) = 0;
     // Renames `from` over `to` in one step (within one folder) and flushes the folder.
     virtual bool rename(const QString& from, const QString& to) = 0;
-    // Removes a file that an interrupted run of this program left: beside an installed font,
-    // when the font it stood beside is in place; in the temporary folder, when it is the
-    // process user's own. Only when `path` is one (its name says so) and the run that made it
-    // has ended. True when it was removed.
-    virtual bool clearLeftover(const QString& path) = 0;
+    // What `path` is when it is a regular file an interrupted run of this program left (its
+    // name says so) and that run has ended; in the temporary folder only a file of the
+    // process user's own. Nothing for anything else.
+    virtual std::optional<Leftover> endedLeftover(const QString& path) const = 0;
     // The file behind links, in the program's view (for telling two paths to one file apart).
     virtual QString canonicalPath(const QString& path) const = 0;
 

@@ -300,12 +300,21 @@ bool LinuxFiles::isDeletable(const QString& path) const {
 
 bool LinuxFiles::remove(const QString& path) { return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0; }
 
-bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
+bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
+                                 const PieceWritten& written) {
     const QByteArray host = encodeNativePath(hostPath(path));
     Fd fd(::open(host.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
-    // Not flushed: the file is removed once copied, and a crash leaves only a leftover.
-    const bool ok = writeFully(fd.get(), bytes.data(), bytes.size());
+    // Not flushed: the file is removed once copied, and a crash leaves only a leftover. Seen
+    // pieces are small enough to stay in the cache until the kernel copies them.
+    constexpr std::size_t kSeenPiece = 256 * 1024;
+    const std::size_t piece = written ? kSeenPiece : std::max<std::size_t>(bytes.size(), 1);
+    bool ok = true;
+    for (std::size_t at = 0; ok && at < bytes.size(); at += piece) {
+        const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
+        if (written) written(part);
+        ok = writeFully(fd.get(), part.data(), part.size());
+    }
     if (fd.close() && ok) return true;
     ::unlink(host.constData());  // the name was ours: nothing half-written stays behind
     return false;
@@ -412,23 +421,15 @@ bool LinuxFiles::rename(const QString& from, const QString& to) {
     return true;
 }
 
-bool LinuxFiles::clearLeftover(const QString& path) {
+std::optional<Leftover> LinuxFiles::endedLeftover(const QString& path) const {
     const QByteArray host = encodeNativePath(hostPath(path));
-    const auto [folder, name] = splitNative(host);
-    const auto leftover = parseLeftoverName(decodeNativePath(name));
-    if (!leftover || processRuns(leftover->pid)) return false;
+    auto leftover = parseLeftoverName(decodeNativePath(splitNative(host).second));
+    if (!leftover || processRuns(leftover->pid)) return std::nullopt;
     struct stat st {};
-    if (::lstat(host.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (leftover->kind == LeftoverKind::Temporary) {
-        // Only a file of ours: a name like ours made by someone else stays.
-        if (st.st_uid != ::geteuid()) return false;
-        return ::unlink(host.constData()) == 0;
-    }
-    // Only beside a font that is in place: otherwise this may be the one copy left.
-    struct stat installed {};
-    const QByteArray font = folder + '/' + encodeNativePath(leftover->installedName);
-    if (::stat(font.constData(), &installed) != 0 || !S_ISREG(installed.st_mode)) return false;
-    return ::unlink(host.constData()) == 0;
+    if (::lstat(host.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // In the temporary folder only a file of ours: a name like ours made by someone else stays.
+    if (leftover->kind == LeftoverKind::Temporary && st.st_uid != ::geteuid()) return std::nullopt;
+    return leftover;
 }
 
 QString LinuxFiles::canonicalPath(const QString& path) const {

@@ -3,7 +3,7 @@
 # and runs each for SECONDS, as many at once as there are cores, from seeds made of the real
 # fixture fonts and patches; the corpus grows in build/fuzz/corpus between runs. Fails on any
 # finding, whose input libFuzzer leaves in build/fuzz/findings. Prints each target's numbers.
-# Usage: fuzz.sh [SECONDS] [TARGET ...]   (targets: patch table-model identity license revision)
+# Usage: fuzz.sh [SECONDS] [TARGET ...]   (targets: patch table-model identity license revision manifest)
 # FUZZ_JOBS sets how many run at once (default: the number of cores); FUZZ_BUILD the build
 # folder (default build/fuzz), so that a long run can go on beside the short ones.
 set -euo pipefail
@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(patch table-model identity license revision)
+((${#targets[@]})) || targets=(patch table-model identity license revision manifest)
 build=${FUZZ_BUILD:-$top/build/fuzz}
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFR_FUZZ=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null

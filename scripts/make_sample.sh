@@ -4,6 +4,7 @@
 #
 # Inside the root:
 #   /Applications/FontReviser/font-reviser   the program's place; "host" beside it holds the patches
+#                                             and their manifest, signed with the test-only key
 #   /Library/Fonts/                           an installed font of the old revision
 #   /Users/kana/Library/Fonts/                one more, with other License Description strings
 #   /home/kana/.local/share/fonts/            one in a user's Linux font folder, its name stored
@@ -33,7 +34,8 @@ mkdir -p "$host" "${folders[@]}" "$root/Users/kana/Documents" "$root/tmp"
 i=0
 for old in "$work/fonts/old/"*.otf; do
   name=$(basename "$old" .otf)
-  /usr/bin/python3 "$top/tools/make_patch.py" "$old" "$work/fonts/new/$name.otf" "$host/$name.pa" >/dev/null
+  /usr/bin/python3 "$top/tools/make_patch.py" "$old" "$work/fonts/new/$name.otf" "$host/$name.pa" \
+      --manifest "$host/patches.manifest" >/dev/null
   installed="$name.otf"
   # The third font's name as another system would have stored it: decomposed (Form D).
   if ((i == 2)); then
@@ -43,6 +45,10 @@ for old in "$work/fonts/old/"*.otf; do
   chmod 0644 "${folders[i % ${#folders[@]}]}/$installed"
   i=$((i + 1))
 done
+
+# The vendor's signature over the manifest (here with the key kept for tests and samples only).
+minisign -S -s "$top/tests/keys/test-only-signing.key" -m "$host/patches.manifest" \
+    -t "font-reviser sample patches" >/dev/null
 
 # Not revised: the newer revision already (wrong fontRevision) and a file no patch is for.
 first=$(ls "$work/fonts/new/"*.otf | head -n 1)

@@ -12,6 +12,9 @@ cmake --build "$build" -j "$(nproc)" --target font-reviser font-reviser-sample
 sample=$("$top/scripts/make_sample.sh" "$build")
 program="$build/app/font-reviser-sample"
 
+# What an administrator would do first: check the vendor's signature over the manifest.
+minisign -V -p "$top/tests/keys/test-only-signing.pub" -m "$sample/Applications/FontReviser/host/patches.manifest"
+
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec "$program" "$sample"
 fi

@@ -2,7 +2,7 @@
 """Makes a patch file that turns one exact revision of a CFF OpenType font into the next.
 
 Usage:
-    make_patch.py OLD.otf NEW.otf OUT [--timestamp]
+    make_patch.py OLD.otf NEW.otf OUT [--timestamp] [--manifest FILE]
 
 OLD is the installed revision the patch is made for, NEW the revision it produces, OUT the
 patch file to write ("SBDF" format). The program pairs a patch with installed fonts by its
@@ -19,6 +19,12 @@ instructions for the rest. A changed 'name' table is carried whole as new data, 
 from OLD: installed copies differ there (each holds its own License Description strings, of
 any length), and so one patch fits them all.
 
+With --manifest FILE, the patch's entry in the manifest of its "host" folder (conventionally
+"patches.manifest" beside the patches) is added, or replaces the entry of a patch of the same
+name: the patch's file name, its SHA-256, and the XXH3-128 of every table of OLD and of NEW
+('name' left out, 'head' with its checkSumAdjustment taken as zero). The manifest must then be
+signed again: minisign -S -s KEY -m FILE.
+
 Exits 2 with a message when the fonts can't be used: not both CFF ("OTTO"), different table
 tag sets, no usable Macintosh full name, or a malformed table directory.
 
@@ -27,6 +33,8 @@ PatchError.
 """
 
 import argparse
+import hashlib
+import os
 import struct
 import sys
 import time
@@ -275,6 +283,57 @@ def _warn_uncovered(font, tables):
         at = max(at, end)
 
 
+MANIFEST_FIRST_LINE = "font-reviser patch manifest 1"
+
+
+def table_digest(tag, data):
+    """XXH3-128 of a table as the revisions are compared: 'head' with its adjustment zero."""
+    import xxhash  # Debian's python3-xxhash; needed only for manifests
+    if tag == b"head" and len(data) >= 12:
+        data = data[:8] + bytes(4) + data[12:]
+    return xxhash.xxh3_128(data).hexdigest()
+
+
+def manifest_entry(patch_name, patch, old_font, new_font):
+    """The manifest lines of one patch."""
+    if not patch_name or "/" in patch_name or "\n" in patch_name:
+        raise PatchError(f"{patch_name!r} can't be listed in a manifest")
+    lines = [f"patch {patch_name}", f"sha256 {hashlib.sha256(patch).hexdigest()}"]
+    for kind, font in (("old", old_font), ("new", new_font)):
+        for tag, offset, length in read_directory(font, kind.upper()):
+            if tag != b"name":
+                lines.append(f"{kind} '{tag.decode('latin-1')}' {table_digest(tag, font[offset:offset + length])}")
+    return lines
+
+
+def update_manifest(path, entry):
+    """Adds the entry to the manifest at path, or puts it in place of the entry of the same
+    patch; the other entries stay as they are, in their order."""
+    entries, name = [], entry[0]
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            text = f.read().split("\n")
+        if not text or text[0] != MANIFEST_FIRST_LINE:
+            raise PatchError(f"{path} is not a font-reviser patch manifest")
+        for line in text[1:]:
+            if line.startswith("patch "):
+                entries.append([line])
+            elif line and not line.startswith("#"):
+                if not entries:
+                    raise PatchError(f"{path}: a line before the first patch")
+                entries[-1].append(line)
+    for k, existing in enumerate(entries):
+        if existing[0] == name:
+            entries[k] = entry
+            break
+    else:
+        entries.append(entry)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(MANIFEST_FIRST_LINE + "\n")
+        for e in entries:
+            f.write("\n" + "\n".join(e) + "\n")
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Make a patch from OLD.otf to NEW.otf.")
     parser.add_argument("old")
@@ -282,6 +341,8 @@ def main(argv=None):
     parser.add_argument("out")
     parser.add_argument("--timestamp", action="store_true",
                         help="store the current time in createtime instead of zeros")
+    parser.add_argument("--manifest", metavar="FILE",
+                        help="add the patch's entry to this manifest, or replace it (sign it again after)")
     args = parser.parse_args(argv)
     try:
         with open(args.old, "rb") as f:
@@ -298,6 +359,12 @@ def main(argv=None):
         return 2
     with open(args.out, "wb") as f:
         f.write(patch)
+    if args.manifest:
+        try:
+            update_manifest(args.manifest, manifest_entry(os.path.basename(args.out), patch, old, new))
+        except (OSError, PatchError) as e:
+            print(f"make_patch: {e}", file=sys.stderr)
+            return 2
     return 0
 
 

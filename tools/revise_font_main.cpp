@@ -5,13 +5,16 @@
 // file must be the exact revision the patch was made for. Every progress point is printed
 // as "overall step | line 1 | line 2"; the exit status is the revision's result code
 // (0 revised, 2 unusable font or data, 7 patch unreadable, 8, 10, 11, 12 as the wizard
-// reports them; 64 for a wrong command line). What an interrupted run of this program left
-// beside the font or in the temporary folder is removed first. --no-fsync, for benchmarks
-// only, leaves the new file and its rename to the disk's own time.
+// reports them; 64 for a wrong command line). A signed manifest beside the patch is honoured
+// as the program honours one in its "host" folder. What an interrupted run of this program
+// left beside the font or in the temporary folder is cleared first. --no-fsync, for
+// benchmarks only, leaves the new file and its rename to the disk's own time.
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
+#include "patch/LeftoverClearing.h"
 #include "patch/OpenTypeManager.h"
+#include "patch/PatchManifest.h"
 #include "patch/RevisionDriver.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/NativePath.h"
@@ -64,11 +67,35 @@ int main(int argc, char** argv) {
     const platform::Platform services = linux.services();
     platform::Files& files = *services.files;
 
+    // A manifest beside the patch is honoured as the program honours one in its "host" folder:
+    // only a patch it lists, signed with the trusted key, is applied, with the checks it allows.
+    const QString folder = QFileInfo(patch).path();
+    const fr::ManifestReading manifest = fr::readManifest(files, folder, fr::trustedManifestKey());
+    using State = fr::ManifestReading::State;
+    if (manifest.state != State::Absent && manifest.state != State::Verified) {
+        complain(QStringLiteral("the manifest beside the patch is not to be trusted: %1").arg(manifest.detail));
+        return fr::result::kPatchLoadFailed;
+    }
+    fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(files, patch);
+    if (source && manifest.state == State::Verified) {
+        auto listed = std::make_shared<fr::SourceEntry>(*source);
+        listed->manifest = manifest.entryFor(QFileInfo(patch).fileName());
+        if (!listed->manifest) {
+            complain(QStringLiteral("%1 is not listed in the manifest beside it").arg(patch));
+            return fr::result::kPatchLoadFailed;
+        }
+        source = std::move(listed);
+    }
+    const fr::FixedSourceLookup sources({source}, *services.volumes);
+    const fr::SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
+
     // What an interrupted run left beside this font and in the temporary folder goes first,
     // whether or not the font is still to be revised (as the search clears what it walks).
-    fr::clearLeftoversAround(files, installed);
-
-    const fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(files, patch);
+    if (!fr::clearLeftoversAround(files, installed, sourceFor)) {
+        complain(QStringLiteral("a file an interrupted run left beside %1 or in the temporary folder can't be removed")
+                     .arg(installed));
+        return fr::result::kTempNotRemovable;
+    }
     if (!source) {
         complain(QStringLiteral("%1 is not a patch file").arg(patch));
         return fr::result::kPatchLoadFailed;
@@ -87,7 +114,6 @@ int main(int argc, char** argv) {
         target.version = static_cast<std::uint32_t>(revision);
     }
 
-    const fr::FixedSourceLookup sources({source});
     fr::OpenTypeManager manager(files, *services.pauses);
     return manager.updateOpenTypeDiff(target, printProgress, nullptr, 1, 0, sources);
 }

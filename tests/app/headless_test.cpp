@@ -13,8 +13,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <csignal>
+#include <functional>
 
 using testsupport::FixtureSet;
 using testsupport::kFixtureFaces;
@@ -35,12 +37,12 @@ void put(const QString& path, const QByteArray& bytes) {
 }
 
 // The six faces installed where desktops keep fonts (one name stored decomposed), their
-// patches in "host".
+// patches in "host", with their signed manifest when asked.
 struct SampleTree {
     QTemporaryDir dir;
     QStringList installed;  // program-view paths, face by face
 
-    explicit SampleTree(const FixtureSet& set) {
+    explicit SampleTree(const FixtureSet& set, bool signedManifest = false) {
         const QStringList folders = {
             QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
             QStringLiteral("/usr/local/share/fonts/velmora"), QStringLiteral("/home/kana/.local/share/fonts")};
@@ -53,7 +55,13 @@ struct SampleTree {
             put(real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")),
                 contents(set.patchOf(kFixtureFaces[k])));
         }
+        if (signedManifest) {
+            put(manifest(), contents(set.manifest()));
+            put(manifest() + QStringLiteral(".minisig"), contents(set.manifestSignature()));
+        }
     }
+    QString manifest() const { return real(kHost + QStringLiteral("/patches.manifest")); }
+    QString patch(int k) const { return real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")); }
     QString real(const QString& path) const { return dir.path() + path; }
     // Files of ours anywhere in the tree: temporary files, new copies, kept old fonts.
     QStringList stray() const {
@@ -92,6 +100,16 @@ Run run(const SampleTree& tree, const QStringList& options) {
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+// Signs the manifest with the secret key at `key` (the test-only one by default), as a vendor
+// signs with minisign.
+bool sign(const QString& manifest,
+          const QString& key = QStringLiteral(FR_SOURCE_DIR "/tests/keys/test-only-signing.key")) {
+    QProcess p;
+    p.start(QStringLiteral("minisign"),
+            {QStringLiteral("-S"), QStringLiteral("-s"), key, QStringLiteral("-m"), manifest});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 QStringList field(const QList<QJsonObject>& events, const char* event, const char* key) {
@@ -192,6 +210,108 @@ private slots:
             QVERIFY2(contents(tree.real(order[i])) == expected, qPrintable(order[i]));
         }
         QCOMPARE(tree.stray(), QStringList());
+    }
+
+    // Hosts a vendor did not make: nothing but what the signed manifest lists, as it lists
+    // it, is ever written; the third face's font is the one each case aims at.
+    void aHostileHostNeverRevisesWhatTheVendorDidNotMake() {
+        const FixtureSet& set = *m_set;
+        QTemporaryDir keys;
+        QProcess keygen;
+        keygen.start(QStringLiteral("minisign"), {QStringLiteral("-G"), QStringLiteral("-W"), QStringLiteral("-p"),
+                                                  keys.filePath(QStringLiteral("other.pub")), QStringLiteral("-s"),
+                                                  keys.filePath(QStringLiteral("other.key"))});
+        QVERIFY(keygen.waitForFinished(30000) && keygen.exitCode() == 0);
+        const QString third = kFixtureFaces[2] + QStringLiteral(".pa");
+        auto flip = [](const QString& path, qsizetype at) {
+            QByteArray bytes = contents(path);
+            bytes[at < 0 ? bytes.size() + at : at] = static_cast<char>(bytes[at < 0 ? bytes.size() + at : at] ^ 0x20);
+            put(path, bytes);
+        };
+        auto editManifest = [](const QString& path, const QString& from, const QString& to) {
+            put(path, QString::fromUtf8(contents(path)).replace(from, to).toUtf8());
+        };
+        struct Case {
+            const char* what;
+            std::function<void(SampleTree&)> change;
+            int status;
+            bool othersRevised;  // the run revises fonts, or stops before any
+        };
+        const std::vector<Case> cases = {
+            {"a byte flipped in a patch", [&](SampleTree& t) { flip(t.patch(2), 300); }, fr::result::kPatchLoadFailed,
+             true},
+            {"a patch cut short", [&](SampleTree& t) { put(t.patch(2), contents(t.patch(2)).chopped(1)); },
+             fr::result::kPatchLoadFailed, true},
+            {"a manifest signed by another key",
+             [&](SampleTree& t) { QVERIFY(sign(t.manifest(), keys.filePath(QStringLiteral("other.key")))); },
+             wizard::exitcode::kNoPatchSource, false},
+            {"a signature cut short",
+             [&](SampleTree& t) {
+                 const QString signature = t.manifest() + QStringLiteral(".minisig");
+                 put(signature, contents(signature).left(60));
+             },
+             wizard::exitcode::kNoPatchSource, false},
+            {"a byte flipped in the signature",
+             [&](SampleTree& t) { flip(t.manifest() + QStringLiteral(".minisig"), -10); },
+             wizard::exitcode::kNoPatchSource, false},
+            {"a manifest line altered",
+             [&](SampleTree& t) {
+                 editManifest(t.manifest(), QStringLiteral("old 'CFF '"), QStringLiteral("old 'CFF2'"));
+             },
+             wizard::exitcode::kNoPatchSource, false},
+            {"no signature", [&](SampleTree& t) { QFile::remove(t.manifest() + QStringLiteral(".minisig")); },
+             wizard::exitcode::kNoPatchSource, false},
+            {"a patch the manifest does not list",
+             [&](SampleTree& t) { QFile::rename(t.patch(2), t.patch(2).chopped(3) + QStringLiteral(".pb")); },
+             fr::result::kRevised, true},
+            {"an installed font of the right name and revision with another byte in a table",
+             [&](SampleTree& t) {
+                 const QByteArray font = contents(t.real(t.installed[2]));
+                 const qsizetype cff = font.indexOf("CFF ");  // its directory record
+                 flip(t.real(t.installed[2]), qFromBigEndian<quint32>(font.constData() + cff + 8) + 20);
+             },
+             fr::result::kFontUnusable, true},
+            {"a new font other than the one the manifest lists (re-signed)",
+             [&](SampleTree& t) {
+                 const QString manifest = QString::fromUtf8(contents(t.manifest()));
+                 const qsizetype entry = manifest.indexOf(QStringLiteral("patch ") + third);
+                 const qsizetype line = manifest.indexOf(QStringLiteral("new 'hmtx' "), entry) + 11;
+                 put(t.manifest(), QString(manifest).replace(line, 1, manifest[line] == u'0' ? u'1' : u'0').toUtf8());
+                 QVERIFY(sign(t.manifest()));
+             },
+             fr::result::kNewFileFailed, true},
+        };
+        for (const Case& c : cases) {
+            SampleTree tree(set, true);
+            c.change(tree);
+            const QByteArray third = contents(tree.real(tree.installed[2]));
+            const Run r = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
+            QVERIFY2(r.status == c.status, qPrintable(QStringLiteral("%1: %2").arg(c.what).arg(r.status)));
+            QVERIFY2(contents(tree.real(tree.installed[2])) == third, c.what);
+            const QList<QJsonObject> events = r.events();
+            QVERIFY2(!events.isEmpty(), c.what);
+            // The run stops at the third face's font: those before it are revised.
+            const QStringList order = field(events, "target", "path");
+            const qsizetype stop = c.status == fr::result::kRevised ? order.size() : order.indexOf(tree.installed[2]);
+            for (int k = 0; k < kFixtureFaces.size(); ++k) {
+                if (k == 2) continue;
+                const bool revised = c.othersRevised && order.indexOf(tree.installed[k]) < stop;
+                const QString face = kFixtureFaces[k];
+                QVERIFY2(contents(tree.real(tree.installed[k])) ==
+                             contents(revised ? set.referenceOf(face) : set.oldFont(face)),
+                         qPrintable(QStringLiteral("%1: %2").arg(c.what, tree.installed[k])));
+            }
+            if (c.status == wizard::exitcode::kNoPatchSource)
+                QVERIFY2(!events.last().value(QStringLiteral("detail")).toString().isEmpty(), c.what);
+            else
+                QVERIFY2(events.first().value(QStringLiteral("verified")).toBool(), c.what);
+            QVERIFY2(tree.stray() == QStringList(), c.what);
+        }
+        // Without a manifest the patches are applied as they are, and said to be unverified.
+        SampleTree plain(set, false);
+        const Run r = run(plain, {QStringLiteral("--revise"), QStringLiteral("--json")});
+        QCOMPARE(r.status, fr::result::kRevised);
+        QVERIFY(!r.events().first().value(QStringLiteral("verified")).toBool(true));
     }
 
     void anInterruptEndsTheRunAsACancel_data() {

@@ -115,7 +115,7 @@ TEST(WholeFontChecksum, MakesTheImageSumToTheFontConstantWithTheHeadChecksumOfAZ
         Bytes image = imageEndingInHead(prior);
         const auto head = fr::findHeadRecord(image, 2);
         ASSERT_TRUE(head);
-        fr::storeAdjustment(image, *head, fr::prepareAdjustment(image, *head));
+        fr::storeAdjustment(image, *head, fr::prepareAdjustment(image, *head, 2));
         Bytes headZeroed(image.end() - 54, image.end());
         putU32(headZeroed, 8, 0);
         EXPECT_EQ(getU32(image, 12 + 16 + 4), paddedSum(headZeroed));  // 56 bytes, two of them padding

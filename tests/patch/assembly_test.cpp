@@ -1,8 +1,10 @@
 // The new font image of one target: built from the installed font and its patch, written
 // to the temporary file, and nothing written for a patch that does not fit the font.
 
+#include "fonttables/TableDigest.h"
 #include "patch/FontEntries.h"
 #include "patch/OpenTypeManager.h"
+#include "patch/PatchManifest.h"
 #include "support/FakePlatform.h"
 #include "support/FontBytes.h"
 
@@ -35,7 +37,9 @@ const QString kTemp = QStringLiteral("/tmp/out");
 const QString kFont = QStringLiteral("/Fonts/a.otf");
 
 // A source listing the patch at `path` as made for the font named "a", version 0.
-fr::SourceEntry listed(const QString& path = kPatch) { return {path, QStringLiteral("a.otf"), QStringLiteral("a"), 0}; }
+fr::SourceEntry listed(const QString& path = kPatch, std::shared_ptr<const fr::ManifestEntry> manifest = nullptr) {
+    return {path, QStringLiteral("a.otf"), QStringLiteral("a"), 0, std::move(manifest)};
+}
 
 struct Fixture {
     TestPlatform tp;
@@ -54,8 +58,11 @@ struct Fixture {
     };
     static constexpr std::uint32_t kDirectoryEnd = 12 + 16 * 7;
 
-    Fixture() {
+    // `adjusted`: the installed 'head' carries its whole-font adjustment, as a font in use does.
+    explicit Fixture(bool adjusted = false) {
         installed = buildSfnt(tables);
+        if (adjusted)
+            putU32(installed, getU32(installed, 12 + 8) + 8, 0xB1B0AFBAu - paddedSum(installed, 0, installed.size()));
         tp.writeFile(kFont, installed);
         EXPECT_EQ(m.loadOpenTypeDiff({nullptr, nullptr, 1, 0, kFont}), fr::result::kRevised);
         EXPECT_TRUE(m.readLicenseStrings());
@@ -88,6 +95,10 @@ struct Fixture {
     std::int32_t run(const PatchLayout& layout, int count = 1, int index = 0) {
         tp.writeFile(kPatch, buildPatch(layout));
         return m.creatFontFileDiff(reporting(count, index), listed(), kTemp);
+    }
+    std::int32_t runListed(const PatchLayout& layout, const fr::ManifestEntry& entry) {
+        tp.writeFile(kPatch, buildPatch(layout));
+        return m.creatFontFileDiff(reporting(), listed(kPatch, std::make_shared<fr::ManifestEntry>(entry)), kTemp);
     }
     Bytes written() const {
         QFile f(tp.real(kTemp));
@@ -148,6 +159,62 @@ TEST(Assembly, AppliesOldCopiesAndNewDataToAChangedTable) {
     const Bytes out = f.written();
     EXPECT_EQ(slice(out, Fixture::kDirectoryEnd, 8), (Bytes{0xA2, 0xA3, 0xEE, 0xEF, 0, 0, 0, 0}));
     EXPECT_EQ(getU32(out, 12 + 12), 8u);
+}
+
+// With a manifest, the build digests the installed tables as it reads them and the new ones as
+// it makes them; however the copies lie, the digests are those of the tables themselves and
+// the font is the one built without them.
+TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
+    struct Case {
+        const char* what;
+        const char* tag;
+        std::vector<OldCopy> olds;
+        std::vector<NewData> news;
+    };
+    const std::vector<Case> cases = {
+        {"copies apart, read back to front", "post", {{3, 2, 3}, {0, 3, 0}}, {}},
+        {"copies reading the same bytes", "post", {{0, 3, 0}, {2, 2, 3}}, {}},
+        {"copies over each other, the later winning", "post", {{4, 1, 0}, {0, 5, 0}}, {}},
+        {"bytes no copy reads, new data in their place", "post", {{4, 1, 4}}, {{0, {1, 2, 3, 4}}}},
+        {"'head' from copies, its adjustment among them", "head", {{27, 27, 27}, {0, 27, 0}}, {}},
+    };
+    for (const auto& [what, tag, olds, news] : cases) {
+        PatchLayout layout = Fixture().unchangedReversed();
+        PatchTable& changed = const_cast<PatchTable&>(Fixture::in(layout, tag));
+        changed.changed = true;
+        changed.olds = olds;
+        changed.news = news;
+        Fixture plain(true);
+        ASSERT_EQ(plain.run(layout), fr::result::kRevised) << what;
+        const Bytes out = plain.written();
+
+        fr::ManifestEntry entry{QStringLiteral("a.pa"), fr::sha256Of(buildPatch(layout)), {}, {}};
+        for (std::size_t k = 0; k < plain.tables.size(); ++k) {
+            const fr::Tag t(
+                std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(plain.tables[k].tag.data()), 4));
+            if (!fr::isDigested(t)) continue;
+            entry.oldTables.emplace_back(t, fr::tableDigest(t, plain.installedTable(k)));
+            const PatchTable& made = Fixture::in(layout, plain.tables[k].tag);
+            entry.newTables.emplace_back(t, fr::tableDigest(t, slice(out, made.up_dataOffset, made.up_datalength)));
+        }
+        Fixture proved(true);
+        EXPECT_EQ(proved.runListed(layout, entry), fr::result::kRevised) << what;
+        EXPECT_EQ(proved.written(), out) << what;
+
+        // One table that is not what was listed, before or after: nothing written.
+        const auto listedOf = [&](fr::ManifestEntry::Tables& tables) -> fr::Digest128& {
+            return std::find_if(tables.begin(), tables.end(), [&](const auto& e) { return e.first.text() == tag; })
+                ->second;
+        };
+        for (const bool before : {true, false}) {
+            fr::ManifestEntry other = entry;
+            listedOf(before ? other.oldTables : other.newTables).bytes[15] ^= 1;
+            Fixture refused(true);
+            EXPECT_EQ(refused.runListed(layout, other), before ? fr::result::kFontUnusable : fr::result::kNewFileFailed)
+                << what;
+            EXPECT_TRUE(refused.wroteNothing()) << what;
+        }
+    }
 }
 
 TEST(Assembly, ReportsItsPointsOnTheRunsScale) {

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -62,6 +63,7 @@ public:
     bool permissionsUnknown = false;
     std::size_t cutAfterReplace = 0;  // bytes lost from the end
     std::optional<std::size_t> flipAfterReplace;
+    bool swapAfterReplace = false;  // two unlike bytes of one lane, a word apart, past the directory: the sum stays
 
     std::optional<std::uint32_t> permissions(const QString& path) const override {
         if (permissionsUnknown) return std::nullopt;
@@ -69,9 +71,14 @@ public:
     }
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override {
         auto kept = FaultyFiles::replaceKeepingOld(staged, to);
-        if (!kept || (cutAfterReplace == 0 && !flipAfterReplace)) return kept;
+        if (!kept || (cutAfterReplace == 0 && !flipAfterReplace && !swapAfterReplace)) return kept;
         auto bytes = readAll(to);
         if (flipAfterReplace) (*bytes)[*flipAfterReplace] ^= 0x01;
+        for (std::size_t at = 12 + 16 * 7; swapAfterReplace && at + 4 < bytes->size(); ++at)
+            if ((*bytes)[at] != (*bytes)[at + 4]) {
+                std::swap((*bytes)[at], (*bytes)[at + 4]);
+                break;
+            }
         bytes->resize(bytes->size() - cutAfterReplace);
         overwrite(to, *bytes);
         return kept;
@@ -91,7 +98,7 @@ constexpr std::uint32_t kDirectoryEnd = 12 + 16 * 7;
 
 // The directory reversed and the tables laid out in its order from its end on: 'post'
 // rewritten to 8 bytes (A2..A5 copied, then EE EF F0 F1) first, the file ending `zeroTail`
-// bytes after 'head'.
+// bytes after 'head', whose fontRevision becomes 8.1.
 PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
     PatchLayout layout;
     layout.fontName = "Velmora角ゴ StdN W9";
@@ -109,6 +116,11 @@ PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
             if (std::string(font.begin() + 12 + 16 * i, font.begin() + 16 + 16 * i) == tag)
                 length = getU32(font, 12 + 16 * i + 12);
         layout.tables.push_back(placed(tag, slot++, length, at));
+        if (std::string(tag) == "head") {
+            layout.tables.back().changed = true;
+            layout.tables.back().olds = {{0, length, 0}};
+            layout.tables.back().news = {{4, {0x00, 0x08, 0x01, 0x00}}};
+        }
         layout.fontLength = at + length + zeroTail;
         at = (at + length + 3) & ~3u;
     }
@@ -141,7 +153,7 @@ struct Fixture {
         const std::int32_t code = [&] {
             OpenTypeManager m(files, tp.pauses);
             return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index,
-                                        fr::FixedSourceLookup(sources));
+                                        fr::FixedSourceLookup(sources, tp.volumes));
         }();
         g_allocationsFail = false;
         return code;
@@ -196,16 +208,21 @@ TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
     EXPECT_EQ(f.tp.pauses.taken(), (std::vector<int>{200, 100, 100, 100}));
 }
 
-TEST(RevisionDriver, RevisesTheFileBehindALinkAndKeepsTheLink) {
-    Fixture f;
-    const QString link = QStringLiteral("/Users/a/Library/Fonts/") + kName + QStringLiteral(".otf");
-    f.tp.makeLink(link, QStringLiteral("../../../../Fonts/") + kName + QStringLiteral(".otf"));
-    f.target.fullpath = link;
-    ASSERT_EQ(f.run(), fr::result::kRevised);
-    EXPECT_TRUE(f.tp.files().isSymbolicLink(link));
-    EXPECT_EQ(f.onDisk().size(), patchFor(f.installed).fontLength);
-    EXPECT_EQ(f.mode(), 0640u);
-    EXPECT_EQ(f.progress.lines1.front(), link + QStringLiteral("の改訂をしています。"));
+TEST(RevisionDriver, RevisesTheFileBehindALinkWhereTheSearchLooksAndTheLinkElsewhere) {
+    for (const bool removable : {false, true}) {
+        SCOPED_TRACE(removable ? "behind it on a removable volume" : "behind it on the fixed disk");
+        Fixture f;
+        f.tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/Fonts"), removable}};
+        const QString link = QStringLiteral("/Users/a/Library/Fonts/") + kName + QStringLiteral(".otf");
+        f.tp.makeLink(link, QStringLiteral("../../../../Fonts/") + kName + QStringLiteral(".otf"));
+        f.target.fullpath = link;
+        ASSERT_EQ(f.run(), fr::result::kRevised);
+        EXPECT_EQ(f.tp.files().isSymbolicLink(link), !removable);
+        EXPECT_EQ(f.onDisk(link).size(), patchFor(f.installed).fontLength);
+        EXPECT_EQ(f.onDisk() == f.installed, removable);  // the file behind the link
+        EXPECT_EQ(f.mode(), 0640u);
+        EXPECT_EQ(f.progress.lines1.front(), link + QStringLiteral("の改訂をしています。"));
+    }
 }
 
 TEST(RevisionDriver, ReportsOnTheRunsScale) {
@@ -355,6 +372,8 @@ TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
     struct NoPatch : fr::SourceLookup {
         bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
         fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
+        fr::SourceEntryPtr sourceForInstalledName(const QString&) const override { return nullptr; }
+        bool onAdmittedVolume(const QString&) const override { return true; }
     };
     Fixture f;
     OpenTypeManager m(f.files, f.tp.pauses);
@@ -403,6 +422,8 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
          [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
         {"one whole word differs after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) { f.files.flipAfterReplace = kDirectoryEnd + 2; }},
+        {"two words changed, their sum the same, after the rename", fr::result::kNewFileFailed,
+         [](Fixture& f) { f.files.swapAfterReplace = true; }},
         {"a lost tail of zero words after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) {
              f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
@@ -441,11 +462,79 @@ TEST(RevisionDriver, TheNewFileIsCheckedAndGivenItsAttributesBeforeItIsRenamedIn
     EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
 }
 
-TEST(RevisionDriver, ATemporaryFileThatCannotBeRemovedGivesTwelve) {
+// The name a run that has ended would have given a file of ours beside the font.
+QString endedRunsName(const char* suffix) {
+    return QStringLiteral("/Fonts/.") + kName + QStringLiteral(".otf.font-reviser-%1-0000abcd").arg(INT_MAX) +
+           QLatin1String(suffix);
+}
+
+TEST(RevisionDriver, AFileOfOursThatCannotBeRemovedIsNeverASuccessNorMultiplied) {
+    {
+        SCOPED_TRACE("the temporary folder lets nothing go, or its removal fails");
+        for (const bool unlinkFails : {false, true}) {
+            Fixture f;
+            (unlinkFails ? f.files.failRemove : f.files.notDeletable).on(QStringLiteral("/tmp/"));
+            EXPECT_EQ(f.run(), fr::result::kTempNotRemovable);
+            EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);  // the font itself was revised
+        }
+    }
+    SCOPED_TRACE("the copy beside the font can't be removed after a failure");
     Fixture f;
-    f.files.notDeletable.on(QStringLiteral("/tmp/"));
+    f.files.failSetPermissions.on();
+    f.files.failRemove.on(QStringLiteral("/Fonts/."));
     EXPECT_EQ(f.run(), fr::result::kTempNotRemovable);
-    EXPECT_EQ(paddedSum(f.onDisk()), 0xB1B0AFBAu);  // the font itself was revised
+    EXPECT_EQ(f.onDisk(), f.installed);
+    ASSERT_EQ(f.fontFolder().size(), 2);
+    // As a later run finds it, its own run ended: it is not made again beside it.
+    ASSERT_TRUE(
+        f.files.rename(QStringLiteral("/Fonts/") + f.fontFolder().filter(QStringLiteral("font-reviser")).first(),
+                       endedRunsName(".new")));
+    f.files.failSetPermissions = {};
+    EXPECT_EQ(f.run(), fr::result::kTempNotRemovable);
+    EXPECT_EQ(f.fontFolder().size(), 2);
+    EXPECT_EQ(f.progress.steps.size(), kAllSteps.size());  // the second run made no step
+    f.files.failRemove = {};
+    EXPECT_EQ(f.run(), fr::result::kRevised);
+    EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+}
+
+TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPlace) {
+    Bytes revised;
+    {
+        Fixture f;
+        ASSERT_EQ(f.run(), fr::result::kRevised);
+        revised = f.onDisk();
+    }
+    Bytes corrupt = revised;
+    corrupt[corrupt.size() / 2] ^= 0x55;
+    const Bytes old = installedFont();
+    struct Case {
+        const char* what;
+        std::optional<Bytes> inPlace, leftover;
+        std::int32_t code;
+        Bytes after;
+    };
+    const std::vector<Case> cases = {
+        {"the old font kept beside a new one that is not whole: put back, then revised", corrupt, old,
+         fr::result::kRevised, revised},
+        {"the old font kept, nothing in place: put back, then revised", std::nullopt, old, fr::result::kRevised,
+         revised},
+        {"the old font kept beside the whole new one: removed", revised, old, fr::result::kFontUnusable, revised},
+        {"a part of a new copy beside the old font: removed", old, Bytes(revised.begin(), revised.begin() + 300),
+         fr::result::kRevised, revised},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        if (c.inPlace)
+            f.tp.writeFile(kFont, *c.inPlace);
+        else
+            f.files.remove(kFont);
+        f.tp.writeFile(endedRunsName(".new"), *c.leftover);
+        EXPECT_EQ(f.run(), c.code);
+        EXPECT_EQ(f.onDisk(), c.after);
+        EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+    }
 }
 
 TEST(RevisionDriver, NeverWritesThroughALinkPlantedAtTheTemporaryName) {

@@ -71,7 +71,7 @@ struct CarryOver {
         }
         layout.fontLength = at;
         tp.writeFile(kPatch, buildPatch(layout));
-        const fr::SourceEntry listed{kPatch, {}, QStringLiteral(""), 0};
+        const fr::SourceEntry listed{kPatch, {}, QStringLiteral(""), 0, nullptr};
         const std::int32_t code = m.creatFontFileDiff({Recorder::call, &progress, count, index, kFont}, listed, kTemp);
         QFile f(tp.real(kTemp));
         if (f.open(QIODevice::ReadOnly)) {

@@ -145,6 +145,15 @@ TEST_F(RootedFiles, CreateExclusiveNeverTakesAnExistingNameOrFollowsALink) {
     EXPECT_FALSE(files.createExclusive("/t/new", bytesOf("other")));
     EXPECT_EQ(contents("/t/new"), "data");
 
+    // What is written is seen once, in order, however many pieces it takes.
+    std::vector<std::uint8_t> big(700 * 1024), seen;
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+    ASSERT_TRUE(
+        files.createExclusive("/t/big", big, [&](auto piece) { seen.insert(seen.end(), piece.begin(), piece.end()); }));
+    EXPECT_EQ(seen, big);
+    EXPECT_EQ(contents("/t/big"),
+              QByteArray(reinterpret_cast<const char*>(big.data()), static_cast<qsizetype>(big.size())));
+
     put("/t/victim", "keep");
     link("/t/planted", "victim");
     link("/t/planted2", "absent");
@@ -222,27 +231,24 @@ TEST_F(RootedFiles, ReplaceInAFolderThatMayNotBeWrittenFails) {
     ::chmod(QFile::encodeName(real("/locked")).constData(), 0755);
 }
 
-TEST_F(RootedFiles, LeftoversOfEndedRunsAreClearedOnlyBesideTheirFont) {
-    put("/fonts/A.otf", "font");
+TEST_F(RootedFiles, LeftoversAreKnownByTheirNameAndTheirEndedRun) {
     // A process id that no process has: the run that made these has ended.
     const QString ended = QStringLiteral("/fonts/.A.otf.font-reviser-%1-0000abcd").arg(std::numeric_limits<int>::max());
     put(ended + ".new", "partial");
     put(ended + ".old", "old font");
     const QString running = QStringLiteral("/fonts/.A.otf.font-reviser-%1-0000abcd.new").arg(::getpid());
     put(running, "in the making");
-    const QString orphan =
-        QStringLiteral("/fonts/.B.otf.font-reviser-%1-0000abcd.old").arg(std::numeric_limits<int>::max());
-    put(orphan, "the only copy of B");
     put("/fonts/.A.otf.font-reviser-x.new", "someone else's");
+    put("/fonts/A.otf", "font");
 
-    EXPECT_TRUE(files.clearLeftover(ended + ".new"));
-    EXPECT_TRUE(files.clearLeftover(ended + ".old"));
-    EXPECT_FALSE(files.clearLeftover(running));
-    EXPECT_FALSE(files.clearLeftover(orphan));
-    EXPECT_FALSE(files.clearLeftover("/fonts/.A.otf.font-reviser-x.new"));
-    EXPECT_FALSE(files.clearLeftover("/fonts/A.otf"));
-    EXPECT_EQ(namesIn("/fonts").size(), 4);
-    EXPECT_EQ(contents("/fonts/A.otf"), "font");
+    using platform::LeftoverKind;
+    ASSERT_TRUE(files.endedLeftover(ended + ".new"));
+    EXPECT_EQ(files.endedLeftover(ended + ".new")->kind, LeftoverKind::NewCopy);
+    EXPECT_EQ(files.endedLeftover(ended + ".old")->installedName, QStringLiteral("A.otf"));
+    EXPECT_FALSE(files.endedLeftover(running));
+    EXPECT_FALSE(files.endedLeftover("/fonts/.A.otf.font-reviser-x.new"));
+    EXPECT_FALSE(files.endedLeftover("/fonts/A.otf"));
+    EXPECT_FALSE(files.endedLeftover(ended + ".gone.new"));
 }
 
 TEST_F(RootedFiles, NamesThatAreNotUtf8OpenTheSameFile) {

@@ -74,9 +74,10 @@ bool FaultyFiles::remove(const QString& path) {
     return !failRemove.hits(path) && m_inner.remove(path);
 }
 
-bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
+bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
+                                  const PieceWritten& written) {
     note(QStringLiteral("createExclusive ") + path);
-    return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes);
+    return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes, written);
 }
 
 std::optional<QString> FaultyFiles::copyBeside(const QString& from, const QString& to) {
@@ -100,9 +101,8 @@ bool FaultyFiles::rename(const QString& from, const QString& to) {
     return !failRename.hits(to) && m_inner.rename(from, to);
 }
 
-bool FaultyFiles::clearLeftover(const QString& path) {
-    note(QStringLiteral("clearLeftover ") + path);
-    return m_inner.clearLeftover(path);
+std::optional<platform::Leftover> FaultyFiles::endedLeftover(const QString& path) const {
+    return m_inner.endedLeftover(path);
 }
 
 QString FaultyFiles::canonicalPath(const QString& path) const { return m_inner.canonicalPath(path); }

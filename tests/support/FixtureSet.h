@@ -41,6 +41,9 @@ public:
     QString patchOf(const QString& face) const {
         return m_folder + QStringLiteral("/patches/") + face + QStringLiteral(".pa");
     }
+    // The manifest of the patches, and its signature with the test-only key.
+    QString manifest() const { return m_folder + QStringLiteral("/patches/patches.manifest"); }
+    QString manifestSignature() const { return manifest() + QStringLiteral(".minisig"); }
     QString referenceOf(const QString& face) const {
         return m_folder + QStringLiteral("/ref/") + face + QStringLiteral(".otf");
     }

@@ -177,7 +177,8 @@ public:
         if (!font || !fr::OpenTypeManager::checkOpenTypeVersion(*font, *source, revision)) return -1;
         const fr::TargetEntry target{installed, static_cast<std::uint32_t>(revision)};
         fr::OpenTypeManager m(*m_services.files, *m_services.pauses);
-        return m.updateOpenTypeDiff(target, nullptr, nullptr, 1, 0, fr::FixedSourceLookup({source}));
+        return m.updateOpenTypeDiff(target, nullptr, nullptr, 1, 0,
+                                    fr::FixedSourceLookup({source}, *m_services.volumes));
     }
 
 private:
