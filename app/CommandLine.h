@@ -13,7 +13,8 @@ namespace exitcode {
 constexpr int kNoPatchSource = 20;       // no usable patch in the "host" folder
 constexpr int kNoTarget = 21;            // no installed font is a revision target
 constexpr int kFontManagerRunning = 22;  // the system's font manager is running
-constexpr int kUsage = 64;               // a bad command line
+constexpr int kRestartNotSent = 23;      // the fonts were revised, but the restart request could not be sent
+constexpr int kUsage = 64;               // a bad command line, or none without a display
 }  // namespace exitcode
 
 struct CommandLine {
@@ -21,7 +22,10 @@ struct CommandLine {
     Mode mode = Mode::Wizard;
     bool json = false;
     bool restart = false;
-    QString error;  // set when the command line is bad
+    bool dryRun = false;     // --revise without writing anything
+    bool keepGoing = false;  // --revise tries every font, whatever the ones before end with
+    bool verbose = false;    // also what the search passed over and walked
+    QString error;           // set when the command line is bad
 
     static CommandLine parse(const QStringList& options);
     bool headless() const { return mode != Mode::Wizard; }

@@ -1,5 +1,6 @@
 #include "app/Console.h"
 
+#include "app/CommandLineText.h"
 #include "patch/RevisionCodes.h"
 
 #include <QJsonArray>
@@ -81,35 +82,100 @@ void Console::writeJson(const char* event, const QList<QPair<QString, QVariant>>
     QJsonObject object{{QStringLiteral("event"), QString::fromLatin1(event)}};
     for (const auto& [key, value] : fields) object.insert(key, QJsonValue::fromVariant(value));
     if (m_verified) object.insert(QStringLiteral("verified"), *m_verified);
+    if (m_dryRun) object.insert(QStringLiteral("dryRun"), true);
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
     std::fflush(m_out);  // each event as it happens, for monitoring
 }
 
+namespace {
+// The reason's two fields, where there is one.
+void addReason(QList<QPair<QString, QVariant>>& fields, const fr::Reason& reason) {
+    if (!reason) return;
+    fields.append({QStringLiteral("reason"), reason.id});
+    fields.append({QStringLiteral("detail"), reason.detail});
+}
+}  // namespace
+
+void Console::reasonLine(const fr::Reason& reason) {
+    if (reason) line(m_err, QStringLiteral("  %1: %2").arg(reason.id, reason.detail));
+}
+
 void Console::patchesVerified(bool verified, const QString& folder) {
     m_verified = verified;
     if (!m_json && !verified)
-        line(m_err, QStringLiteral("注意: %1 のパッチは署名されたマニフェストで検証されていません。").arg(folder));
+        line(m_err, CommandLineText::tr("Note: the patches in %1 are not verified by a signed manifest.").arg(folder));
 }
 
 void Console::searching(const QString& folder) {
-    if (!m_json && m_terminal) live(QStringLiteral("検索しています: ") + folder);
+    if (!m_json && m_terminal) live(CommandLineText::tr("Searching: %1").arg(folder));
 }
 
-void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets) {
+void Console::searchNote(const fr::SearchNote& note) {
+    using Kind = fr::SearchNote::Kind;
+    // A file of "host" named like a patch that is none is told always: the font it was for
+    // would otherwise be left as it is without a word.
+    const bool meantAsPatch = note.kind == Kind::SourceSkipped && note.reason.id != QLatin1String("source-name");
+    if (!m_verbose && !meantAsPatch) return;
     if (m_json) {
-        for (const auto& t : targets)
-            writeJson("target", {{QStringLiteral("path"), t->fullpath},
-                                 {QStringLiteral("version"), static_cast<qint64>(t->version)},
-                                 {QStringLiteral("revision"), revisionText(t->version)}});
+        static constexpr const char* kEvents[] = {"source-skipped", "candidate-skipped", "volume-skipped",
+                                                  "volume-walked", "font-folder-walked"};
+        QList<QPair<QString, QVariant>> fields{{QStringLiteral("path"), note.path}};
+        addReason(fields, note.reason);
+        writeJson(kEvents[static_cast<int>(note.kind)], fields);
+        return;
+    }
+    QString text;
+    switch (note.kind) {
+    case Kind::SourceSkipped:
+        text = CommandLineText::tr("Not a patch: %1");
+        break;
+    case Kind::CandidateSkipped:
+        text = CommandLineText::tr("Not revised: %1");
+        break;
+    case Kind::VolumeSkipped:
+        text = CommandLineText::tr("Not searched: %1");
+        break;
+    case Kind::VolumeWalked:
+        text = CommandLineText::tr("Searched: volume %1");
+        break;
+    case Kind::FontFolderWalked:
+        text = CommandLineText::tr("Searched: font folder %1");
+        break;
+    }
+    endLive();
+    line(m_err, text.arg(note.path));
+    reasonLine(note.reason);
+}
+
+void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets,
+                           const std::vector<fr::Reason>& notReplaceable) {
+    if (m_json) {
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const fr::Reason& why = notReplaceable[i];
+            QList<QPair<QString, QVariant>> fields{
+                {QStringLiteral("path"), targets[i]->fullpath},
+                {QStringLiteral("version"), static_cast<qint64>(targets[i]->version)},
+                {QStringLiteral("revision"), revisionText(targets[i]->version)},
+                {QStringLiteral("replaceable"), !why}};
+            addReason(fields, why);
+            writeJson("target", fields);
+        }
         return;
     }
     endLive();
 }
 
-void Console::listTargets(const std::vector<fr::TargetEntryPtr>& targets) {
+void Console::listTargets(const std::vector<fr::TargetEntryPtr>& targets,
+                          const std::vector<fr::Reason>& notReplaceable) {
     if (m_json) return;
-    for (const auto& t : targets) line(m_out, t->fullpath + QLatin1Char('\t') + revisionText(t->version));
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        QString text = targets[i]->fullpath + QLatin1Char('\t') + revisionText(targets[i]->version);
+        if (const fr::Reason& why = notReplaceable[i])
+            text += QLatin1Char('\t') +
+                    CommandLineText::tr("this user may not replace it (%1: %2)").arg(why.id, why.detail);
+        line(m_out, text);
+    }
 }
 
 void Console::fontStarts(const fr::TargetEntry& target, std::int32_t index, std::int32_t count) {
@@ -134,57 +200,67 @@ void Console::progress(std::int32_t overall, std::int32_t step, const QString& l
     }
 }
 
-void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message) {
+void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message,
+                       const fr::Reason& reason) {
     if (m_json) {
-        if (code == fr::result::kRevised)
+        if (code == fr::result::kRevised) {
             writeJson("revised", {{QStringLiteral("path"), target.fullpath}, {QStringLiteral("skipped"), skipped}});
-        else
-            writeJson("failed", {{QStringLiteral("path"), target.fullpath},
-                                 {QStringLiteral("code"), code},
-                                 {QStringLiteral("message"), message}});
+        } else {
+            QList<QPair<QString, QVariant>> fields{{QStringLiteral("path"), target.fullpath},
+                                                   {QStringLiteral("code"), code},
+                                                   {QStringLiteral("message"), message}};
+            addReason(fields, reason);
+            writeJson("failed", fields);
+        }
         return;
     }
     endLive();
-    if (code == fr::result::kRevised)
-        line(m_err, QStringLiteral("%1/%2 %3 %4")
-                        .arg(m_index + 1)
-                        .arg(m_count)
-                        .arg(skipped ? QStringLiteral("同じファイルは改訂済みです:") : QStringLiteral("改訂しました:"),
-                             target.fullpath));
+    QString text;
+    if (code != fr::result::kRevised)
+        text = CommandLineText::tr("failed (status %1):").arg(code);
+    else if (skipped)
+        text = CommandLineText::tr("already revised (the same file):");
+    else
+        text = m_dryRun ? CommandLineText::tr("would be revised:") : CommandLineText::tr("revised:");
+    line(m_err, QStringLiteral("%1/%2 %3 %4").arg(m_index + 1).arg(m_count).arg(text, target.fullpath));
+    if (code != fr::result::kRevised) reasonLine(reason);
 }
 
-void Console::summary(int status, const QStringList& revised, const QString& message, bool restartNeeded,
-                      bool restartRequested) {
+void Console::summary(const Outcome& outcome) {
     if (m_json) {
-        writeJson("summary", {{QStringLiteral("status"), status},
-                              {QStringLiteral("revised"), revised},
-                              {QStringLiteral("message"), message},
-                              {QStringLiteral("restartNeeded"), restartNeeded},
-                              {QStringLiteral("restartRequested"), restartRequested}});
+        QList<QPair<QString, QVariant>> fields{{QStringLiteral("status"), outcome.status},
+                                               {QStringLiteral("revised"), outcome.revised},
+                                               {QStringLiteral("failed"), outcome.failed},
+                                               {QStringLiteral("message"), outcome.message},
+                                               {QStringLiteral("restartNeeded"), outcome.restartNeeded},
+                                               {QStringLiteral("restartRequested"), outcome.restartRequested}};
+        addReason(fields, outcome.reason);
+        writeJson("summary", fields);
         return;
     }
     endLive();
-    if (!revised.isEmpty()) {
-        line(m_out, QStringLiteral("改訂したフォント:"));
-        for (const QString& path : revised) line(m_out, QStringLiteral("  ") + path);
+    if (!outcome.revised.isEmpty()) {
+        line(m_out,
+             m_dryRun ? CommandLineText::tr("Fonts that would be revised:") : CommandLineText::tr("Revised fonts:"));
+        for (const QString& path : outcome.revised) line(m_out, QStringLiteral("  ") + path);
     }
-    if (!message.isEmpty()) line(status == 0 ? m_out : m_err, message);
+    if (!outcome.message.isEmpty()) line(outcome.status == 0 ? m_out : m_err, outcome.message);
+    if (outcome.status != 0) reasonLine(outcome.reason);
 }
 
-void Console::fatal(int status, const QString& message, const QString& detail) {
+void Console::fatal(int status, const QString& message, const fr::Reason& reason) {
     if (m_json) {
-        QList<QPair<QString, QVariant>> fields{{QStringLiteral("status"), status},
-                                               {QStringLiteral("revised"), QStringList()},
-                                               {QStringLiteral("message"), message},
-                                               {QStringLiteral("restartNeeded"), false},
-                                               {QStringLiteral("restartRequested"), false}};
-        if (!detail.isEmpty()) fields.append({QStringLiteral("detail"), detail});
+        QList<QPair<QString, QVariant>> fields{
+            {QStringLiteral("status"), status},        {QStringLiteral("revised"), QStringList()},
+            {QStringLiteral("failed"), QStringList()}, {QStringLiteral("message"), message},
+            {QStringLiteral("restartNeeded"), false},  {QStringLiteral("restartRequested"), false}};
+        addReason(fields, reason);
         writeJson("summary", fields);
         return;
     }
     endLive();
     line(m_err, message);
-    if (!detail.isEmpty()) line(m_err, detail);
+    reasonLine(reason);
 }
 
 }  // namespace wizard

@@ -1,11 +1,15 @@
 #pragma once
 // What the command line tells: the fonts found, the progress of the revision, each font's
-// end and the outcome, as text for people or as one JSON object per event for scripts.
+// end with its reason and the outcome, as text for people or as one JSON object per event
+// for scripts. Its own texts follow the locale (CommandLineText.h); reasons and JSON field
+// names and values other than "message" never do.
 //
-// Text: results on standard output; progress and failures on standard error, where a
+// Text: results on standard output; progress, failures and notes on standard error, where a
 // terminal gets one live line per font redrawn in place and anything else one plain line
 // per progress point. JSON: every event on standard output, nothing on standard error.
 
+#include "discovery/FontCheckCtrl.h"
+#include "fonttables/Reason.h"
 #include "patch/FontEntries.h"
 
 #include <QString>
@@ -21,22 +25,41 @@ class Console {
 public:
     Console(bool json, std::FILE* out, std::FILE* err, bool errIsTerminal);
 
+    // A dry run: every JSON event says so, and the texts speak of what would be done.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // Whether to tell everything the search passed over and walked, or only the files of
+    // "host" that look like patches and are none.
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+
     // Whether the patches are the vendor's, proven by the signed manifest of their folder:
     // said once in text, and carried by every JSON event from here on.
     void patchesVerified(bool verified, const QString& folder);
     void searching(const QString& folder);
-    void targetsFound(const std::vector<fr::TargetEntryPtr>& targets);
+    // Called on the search worker (the caller serialises nothing else with it).
+    void searchNote(const fr::SearchNote& note);
+    // The targets, each with why this user may not replace it (empty where it may).
+    void targetsFound(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable);
     // The list of --list.
-    void listTargets(const std::vector<fr::TargetEntryPtr>& targets);
+    void listTargets(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable);
     void fontStarts(const fr::TargetEntry& target, std::int32_t index, std::int32_t count);
     void progress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2);
-    void fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message);
-    // The end of the run: its exit status, the fonts revised, and a closing text.
-    void summary(int status, const QStringList& revised, const QString& message, bool restartNeeded,
-                 bool restartRequested);
+    void fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message,
+                  const fr::Reason& reason);
+    // The end of the run: its exit status, the fonts revised (or that would be), the ones that
+    // failed, a closing text and the reason of the status where it is not 0.
+    struct Outcome {
+        int status = 0;
+        QStringList revised;
+        QStringList failed;
+        QString message;
+        bool restartNeeded = false;
+        bool restartRequested = false;
+        fr::Reason reason;
+    };
+    void summary(const Outcome& outcome);
     // A text that ends the program early (no source, no target, font manager, bad options),
-    // and a line that says why, where there is more to say.
-    void fatal(int status, const QString& message, const QString& detail = {});
+    // and why, where there is more to say.
+    void fatal(int status, const QString& message, const fr::Reason& reason = {});
 
     // 0x80000 as "8.0", 0x10083 as "1.002": the 'head' fontRevision as 16.16 fixed point.
     static QString revisionText(std::uint32_t version);
@@ -44,6 +67,7 @@ public:
 private:
     void writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields);
     void line(std::FILE* stream, const QString& text);
+    void reasonLine(const fr::Reason& reason);
     void live(const QString& text);  // the terminal's live line
     void endLive();
 
@@ -51,6 +75,8 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_terminal;
+    bool m_dryRun = false;
+    bool m_verbose = false;
     bool m_liveShown = false;
     std::optional<bool> m_verified;
     QString m_font;  // the font being revised

@@ -1,11 +1,11 @@
 #include "app/Headless.h"
 
+#include "app/CommandLineText.h"
 #include "app/Console.h"
 #include "app/FontManagerCheck.h"
-#include "app/Messages.h"
-#include "app/ResultMessages.h"
 #include "discovery/SourceLookups.h"
 #include "patch/OpenTypeManager.h"
+#include "patch/RevisionDriver.h"
 #include "patch/RevisionRun.h"
 
 namespace wizard {
@@ -30,74 +30,147 @@ bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& li
     return r->stop.load();
 }
 
+// Why the folder of patches gives no source: its manifest, or nothing in it.
+fr::Reason noSourceReason(const fr::ManifestReading& manifest, const QString& folder) {
+    using State = fr::ManifestReading::State;
+    switch (manifest.state) {
+    case State::Unreadable:
+        return {QStringLiteral("manifest-unreadable"), manifest.detail};
+    case State::SignatureMissing:
+        return {QStringLiteral("manifest-signature-missing"), manifest.detail};
+    case State::SignatureMalformed:
+    case State::SignatureRejected:
+        return {QStringLiteral("manifest-signature"), manifest.detail};
+    case State::Malformed:
+        return {QStringLiteral("manifest-malformed"), manifest.detail};
+    case State::Absent:
+    case State::Verified:
+        break;
+    }
+    return {QStringLiteral("no-patch-source"),
+            QStringLiteral("%1: no patch file a font of these families takes (see --list --verbose)").arg(folder)};
+}
+
+fr::Reason cancelReason() { return {QStringLiteral("cancelled"), QStringLiteral("stopped by SIGINT or SIGTERM")}; }
+
 }  // namespace
 
 int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
                 const platform::Platform& services) {
+    console.setDryRun(line.dryRun);
+    console.setVerbose(line.verbose);
     if (fontManagerRunning(*services.processes)) {
-        console.fatal(exitcode::kFontManagerRunning, QString::fromUtf8(kFontManagerRunning));
+        console.fatal(exitcode::kFontManagerRunning,
+                      CommandLineText::tr("\"Font Book\" is running, so the revision program can't start.\n"
+                                          "Quit \"Font Book\", then start the OpenType Velmora font revision "
+                                          "program again."),
+                      {QStringLiteral("font-manager-running"), QStringLiteral("the system's font manager is running")});
         return exitcode::kFontManagerRunning;
     }
     fr::FontCheckCtrl discovery(services);
+    // Only a run that writes clears what interrupted runs left; a list or a dry run only looks.
+    discovery.setClearsLeftovers(line.mode == CommandLine::Mode::Revise && !line.dryRun);
+    discovery.setNotes([&console](const fr::SearchNote& note) { console.searchNote(note); });
     discovery.checkUpdateFontFile();
     const fr::ManifestReading& manifest = discovery.getManifest();
+    const QString folder = discovery.patchSourceFolder();
     if (discovery.getUpdateSrcFileCount() == 0) {
-        console.fatal(exitcode::kNoPatchSource, QString::fromUtf8(kNoSource), manifest.detail);
+        console.fatal(
+            exitcode::kNoPatchSource,
+            CommandLineText::tr("There is no patch to revise the fonts with in %1: the revision stops.").arg(folder),
+            noSourceReason(manifest, folder));
         return exitcode::kNoPatchSource;
     }
-    console.patchesVerified(manifest.state == fr::ManifestReading::State::Verified, discovery.patchSourceFolder());
+    console.patchesVerified(manifest.state == fr::ManifestReading::State::Verified, folder);
 
     Reporting reporting{console, stop};
     discovery.searchOpenTypeFont(searchStatus, &reporting);
     const std::vector<fr::TargetEntryPtr> targets = discovery.getUpdateFontArray();
-    console.targetsFound(targets);
-    if (line.mode == CommandLine::Mode::List) console.listTargets(targets);
+    const fr::DiscoverySourceLookup sources(discovery);
+    // Which of them this user may not replace, and why.
+    std::vector<fr::Reason> notReplaceable;
+    for (const auto& target : targets) {
+        const QString file = fr::replacedFile(*services.files, sources, target->fullpath);
+        notReplaceable.push_back(fr::whyNotReplaceable(file, services.files->removal(file)));
+    }
+    console.targetsFound(targets, notReplaceable);
+    if (line.mode == CommandLine::Mode::List) console.listTargets(targets, notReplaceable);
     if (stop) {
-        console.fatal(fr::result::kCancelled, QString::fromUtf8(kRevisionStopped));
+        console.fatal(fr::result::kCancelled, stoppedText(), cancelReason());
         return fr::result::kCancelled;
     }
     if (targets.empty()) {
-        console.fatal(exitcode::kNoTarget, QString::fromUtf8(kNoTarget));
+        console.fatal(exitcode::kNoTarget, CommandLineText::tr("No installed font is to be revised."),
+                      {QStringLiteral("no-target"),
+                       QStringLiteral("no installed font is the revision a patch is for (see --list --verbose)")});
         return exitcode::kNoTarget;
     }
     if (line.mode == CommandLine::Mode::List) {
-        console.summary(fr::result::kRevised, {}, {}, false, false);
+        console.summary({});
         return fr::result::kRevised;
     }
 
-    QStringList revised;
-    const fr::DiscoverySourceLookup sources(discovery);
+    Console::Outcome outcome;
+    fr::Reason reason;  // of the font just revised
+    QString firstFailed;
     const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index) {
         console.fontStarts(target, index, count);
         fr::OpenTypeManager engine(*services.files, *services.pauses);
-        return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
+        engine.setDryRun(line.dryRun);
+        const std::int32_t code = engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
+        reason = engine.reason();
+        return code;
     };
     fr::RevisionRunHooks hooks;
+    hooks.keepGoing = line.keepGoing;
     hooks.stopBeforeFont = [&] { return stop.load(); };
     hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
-        if (code == fr::result::kRevised && !skipped) revised << target.fullpath;
-        console.fontEnds(target, code, skipped,
-                         code == fr::result::kRevised ? QString() : resultMessage(code, target.fullpath));
+        if (code == fr::result::kRevised) {
+            if (!skipped) outcome.revised << target.fullpath;
+            console.fontEnds(target, code, skipped, {}, {});
+            return;
+        }
+        outcome.failed << target.fullpath;
+        if (firstFailed.isEmpty()) {
+            firstFailed = target.fullpath;
+            outcome.reason = reason;
+        }
+        console.fontEnds(target, code, skipped, resultText(code, target.fullpath), reason);
     };
     const fr::RevisionRunResult run =
         fr::reviseTargets(*services.files, targets, revise, revisionProgress, &reporting, hooks);
-    const std::int32_t code = run.stoppedBeforeFont ? fr::result::kCancelled : run.code;
-    if (code != fr::result::kRevised) {
-        console.summary(code, revised, resultMessage(code, run.last ? run.last->fullpath : QString()),
-                        !revised.isEmpty(), false);
-        return code;
+    outcome.status = run.code != fr::result::kRevised ? run.code : run.stoppedBeforeFont ? fr::result::kCancelled : 0;
+    outcome.restartNeeded = !line.dryRun && !outcome.revised.isEmpty();
+    if (outcome.status != fr::result::kRevised) {
+        if (firstFailed.isEmpty()) outcome.reason = cancelReason();
+        outcome.message = resultText(outcome.status, firstFailed);
+        console.summary(outcome);
+        return outcome.status;
+    }
+    if (line.dryRun) {
+        outcome.message = CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be revised.")
+                              .arg(outcome.revised.size());
+        console.summary(outcome);
+        return fr::result::kRevised;
     }
 
-    QString message =
-        QString::fromUtf8(kRevisionSucceededHeadless) + QLatin1Char('\n') + QString::fromUtf8(kRestartNeeded);
-    bool requested = false;
+    outcome.message = CommandLineText::tr("The revision finished successfully.") + QLatin1Char('\n') +
+                      CommandLineText::tr("Restart the system so that the revised fonts take effect.");
     if (line.restart) {
-        requested = services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart) == 0;
-        message += QLatin1Char('\n') + QString::fromUtf8(requested ? kRestartRequested : kRestartNotRequested);
+        const int sent = services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart);
+        outcome.restartRequested = sent == 0;
+        outcome.message += QLatin1Char('\n') + (outcome.restartRequested
+                                                    ? CommandLineText::tr("Asked the system to restart.")
+                                                    : CommandLineText::tr("Could not ask the system to restart."));
+        if (!outcome.restartRequested) {
+            outcome.status = exitcode::kRestartNotSent;
+            outcome.reason = {QStringLiteral("restart-request"),
+                              QStringLiteral("the system did not take the restart request (error %1)").arg(sent)};
+        }
     }
-    console.summary(fr::result::kRevised, revised, message, true, requested);
-    return fr::result::kRevised;
+    console.summary(outcome);
+    return outcome.status;
 }
 
 }  // namespace wizard

@@ -1,6 +1,7 @@
 #include "app/ProgramMain.h"
 
 #include "app/CommandLine.h"
+#include "app/CommandLineText.h"
 #include "app/Console.h"
 #include "app/Headless.h"
 #include "app/MainCtrl.h"
@@ -46,6 +47,26 @@ QString programName(const char* argv0) {
 
 bool isOurOption(const QString& arg) { return arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h"); }
 
+// Whether the wizard has somewhere to show its windows: a display for the Qt platform chosen
+// (X11 or Wayland by default), or a platform that needs none (offscreen and the like).
+bool haveDisplay(int argc, char** argv) {
+    QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i)
+        if (qstrcmp(argv[i], "-platform") == 0) platforms = argv[i + 1];
+    const bool x11 = !qgetenv("DISPLAY").isEmpty(), wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    if (platforms.isEmpty()) return x11 || wayland;
+    for (const QByteArray& platform : platforms.split(';')) {
+        if (platform.startsWith("xcb")) {
+            if (x11) return true;
+        } else if (platform.startsWith("wayland")) {
+            if (wayland) return true;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
 int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatformOptions& options) {
     QApplication app(argc, argv);
     // Qt has taken its own options (-platform and the like); anything else is not ours.
@@ -75,12 +96,20 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
         args << platform::decodeNativePath(QByteArrayView(argv[i]));
         any = any || isOurOption(args.last());
     }
-    if (!any) return runWizard(argc, argv, firstOption, options);
-
-    const CommandLine line = CommandLine::parse(args);
     const QString program = programName(argv[0]);
+    if (!any && haveDisplay(argc, argv)) return runWizard(argc, argv, firstOption, options);
+
+    // No window and no display: a core application, its texts in the locale's language, and
+    // no pauses for anyone to watch.
+    QCoreApplication app(argc, argv);
+    installCommandLineLanguage();
+    if (!any) {
+        print(stderr, CommandLineText::tr("%1: no display: use --list or --revise, see --help\n").arg(program));
+        return exitcode::kUsage;
+    }
+    const CommandLine line = CommandLine::parse(args);
     if (!line.error.isEmpty()) {
-        print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, line.error));
+        print(stderr, CommandLineText::tr("%1: %2\nTry '%1 --help'.\n").arg(program, line.error));
         return exitcode::kUsage;
     }
     if (line.mode == CommandLine::Mode::Help) {
@@ -92,8 +121,6 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
         return 0;
     }
 
-    // No window and no display: a core application, and no pauses for anyone to watch.
-    QCoreApplication app(argc, argv);
     options.instantPauses = true;
     const platform::LinuxPlatform linuxPlatform(options);
     platform::DesktopServices desktop(options.logRestartOnly);

@@ -38,10 +38,10 @@ QString FontCheckCtrl::patchSourceFolder() const {
     return text::joinPath(folder, QStringLiteral("host"));
 }
 
-SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files, const QString& path) {
+SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files, const QString& path, Reason* why) {
     std::array<char, 255> fontName{};
     std::uint32_t version = 0;
-    if (!MakeSabunData::checkSabunData(files, path, fontName.data(), version)) return nullptr;
+    if (!MakeSabunData::checkSabunData(files, path, fontName.data(), version, why)) return nullptr;
     auto entry = std::make_shared<SourceEntry>();
     entry->fullpath = path;
     entry->fontfile =
@@ -59,12 +59,27 @@ bool FontCheckCtrl::checkUpdateFontFile() {
     const bool verified = m_manifest.state == ManifestReading::State::Verified;
     if (!verified && m_manifest.state != ManifestReading::State::Absent) return false;
     for (const platform::DirEntry& entry : m_files.listEntries(folder)) {
+        const QString path = text::joinPath(folder, entry.name);
+        if (entry.name == QLatin1String(kManifestName) || entry.name == QLatin1String(kManifestSignatureName)) continue;
         // A file without a family word is never opened, nor one the manifest does not list.
-        if (!text::hasFamilyWord(text::formC(entry.name))) continue;
+        if (!text::hasFamilyWord(text::formC(entry.name))) {
+            note(
+                SearchNote::Kind::SourceSkipped, path,
+                {QStringLiteral("source-name"), QStringLiteral("its name carries no family word (Velmora, Kestrune)")});
+            continue;
+        }
         const auto listed = verified ? m_manifest.entryFor(entry.name) : nullptr;
-        if (verified && !listed) continue;
-        SourceEntryPtr source = sourceEntryFromPatch(m_files, text::joinPath(folder, entry.name));
-        if (!source) continue;
+        if (verified && !listed) {
+            note(SearchNote::Kind::SourceSkipped, path,
+                 {QStringLiteral("manifest-unlisted"), QStringLiteral("the signed manifest does not list it")});
+            continue;
+        }
+        Reason why;
+        SourceEntryPtr source = sourceEntryFromPatch(m_files, path, &why);
+        if (!source) {
+            note(SearchNote::Kind::SourceSkipped, path, why);
+            continue;
+        }
         if (listed) {
             auto withEntry = std::make_shared<SourceEntry>(*source);
             withEntry->manifest = listed;

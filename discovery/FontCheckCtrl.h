@@ -2,6 +2,7 @@
 // Font discovery: the patch sources of the "host" folder, the volumes to walk and the
 // revision targets found on them. One instance per run, owned by whoever runs the search.
 
+#include "fonttables/Reason.h"
 #include "patch/FontEntries.h"
 #include "patch/LeftoverClearing.h"
 #include "patch/PatchManifest.h"
@@ -11,12 +12,29 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace fr {
 
 // Called on the search worker with the folder about to be entered. True stops the search.
 using SearchStatusProc = bool (*)(const QString& path, void* context);
+
+// What the search passed over, and what it walked, told as it goes (on the search worker):
+// the command line shows them to administrators.
+struct SearchNote {
+    enum class Kind {
+        SourceSkipped,     // a file of "host" that is no patch source
+        CandidateSkipped,  // a font the search met that is no revision target
+        VolumeSkipped,     // a volume or font folder it did not walk
+        VolumeWalked,
+        FontFolderWalked,
+    };
+    Kind kind;
+    QString path;
+    Reason reason;  // for what was skipped
+};
+using SearchNotes = std::function<void(const SearchNote&)>;
 
 class FontCheckCtrl {
 public:
@@ -25,6 +43,12 @@ public:
     explicit FontCheckCtrl(const platform::Platform& services, QString trustedKey = trustedManifestKey());
     FontCheckCtrl(const FontCheckCtrl&) = delete;
     FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
+
+    // Where the search tells what it passes over and walks; nowhere by default.
+    void setNotes(SearchNotes notes) { m_notes = std::move(notes); }
+    // Whether the search clears what interrupted runs left (as it does by default); a search
+    // that only looks clears nothing.
+    void setClearsLeftovers(bool clears) { m_clearsLeftovers = clears; }
 
     // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
     // Lists the patch sources of the "host" folder. Where the folder holds a manifest, only
@@ -36,7 +60,8 @@ public:
     // The source of the installed font of this name, as leftovers beside it are judged by it.
     SourceFor sourceFor() const;
     // The source entry of one patch file; nothing when it is no patch file.
-    static SourceEntryPtr sourceEntryFromPatch(const platform::Files& files, const QString& path);
+    static SourceEntryPtr sourceEntryFromPatch(const platform::Files& files, const QString& path,
+                                               Reason* why = nullptr);
     std::int32_t getUpdateSrcFileCount() const { return static_cast<std::int32_t>(m_UpdateSrcFontArray.size()); }
     // The target list itself; the search may still be filling it.
     const std::vector<TargetEntryPtr>& getUpdateFontArray() const { return m_OpenTypeFontArray; }
@@ -67,11 +92,16 @@ private:
     bool walkFolder(const ScanContext& scan, const QString& path, const QString& pathC);
     // The pairing and identity checks of one candidate file; true when it became a target.
     bool examineCandidate(const QString& path, const QString& name);
+    void note(SearchNote::Kind kind, const QString& path, Reason reason = {}) const {
+        if (m_notes) m_notes({kind, path, std::move(reason)});
+    }
 
     platform::Files& m_files;
     platform::Volumes& m_volumes;
     platform::FontFolders& m_fontFolders;
     QString m_trustedKey;
+    SearchNotes m_notes;
+    bool m_clearsLeftovers = true;
     ManifestReading m_manifest;
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;

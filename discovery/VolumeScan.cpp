@@ -48,12 +48,13 @@ struct FontCheckCtrl::ScanContext {
 bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
     // What interrupted runs left in the temporary folder goes; beside the fonts the walk
     // clears what it meets.
-    clearLeftovers(m_files, m_files.temporaryFolder(), sourceFor());
+    if (m_clearsLeftovers) clearLeftovers(m_files, m_files.temporaryFolder(), sourceFor());
     checkVolume();
     const qsizetype count = m_VolumeArray.size();
     for (qsizetype i = 0; i < count; ++i) {
         m_folderCnt = 0;
         const QString volume = m_VolumeArray.at(i);
+        note(SearchNote::Kind::VolumeWalked, volume);
         if (!searchDirectorySub(volume, volume == kRoot, proc, context)) return false;
     }
     searchFontFolders(proc, context);
@@ -68,15 +69,30 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
     for (const auto& target : m_OpenTypeFontArray) listed.insert(files.canonicalPath(target->fullpath));
 
     QStringList walked;  // font folders walked, behind their links
+    const auto skipped = [&](const QString& folder, const char* rule, const QString& detail) {
+        note(SearchNote::Kind::VolumeSkipped, folder, {QString::fromLatin1(rule), detail});
+    };
     for (const QString& folder : m_fontFolders.fontFolders()) {
         const QString real = files.canonicalPath(folder);
-        if (real.isEmpty() || !files.isFolder(real)) continue;
+        if (real.isEmpty() || !files.isFolder(real)) {
+            skipped(folder, "font-folder-missing", QStringLiteral("a font folder fontconfig names, but no folder"));
+            continue;
+        }
         // A folder inside one walked already has been walked with it.
-        const bool inside = std::any_of(walked.cbegin(), walked.cend(), [&](const QString& w) {
+        const auto inside = std::find_if(walked.cbegin(), walked.cend(), [&](const QString& w) {
             return real == w || real.startsWith(w == kRoot ? w : w + QLatin1Char('/'));
         });
-        if (inside || !m_VolumeArray.contains(volumes.mountPointOf(real))) continue;
+        if (inside != walked.cend()) {
+            skipped(folder, "font-folder-inside", QStringLiteral("walked with %1").arg(*inside));
+            continue;
+        }
+        if (!m_VolumeArray.contains(volumes.mountPointOf(real))) {
+            skipped(folder, "font-folder-volume",
+                    QStringLiteral("on %1, a volume the search does not walk").arg(volumes.mountPointOf(real)));
+            continue;
+        }
         walked << real;
+        note(SearchNote::Kind::FontFolderWalked, folder);
 
         const ScanContext scan{false, proc,    context, text::formC(volumes.homeFolderWord()),
                                files, volumes, true,    &listed};
@@ -94,8 +110,25 @@ bool admittedVolume(const platform::Volumes& volumes, const QString& mountPoint)
 }
 
 bool FontCheckCtrl::checkVolume() {
-    for (const QString& path : m_volumes.mountedLocalVolumePaths())
-        if (admittedVolume(m_volumes, path)) m_VolumeArray.append(path);
+    for (const QString& path : m_volumes.mountedLocalVolumePaths()) {
+        if (admittedVolume(m_volumes, path)) {
+            m_VolumeArray.append(path);
+            continue;
+        }
+        if (!m_notes) continue;
+        platform::VolumeInfo info;
+        if (!m_volumes.volumeInfo(path, info))
+            note(SearchNote::Kind::VolumeSkipped, path,
+                 {QStringLiteral("volume-unknown"), QStringLiteral("a volume that can't say what it is")});
+        else
+            note(SearchNote::Kind::VolumeSkipped, path,
+                 info.removable ? Reason{QStringLiteral("volume-removable"), QStringLiteral("a removable disk")}
+                                : Reason{QStringLiteral("volume-media"),
+                                         QStringLiteral("media a user mounted and may eject (/media, /run/media)")});
+    }
+    if (m_notes)
+        for (const platform::PassedOverMount& mount : m_volumes.passedOverMounts())
+            note(SearchNote::Kind::VolumeSkipped, mount.mountPoint, {mount.rule, mount.detail});
     return false;
 }
 
@@ -166,7 +199,7 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 
         // What an interrupted revision left beside a font goes once its run has ended.
         if (entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name)) {
-            clearLeftover(scan.files, full, sourceFor());
+            if (m_clearsLeftovers) clearLeftover(scan.files, full, sourceFor());
             continue;
         }
         // A name without ".otf" has none in any canonically equivalent spelling either.
@@ -188,11 +221,19 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 
 bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
     const SourceEntryPtr source = IsUpdateFont(text::formKC(name), path);
-    if (!source) return false;
+    if (!source) {
+        note(SearchNote::Kind::CandidateSkipped, path,
+             {QStringLiteral("no-patch"), QStringLiteral("no patch in the host folder is for a font of this name")});
+        return false;
+    }
     // Only what the checks need is read: never the whole file.
     std::uint64_t revision = 0;
     const auto file = m_files.openForReading(path);
-    if (!file || !OpenTypeManager::checkOpenTypeVersion(*file, *source, revision)) return false;
+    Reason why{QStringLiteral("font-unreadable"), QStringLiteral("the file can't be opened for reading")};
+    if (!file || !OpenTypeManager::checkOpenTypeVersion(*file, *source, revision, &why)) {
+        note(SearchNote::Kind::CandidateSkipped, path, why);
+        return false;
+    }
     auto target = std::make_shared<TargetEntry>();
     // The path exactly as the listings gave it: the file is opened by these bytes.
     target->fullpath = path;

@@ -27,19 +27,35 @@ std::optional<std::span<const std::uint8_t>> table(std::span<const std::uint8_t>
 }
 
 // The tables every reader looks at first, and the counts they must agree on.
-std::optional<std::uint16_t> glyphCountWhereTablesAgree(std::span<const std::uint8_t> image, std::size_t numTables) {
+std::optional<std::uint16_t> glyphCountWhereTablesAgree(std::span<const std::uint8_t> image, std::size_t numTables,
+                                                        Reason* why) {
+    const auto missing = [&](const char* tag) {
+        refuse(why, "new-font-tables", QStringLiteral("no whole '%1' table").arg(QLatin1String(tag)));
+        return std::nullopt;
+    };
     const auto head = table(image, numTables, Tag("head"), sfnt::head::kSize);
+    if (!head) return missing("head");
     const auto maxp = table(image, numTables, Tag("maxp"), sfnt::maxp::kSize);
+    if (!maxp) return missing("maxp");
     const auto hhea = table(image, numTables, Tag("hhea"), sfnt::hhea::kSize);
+    if (!hhea) return missing("hhea");
     const auto hmtx = table(image, numTables, Tag("hmtx"), 0);
-    if (!head || !maxp || !hhea || !hmtx) return std::nullopt;
-    if (bytes::Reader(*head).u32(sfnt::head::kMagicNumber) != sfnt::head::kMagic) return std::nullopt;
+    if (!hmtx) return missing("hmtx");
+    const auto wrong = [&](QString what) {
+        refuse(why, "new-font-tables", std::move(what));
+        return std::nullopt;
+    };
+    if (bytes::Reader(*head).u32(sfnt::head::kMagicNumber) != sfnt::head::kMagic)
+        return wrong(QStringLiteral("'head' without its magic number"));
     const std::uint16_t glyphs = *bytes::Reader(*maxp).u16(sfnt::maxp::kNumGlyphs);
     const std::uint16_t metrics = *bytes::Reader(*hhea).u16(sfnt::hhea::kNumberOfHMetrics);
-    if (glyphs == 0 || metrics == 0 || metrics > glyphs) return std::nullopt;
+    if (glyphs == 0) return wrong(QStringLiteral("'maxp' counts no glyph"));
+    if (metrics == 0 || metrics > glyphs)
+        return wrong(QStringLiteral("'hhea' counts %1 metrics for %2 glyphs").arg(metrics).arg(glyphs));
     const std::size_t needed =
         sfnt::hmtx::kLongMetricSize * metrics + sfnt::hmtx::kBearingSize * (std::size_t{glyphs} - metrics);
-    if (hmtx->size() < needed) return std::nullopt;
+    if (hmtx->size() < needed)
+        return wrong(QStringLiteral("'hmtx' holds %1 bytes of the %2 its metrics need").arg(hmtx->size()).arg(needed));
     return glyphs;
 }
 
@@ -64,18 +80,24 @@ struct Face {
 
 }  // namespace
 
-bool newFontOpens(std::span<const std::uint8_t> image, std::size_t numTables) {
-    const auto glyphs = glyphCountWhereTablesAgree(image, numTables);
+bool newFontOpens(std::span<const std::uint8_t> image, std::size_t numTables, Reason* why) {
+    const auto glyphs = glyphCountWhereTablesAgree(image, numTables, why);
     if (!glyphs) return false;
 
     const Library freetype;
-    if (!freetype.library) return false;
+    if (!freetype.library) return refuse(why, "new-font-freetype", QStringLiteral("FreeType could not start"));
     Face opened;
     if (FT_New_Memory_Face(freetype.library, image.data(), static_cast<FT_Long>(image.size()), 0, &opened.face) != 0)
-        return false;
+        return refuse(why, "new-font-freetype", QStringLiteral("FreeType can't open it"));
     const char* format = FT_Get_Font_Format(opened.face);
-    return FT_IS_SFNT(opened.face) && format != nullptr && std::strcmp(format, "CFF") == 0 &&
-           opened.face->num_glyphs == *glyphs;
+    if (!FT_IS_SFNT(opened.face) || format == nullptr || std::strcmp(format, "CFF") != 0)
+        return refuse(why, "new-font-freetype", QStringLiteral("FreeType opens it, but not as a CFF OpenType font"));
+    if (opened.face->num_glyphs != *glyphs)
+        return refuse(why, "new-font-freetype",
+                      QStringLiteral("FreeType finds %1 glyphs where 'maxp' counts %2")
+                          .arg(opened.face->num_glyphs)
+                          .arg(*glyphs));
+    return true;
 }
 
 }  // namespace fr

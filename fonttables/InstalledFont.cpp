@@ -32,34 +32,48 @@ const platform::ReadableBytes& InstalledFont::bytes() const {
     return kNone;
 }
 
-bool InstalledFont::load(std::unique_ptr<platform::ReadableBytes> font) {
+bool InstalledFont::load(std::unique_ptr<platform::ReadableBytes> font, Reason* why) {
     // The table objects point into the directory being replaced.
     m_TagArray.clear();
     m_sfntHead = {};
     m_pReadData.clear();
     m_fileLength = 0;
     m_installed = std::move(font);
-    if (!m_installed) return false;
+    if (!m_installed) return refuse(why, "font-unreadable", QStringLiteral("the file can't be opened for reading"));
     // Lengths are 32-bit signed throughout the engine: a larger file is no font of ours.
     const std::uint64_t size = m_installed->size();
-    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return false;
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return refuse(why, "font-too-large",
+                      QStringLiteral("%1 bytes, more than any font of these families").arg(size));
     m_fileLength = static_cast<std::int32_t>(size);
 
     const auto offsetTable = m_installed->read(0, sfnt::offset_table::kSize);
-    if (!offsetTable) return false;
+    if (!offsetTable)
+        return refuse(why, "font-truncated", QStringLiteral("%1 bytes, shorter than an offset table").arg(size));
     const auto header = readOffsetTable(*offsetTable);
-    if (!header || !hasCffOutlines(*header)) return false;
+    if (!header || !hasCffOutlines(*header))
+        return refuse(why, "font-not-cff", QStringLiteral("not an OpenType font with CFF outlines"));
     m_sfntHead = *header;
     auto directory = m_installed->read(0, sfnt::recordAt(m_sfntHead.numTables));
-    if (!directory) return false;
+    if (!directory)
+        return refuse(why, "font-truncated",
+                      QStringLiteral("its directory of %1 tables ends past the file's end").arg(m_sfntHead.numTables));
     m_pReadData = std::move(*directory);
 
     for (std::size_t i = 0; i < m_sfntHead.numTables; ++i) {
         const auto record = readTableRecord(m_pReadData, i);
-        if (!record || !isAcceptedTag(record->tag)) return false;
+        if (!record) return refuse(why, "font-truncated", QStringLiteral("table record %1 can't be read").arg(i));
+        if (!isAcceptedTag(record->tag))
+            return refuse(why, "font-table-unexpected",
+                          QStringLiteral("table %1, which no revision of these fonts holds").arg(quoted(record->tag)));
         if (record->offset > size || record->length > size - record->offset ||
             !CommonTool::byte4_chk_checked(record->length))
-            return false;
+            return refuse(why, "font-table-outside",
+                          QStringLiteral("table %1 (offset %2, %3 bytes) lies outside the file of %4 bytes")
+                              .arg(quoted(record->tag))
+                              .arg(record->offset)
+                              .arg(record->length)
+                              .arg(size));
         auto table = std::make_unique<TagObj>();
         table->CreateTagObject(2, m_pReadData.data() + sfnt::recordAt(i), *m_installed);
         m_TagArray.push_back(std::move(table));

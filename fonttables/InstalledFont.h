@@ -5,6 +5,7 @@
 // needs them.
 
 #include "fonttables/FontTypes.h"
+#include "fonttables/Reason.h"
 #include "fonttables/TagObj.h"
 #include "platform/ReadableBytes.h"
 
@@ -21,8 +22,8 @@ public:
 
     // Takes the font: reads its offset table and directory and makes one TagObj per record.
     // False for a file that is no CFF OpenType font, a tag outside the accepted list, or a
-    // directory or table outside the file.
-    bool load(std::unique_ptr<platform::ReadableBytes> font);
+    // directory or table outside the file; then `why`, where given, says which.
+    bool load(std::unique_ptr<platform::ReadableBytes> font, Reason* why = nullptr);
 
     // The font as taken (no bytes before a load).
     const platform::ReadableBytes& bytes() const;

@@ -49,16 +49,35 @@ void TagObj::getTagName(char* out5) const {
 namespace {
 // Every copy reads inside the installed table and every write lands inside the new table's
 // `length` bytes (the padding belongs to no instruction).
-bool instructionsFit(const TableInstructions& record, std::size_t installed, std::size_t length) {
+bool instructionsFit(const TableInstructions& record, std::size_t installed, std::size_t length, const Tag& tag,
+                     Reason* why) {
     for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
         const _oldFontStruct copy = record.oldCopy(j);
-        if (!bytes::fits(installed, copy.src_offset, copy.src_length)) return false;
-        if (!bytes::fits(length, copy.dst_offset, copy.src_length)) return false;
+        if (!bytes::fits(installed, copy.src_offset, copy.src_length) ||
+            !bytes::fits(length, copy.dst_offset, copy.src_length))
+            return refuse(why, "copy-outside",
+                          QStringLiteral("copy %1 of table %2 (%3 bytes from %4 to %5) lies outside the table of %6 "
+                                         "bytes or the new one of %7")
+                              .arg(j)
+                              .arg(quoted(tag))
+                              .arg(copy.src_length)
+                              .arg(copy.src_offset)
+                              .arg(copy.dst_offset)
+                              .arg(installed)
+                              .arg(length));
     }
     for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
         std::span<const std::uint8_t> data;
         const _newFontStruct place = record.newData(i, data);
-        if (!bytes::fits(length, place.offset, data.size())) return false;
+        if (!bytes::fits(length, place.offset, data.size()))
+            return refuse(
+                why, "copy-outside",
+                QStringLiteral("new data %1 of table %2 (%3 bytes at %4) lies outside the new table of %5 bytes")
+                    .arg(i)
+                    .arg(quoted(tag))
+                    .arg(data.size())
+                    .arg(place.offset)
+                    .arg(length));
     }
     return true;
 }
@@ -158,7 +177,11 @@ bool TagObj::digestInstalled(Digest128& digest, std::span<const _oldFontStruct> 
 
 // The one place where instructions touch table bytes. Old copies are read from the installed
 // file straight into the new table.
-bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, TableProof* proof) {
+bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, TableProof* proof,
+                                   Reason* why) {
+    const auto unreadable = [&] {
+        return refuse(why, "font-unreadable", QStringLiteral("table %1 can't be read").arg(quoted(tag())));
+    };
     m_pNewUpdateData = {};
     const TableInstructions::Placement placement = record.placement();
     m_TableNum = placement.slot;
@@ -166,13 +189,15 @@ bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<st
 
     // A new table too long to round in 32 signed bits can't be a table of a font.
     const auto rounded = CommonTool::byte4_chk_checked(placement.length);
-    if (!rounded || into.size() != placement.length) return false;
+    if (!rounded || into.size() != placement.length)
+        return refuse(why, "layout-length",
+                      QStringLiteral("table %1 of %2 bytes").arg(quoted(tag())).arg(placement.length));
     m_byte4length = *rounded;
 
     // The whole record is checked before anything is written, so a refused record leaves
     // its place as it was.
     if (record.isUpdateFlag()) {
-        if (!instructionsFit(record, m_TableList.length, placement.length)) return false;
+        if (!instructionsFit(record, m_TableList.length, placement.length, tag(), why)) return false;
         // Old copies first, then new data: where they overlap the new data wins, and a later
         // instruction of the same kind wins over an earlier one. When the installed table is
         // digested and the copies' order can't matter, they are read in the order of what they
@@ -195,8 +220,13 @@ bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<st
         }
     } else {
         // Carried over unchanged: the instructions must agree with the installed length.
-        if (placement.length != m_TableList.length) return false;
-        if (!readInstalled(0, into)) return false;
+        if (placement.length != m_TableList.length)
+            return refuse(why, "table-length",
+                          QStringLiteral("table %1 is carried over unchanged, but given %2 bytes where the font has %3")
+                              .arg(quoted(tag()))
+                              .arg(placement.length)
+                              .arg(m_TableList.length));
+        if (!readInstalled(0, into)) return unreadable();
     }
 
     m_pNewUpdateData = into;

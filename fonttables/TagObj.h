@@ -4,6 +4,7 @@
 
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
+#include "fonttables/Reason.h"
 #include "fonttables/TableDigest.h"
 #include "fonttables/TableInstructions.h"
 #include "fonttables/Tag.h"
@@ -42,10 +43,10 @@ public:
     // (its place in the new image: zero, exactly the new table's length). False when an
     // unchanged table's length differs, when a copy reads outside the installed table or any
     // instruction writes outside the new one (then `into` is left untouched), or when the
-    // installed table can't be read. With `proof`, the installed table is read whole (once,
-    // the copies among what is read) and both digests are left there.
+    // installed table can't be read; `why`, where given, says which. With `proof`, the installed table is read whole
+    // (once, the copies among what is read) and both digests are left there.
     bool createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into,
-                               TableProof* proof = nullptr);
+                               TableProof* proof = nullptr, Reason* why = nullptr);
     std::int32_t getTableNum() const { return m_TableNum; }
     // The new table: getNewTableList().length bytes where it was built.
     const std::uint8_t* getNewUpdateData() const { return m_pNewUpdateData.data(); }

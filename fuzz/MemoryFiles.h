@@ -26,7 +26,7 @@ public:
     bool setTypeAndCreator(const QString& path, std::uint32_t, std::uint32_t) override {
         return files.count(path) != 0;
     }
-    bool isDeletable(const QString&) const override { return true; }
+    Removal removal(const QString&) const override { return Removal::Allowed; }
     bool remove(const QString& path) override { return files.erase(path) != 0; }
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
                          const PieceWritten& written) override;

@@ -11,14 +11,19 @@ namespace fr {
 std::int32_t OpenTypeManager::changeSerialNumber(const FontProgress& progress) {
     const std::span<std::uint8_t> out = image();
     const auto name = findNameRecord(out, m_installedFont.header().numTables);
-    if (!name) return result::kFontUnusable;
+    if (!name)
+        return fail(result::kFontUnusable, progress.path, "name-table",
+                    QStringLiteral("the new font has no 'name' table"));
     // Every License Description record is taken once, checked whole, before anything is
     // written.
     const auto places = licenseSlots(out, name->record);
-    if (!places) return result::kFontUnusable;
+    if (!places)
+        return fail(result::kFontUnusable, progress.path, "name-table",
+                    QStringLiteral("the License Description strings of the new 'name' table lie outside it or over its "
+                                   "records"));
 
     if (progress.report(step::kSerialNumber, progress::serialNumberLine(platform::lastPathComponent(progress.path))))
-        return result::kCancelled;
+        return cancelled();
 
     writeLicenseStrings(out, *places, m_SerialNumber, m_SerialNumberUni);
     refreshTableChecksum(out, *name);
@@ -32,8 +37,10 @@ std::int32_t OpenTypeManager::setCheckSumAdjustment(const FontProgress& progress
         headTable ? prepareAdjustment(out, *headTable, m_installedFont.header().numTables) : 0;
 
     if (progress.report(step::kChecksum, progress::checksumLine(platform::lastPathComponent(progress.path))))
-        return result::kCancelled;
-    if (!headTable) return result::kFontUnusable;
+        return cancelled();
+    if (!headTable)
+        return fail(result::kFontUnusable, progress.path, "new-font-tables",
+                    QStringLiteral("the new font has no whole 'head' table"));
     storeAdjustment(out, *headTable, adjustment);
     return result::kRevised;
 }

@@ -33,6 +33,13 @@ constexpr std::array<ExpectedRevision, 6> kExpectedRevisions{{
     {u"Velmora丸ゴ Std W6", 0x00070000},
 }};
 
+// 0x80000 as "8.0", 0x10083 as "1.002": a fontRevision as people read it.
+QString revisionText(std::uint64_t revision) {
+    QString text = QString::number(static_cast<double>(revision) / 65536.0, 'f', 3);
+    while (text.endsWith(u'0') && !text.endsWith(QLatin1String(".0"))) text.chop(1);
+    return text;
+}
+
 std::optional<std::uint32_t> expectedRevision(const QString& fontfile) {
     const QString key = platform::removeLastExtension(fontfile);
     for (const auto& row : kExpectedRevisions)
@@ -74,26 +81,43 @@ private:
 
 // Only what the checks need is read: never the whole file.
 bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                                           std::uint64_t& revision) {
-    if (font.size() == 0 || font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        return false;
+                                           std::uint64_t& revision, Reason* why) {
+    if (font.size() == 0) return refuse(why, "font-truncated", QStringLiteral("the file is empty"));
+    if (font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return refuse(why, "font-too-large",
+                      QStringLiteral("%1 bytes, more than any font of these families").arg(font.size()));
     const auto offsetTable = font.read(0, sfnt::offset_table::kSize);
     _sfntHeader header;
-    if (!offsetTable || !checkOpenTypeHeader(*offsetTable, sfnt::offset_table::kSize, header)) return false;
-    if (header.numTables == 0) return false;
+    if (!offsetTable || !checkOpenTypeHeader(*offsetTable, sfnt::offset_table::kSize, header) || header.numTables == 0)
+        return refuse(why, "font-not-cff", QStringLiteral("not an OpenType font with CFF outlines"));
     // The directory as far as the file holds it; a record past its end is no record.
     const std::uint64_t directoryEnd = std::min<std::uint64_t>(sfnt::recordAt(header.numTables), font.size());
     auto directory = font.read(0, directoryEnd);
-    if (!directory) return false;
+    if (!directory) return refuse(why, "font-unreadable", QStringLiteral("its directory can't be read"));
     const DirectoryInMemory held(font, std::move(*directory));
 
     bool revisionMatches = false;
-    for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i)
-        revisionMatches = checkHeadTbleVersion(sfnt::recordAt(i), held, source, revision);
-    if (!revisionMatches) return false;
+    std::optional<std::uint64_t> found;
+    for (std::size_t i = 0; i < header.numTables && !revisionMatches; ++i) {
+        constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
+        std::uint64_t read = kNone;
+        revisionMatches = checkHeadTbleVersion(sfnt::recordAt(i), held, source, read);
+        if (read != kNone) found = revision = read;
+    }
+    if (!revisionMatches) {
+        if (!found) return refuse(why, "font-truncated", QStringLiteral("no 'head' table it holds whole"));
+        const auto expected = expectedRevision(source.fontfile);
+        return refuse(why, "font-revision",
+                      expected ? QStringLiteral("revision %1; the patch is for revision %2")
+                                     .arg(revisionText(*found), revisionText(*expected))
+                               : QStringLiteral("revision %1; no revision of a font of this name is revised")
+                                     .arg(revisionText(*found)));
+    }
     for (std::size_t j = 0; j < header.numTables; ++j)
         if (checknameTblFontName(sfnt::recordAt(j), held, source)) return true;
-    return false;
+    return refuse(why, "font-name",
+                  QStringLiteral("its full name is not \"%1\", the font the patch is for")
+                      .arg(source.fontname.value_or(QString())));
 }
 
 bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {

@@ -28,12 +28,15 @@ bool hasMagic(std::span<const std::uint8_t> bytes) {
 MakeSabunData::MakeSabunData() { std::memset(&m_UpdateHeader, 0, sizeof m_UpdateHeader); }
 
 bool MakeSabunData::checkSabunData(const platform::Files& files, const QString& path, char* name255,
-                                   std::uint32_t& version) {
+                                   std::uint32_t& version, Reason* why) {
     // Only the bytes the listing needs are read.
     const auto file = files.openForReading(path);
-    if (!file) return false;
+    if (!file) return refuse(why, "patch-unreadable", QStringLiteral("not a file that can be read"));
     std::array<std::uint8_t, header::kListedSize> listed{};
-    if (!file->readAt(0, listed) || !hasMagic(listed)) return false;
+    if (!file->readAt(0, listed))
+        return refuse(why, "patch-truncated",
+                      QStringLiteral("%1 bytes, shorter than a patch header").arg(file->size()));
+    if (!hasMagic(listed)) return refuse(why, "patch-not-patch", QStringLiteral("no patch header (\"SBDF\")"));
     const bytes::Fixed<header::kListedSize> in{listed};
     std::memcpy(name255, in.slice<header::kFontName, header::kFontNameSize>().data(), header::kFontNameSize);
     version = in.u32<header::kFontVersion>();
@@ -48,19 +51,31 @@ std::uint64_t MakeSabunData::largestPatch(std::uint64_t newFontLength) {
 
 bool MakeSabunData::loadSabunData(const platform::Files& files, const QString& path, std::uint64_t largestNewFont,
                                   const Sha256* expected) {
+    m_problem = {};
     const auto file = files.openForReading(path);
-    if (!file || file->size() == 0) return false;
+    if (!file) return refuse(&m_problem, "patch-unreadable", QStringLiteral("not a file that can be read"));
+    if (file->size() == 0) return refuse(&m_problem, "patch-truncated", QStringLiteral("the file is empty"));
     std::array<std::uint8_t, header::kSize> head{};
-    if (!file->readAt(0, head)) return false;
+    if (!file->readAt(0, head))
+        return refuse(&m_problem, "patch-truncated",
+                      QStringLiteral("%1 bytes, shorter than a patch header").arg(file->size()));
     const bytes::Fixed<header::kSize> in{head};
     const std::uint64_t newFont = std::min<std::uint64_t>(in.u32<header::kFontLength>(), largestNewFont);
-    if (file->size() > largestPatch(newFont)) return false;
+    if (file->size() > largestPatch(newFont))
+        return refuse(&m_problem, "patch-too-large",
+                      QStringLiteral("%1 bytes, more than any patch of a font of %2 bytes can hold")
+                          .arg(file->size())
+                          .arg(newFont));
     try {
         auto bytes = file->read(0, file->size());
-        if (!bytes || (expected && sha256Of(*bytes) != *expected)) return false;
+        if (!bytes) return refuse(&m_problem, "patch-unreadable", QStringLiteral("reading it failed"));
+        if (expected && sha256Of(*bytes) != *expected)
+            return refuse(&m_problem, "patch-sha256",
+                          QStringLiteral("its SHA-256 is %1, not the %2 the manifest lists")
+                              .arg(sha256Of(*bytes).hex(), expected->hex()));
         return loadSabunBytes(std::move(*bytes));
     } catch (const std::bad_alloc&) {
-        return false;
+        return refuse(&m_problem, "patch-memory", QStringLiteral("no memory to hold it"));
     }
 }
 
@@ -72,15 +87,16 @@ bool MakeSabunData::loadSabunBytes(std::vector<std::uint8_t> image) {
     m_fileLength = 0;
 
     // Offsets in a patch are 32-bit and the length is kept signed: a larger file is no patch.
-    if (image.empty() || image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        return false;
+    if (image.empty()) return refuse(&m_problem, "patch-truncated", QStringLiteral("the file is empty"));
+    if (image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return refuse(&m_problem, "patch-too-large", QStringLiteral("%1 bytes").arg(image.size()));
     m_fileLength = static_cast<std::int32_t>(image.size());
     m_pReadData = std::move(image);
     bool loaded = false;
     try {
         loaded = loadRecords();
     } catch (const std::bad_alloc&) {
-        loaded = false;
+        loaded = refuse(&m_problem, "patch-memory", QStringLiteral("no memory for its records"));
     }
     if (!loaded) m_SabunTagArray.clear();
     return loaded;
@@ -91,7 +107,9 @@ bool MakeSabunData::loadRecords() {
     const bytes::Reader in(file);
 
     const auto head = in.fixed<header::kSize>(0);
-    if (!head) return false;
+    if (!head)
+        return refuse(&m_problem, "patch-truncated",
+                      QStringLiteral("%1 bytes, shorter than a patch header").arg(file.size()));
     std::memcpy(m_UpdateHeader.font_header, head->slice<header::kMagic, 4>().data(), 4);
     std::memcpy(m_UpdateHeader.font_name, head->slice<header::kFontName, header::kFontNameSize>().data(),
                 header::kFontNameSize);
@@ -104,7 +122,9 @@ bool MakeSabunData::loadRecords() {
     // Every record first, before any instruction is read.
     const std::size_t count = m_UpdateHeader.tagNum;
     const std::size_t recordsEnd = patchfile::recordAt(count);
-    if (!in.has(0, recordsEnd)) return false;
+    if (!in.has(0, recordsEnd))
+        return refuse(&m_problem, "patch-truncated",
+                      QStringLiteral("its %1 table records run past its %2 bytes").arg(count).arg(file.size()));
     std::bitset<256> slotsTaken;
     std::vector<std::pair<std::uint32_t, SabunTagObject*>> blocks;  // offset, record
     m_SabunTagArray.reserve(count);
@@ -114,15 +134,30 @@ bool MakeSabunData::loadRecords() {
         const auto tag = r.slice<record::kName, 4>();
         const std::uint32_t sabunOffset = r.u32<record::kSabunOffset>();
         // One record for each slot of the new directory, and each table named once.
-        if (slot >= count || slotsTaken.test(slot)) return false;
+        const QString quotedTag = quoted(Tag(tag));
+        if (slot >= count || slotsTaken.test(slot))
+            return refuse(&m_problem, "patch-records",
+                          QStringLiteral("the record of table %1 takes slot %2 of %3, %4")
+                              .arg(quotedTag)
+                              .arg(slot)
+                              .arg(count)
+                              .arg(slot >= count ? QStringLiteral("which the directory lacks")
+                                                 : QStringLiteral("which another record takes")));
         slotsTaken.set(slot);
         for (const auto& earlier : m_SabunTagArray) {
             char name[5] = {0, 0, 0, 0, 0};
             earlier->getTagName(name);
-            if (std::memcmp(name, tag.data(), 4) == 0) return false;
+            if (std::memcmp(name, tag.data(), 4) == 0)
+                return refuse(&m_problem, "patch-records", QStringLiteral("table %1 named twice").arg(quotedTag));
         }
         // A block lies behind the records, inside the file.
-        if (sabunOffset != 0 && (sabunOffset < recordsEnd || sabunOffset >= m_pReadData.size())) return false;
+        if (sabunOffset != 0 && (sabunOffset < recordsEnd || sabunOffset >= m_pReadData.size()))
+            return refuse(&m_problem, "patch-blocks",
+                          QStringLiteral("the block of table %1 at %2 lies %3")
+                              .arg(quotedTag)
+                              .arg(sabunOffset)
+                              .arg(sabunOffset < recordsEnd ? QStringLiteral("over the records")
+                                                            : QStringLiteral("past the file's end")));
 
         auto added = std::make_unique<SabunTagObject>();
         added->setTagTableData(reinterpret_cast<const char*>(tag.data()), slot, r.u8<record::kDataPos>(), sabunOffset,
@@ -137,7 +172,9 @@ bool MakeSabunData::loadRecords() {
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         const std::size_t at = blocks[b].first;
         const std::size_t end = b + 1 < blocks.size() ? blocks[b + 1].first : m_pReadData.size();
-        if (end == at || !blocks[b].second->setOldNewData(file.subspan(at, end - at))) return false;
+        if (end == at)
+            return refuse(&m_problem, "patch-blocks", QStringLiteral("two records share the block at %1").arg(at));
+        if (!blocks[b].second->setOldNewData(file.subspan(at, end - at), &m_problem)) return false;
     }
     return true;
 }

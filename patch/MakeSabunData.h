@@ -23,8 +23,8 @@ public:
     // True when the file at `path` is a patch file (magic "SBDF" and at least the 40 header
     // bytes read here); then `name255` (zero-filled by the caller, at least 255 bytes) holds
     // font_name and `version` font_version. Otherwise neither is written.
-    static bool checkSabunData(const platform::Files& files, const QString& path, char* name255,
-                               std::uint32_t& version);
+    static bool checkSabunData(const platform::Files& files, const QString& path, char* name255, std::uint32_t& version,
+                               Reason* why = nullptr);
 
     // Reads the whole patch. Its header is read first: a file larger than any patch of the
     // new font it describes (at most `largestNewFont` bytes) could be is refused before the
@@ -46,6 +46,8 @@ public:
     bool loadSabunBytes(std::vector<std::uint8_t> bytes);
 
     _UPDATE_HEADER getUpdateHeader() const { return m_UpdateHeader; }
+    // Why the last load failed (the path not included).
+    const Reason& problem() const { return m_problem; }
     // The first record whose tablePos equals `slot`, or null.
     const SabunTagObject* getSabunTagTableNum(std::int32_t slot) const;
 
@@ -56,6 +58,7 @@ private:
     std::int32_t m_fileLength = 0;
     _UPDATE_HEADER m_UpdateHeader{};
     std::vector<std::unique_ptr<SabunTagObject>> m_SabunTagArray;
+    Reason m_problem;
 };
 
 }  // namespace fr

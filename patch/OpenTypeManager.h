@@ -42,6 +42,14 @@ public:
                                     std::int32_t count, std::int32_t index, const SourceLookup& sources);
     // Opens the installed font at the progress's path and builds its table model: 0, 2 or 6.
     std::int32_t loadOpenTypeDiff(const FontProgress& progress);
+    // A dry run does everything a revision does short of writing or removing anything: the
+    // load and the re-check, the patch, the whole new image in memory with its checks, and
+    // whether the temporary folder, the font and its folder may be written. It ends with the
+    // code the revision would.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // Why the revision ended with the code it did, when that is not 0: the file it is about in
+    // front of the detail.
+    const Reason& reason() const { return m_reason; }
     // Reads the installed copy's License Description strings into the engine's two fields.
     bool readLicenseStrings();
     // True when the file at `path` is as long as the image, its words add up to `sum`, and its
@@ -69,8 +77,9 @@ public:
     // --- the identity checks (IdentityChecks.cpp): class-level, they use no engine's state ---
     // Each reads only what it needs of the font: the offset table, the directory, the
     // fontRevision and the Macintosh full name.
+    // When it is not the font, `why` (where given) says what differs.
     static bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                                     std::uint64_t& revision);
+                                     std::uint64_t& revision, Reason* why = nullptr);
     static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
     // `recordOffset` is the table record's position in the font.
     static bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
@@ -79,11 +88,21 @@ public:
                                      const SourceEntry& source);
 
 private:
+    // Ends with `code`, for the reason given about `file`.
+    std::int32_t fail(std::int32_t code, const QString& file, const Reason& why);
+    std::int32_t fail(std::int32_t code, const QString& file, const char* id, const QString& detail) {
+        return fail(code, file, Reason{QString::fromLatin1(id), detail});
+    }
+    // The code of a cancel, said as one.
+    std::int32_t cancelled();
+    // Where the file at `path` can't be replaced: 10, and why.
+    std::int32_t notReplaceable(const QString& path, platform::Files::Removal removal);
+
     // The new font the patch describes is well formed: every directory slot filled by a
     // record of an installed table, each installed table once, every table inside the file,
     // on a word boundary, after the directory, and none over another. On true, `slotTables`
     // holds the table of each slot.
-    bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables) const;
+    bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables, Reason* why) const;
     // The assembly once the patch is loaded: the image built, checked (against `expected`, the
     // patch's manifest entry, where there is one) and written.
     std::int32_t buildAndWriteImage(const FontProgress& progress, const QString& name, const QString& tempPath,
@@ -103,6 +122,8 @@ private:
     std::uint32_t m_WriteLength = 0;
     std::uint32_t m_VerifyCheckSum = 0;
     Digest128 m_imageDigest;  // of the image as it was written
+    bool m_dryRun = false;
+    Reason m_reason;
 };
 
 }  // namespace fr

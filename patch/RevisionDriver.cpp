@@ -48,7 +48,7 @@ class TemporaryFile {
 public:
     TemporaryFile(platform::Files& files, QString path) : m_files(files), m_path(std::move(path)) {}
     ~TemporaryFile() {
-        if (!m_finished) m_files.remove(m_path);
+        if (!m_finished && !m_path.isEmpty()) m_files.remove(m_path);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -58,6 +58,7 @@ public:
     // removed or its removal fails.
     std::int32_t finish(std::int32_t code) {
         m_finished = true;
+        if (m_path.isEmpty()) return code;  // none was made
         if (!m_files.isDeletable(m_path) || !m_files.remove(m_path)) return result::kTempNotRemovable;
         return code;
     }
@@ -104,24 +105,67 @@ QString revisionIdentity(const platform::Files& files, const QString& targetPath
     return canonical.isEmpty() ? targetPath : canonical;
 }
 
+std::int32_t OpenTypeManager::fail(std::int32_t code, const QString& file, const Reason& why) {
+    m_reason = {why.id, file.isEmpty() ? why.detail : file + QStringLiteral(": ") + why.detail};
+    return code;
+}
+
+std::int32_t OpenTypeManager::cancelled() {
+    m_reason = {QStringLiteral("cancelled"), QStringLiteral("the revision was stopped before it changed anything")};
+    return result::kCancelled;
+}
+
+QString replacedFile(const platform::Files& files, const SourceLookup& sources, const QString& targetPath) {
+    const QString behind = revisionIdentity(files, targetPath);
+    return behind != targetPath && !sources.onAdmittedVolume(behind) ? targetPath : behind;
+}
+
+Reason whyNotReplaceable(const QString& path, platform::Files::Removal removal) {
+    using Removal = platform::Files::Removal;
+    const QString folder = path.left(std::max<qsizetype>(path.lastIndexOf(u'/'), 1));
+    switch (removal) {
+    case Removal::Allowed:
+        return {};
+    case Removal::ReadOnlyFileSystem:
+        return {QStringLiteral("read-only-mount"),
+                path + QStringLiteral(": it lies on a file system mounted read-only")};
+    case Removal::NotOwner:
+        return {QStringLiteral("not-owner"),
+                path + QStringLiteral(": it belongs to another user in the shared folder %1").arg(folder)};
+    case Removal::FolderNotWritable:
+        break;
+    }
+    return {QStringLiteral("folder-not-writable"),
+            path + QStringLiteral(": this user may not write to its folder %1").arg(folder)};
+}
+
+std::int32_t OpenTypeManager::notReplaceable(const QString& path, platform::Files::Removal removal) {
+    return fail(result::kNotReplaceable, QString(), whyNotReplaceable(path, removal));
+}
+
 // Memory that can't be had for the installed font's directory makes the font unusable here.
 std::int32_t OpenTypeManager::loadOpenTypeDiff(const FontProgress& progress) try {
     const QString name = platform::lastPathComponent(progress.path);
-    if (progress.report(step::kOpenFont, progress::openingLine(name))) return result::kCancelled;
+    if (progress.report(step::kOpenFont, progress::openingLine(name))) return cancelled();
 
     // The font is opened here and read where it lies: its directory now, its tables as the
     // revision needs them, straight into the new image.
     auto file = m_files.openForReading(progress.path);
-    const bool read = file && file->size() != 0;
+    const bool opened = file != nullptr, read = opened && file->size() != 0;
 
-    if (progress.report(step::kReadFont, progress::readingLine(name))) return result::kCancelled;
+    if (progress.report(step::kReadFont, progress::readingLine(name))) return cancelled();
 
-    if (read && !m_installedFont.load(std::move(file))) return result::kFontUnusable;
+    Reason why;
+    if (read && !m_installedFont.load(std::move(file), &why)) return fail(result::kFontUnusable, progress.path, why);
 
-    if (progress.report(step::kTablesRead, progress::tagsReadLine())) return result::kCancelled;
-    return read ? result::kRevised : result::kFontUnusable;
+    if (progress.report(step::kTablesRead, progress::tagsReadLine())) return cancelled();
+    if (!opened)
+        return fail(result::kFontUnusable, progress.path, "font-unreadable",
+                    QStringLiteral("the file can't be opened for reading"));
+    if (!read) return fail(result::kFontUnusable, progress.path, "font-truncated", QStringLiteral("the file is empty"));
+    return result::kRevised;
 } catch (const std::bad_alloc&) {
-    return result::kFontUnusable;
+    return fail(result::kFontUnusable, progress.path, "font-memory", QStringLiteral("no memory for its directory"));
 }
 
 bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
@@ -155,36 +199,55 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     // What interrupted runs left goes first. A file of ours that can't be removed is never
     // multiplied by another run: nothing is made where one stays.
     const SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
-    if (!clearLeftoversAround(m_files, path, sourceFor)) return result::kTempNotRemovable;
+    if (!m_dryRun && !clearLeftoversAround(m_files, path, sourceFor))
+        return fail(result::kTempNotRemovable, path, "leftover-not-removable",
+                    QStringLiteral("a file an interrupted run left beside it or in the temporary folder can't be "
+                                   "removed"));
 
     if (const std::int32_t code = loadOpenTypeDiff(progress); code != result::kRevised) return code;
     // The file may have changed since the search admitted it.
-    if (!sources.stillTarget(m_installedFont.bytes(), path, version)) return result::kFontUnusable;
-    if (!readLicenseStrings()) return result::kFontUnusable;
+    if (!sources.stillTarget(m_installedFont.bytes(), path, version))
+        return fail(result::kFontUnusable, path, "font-changed",
+                    QStringLiteral("no longer the font and revision the search found"));
+    if (!readLicenseStrings())
+        return fail(result::kFontUnusable, path, "license-strings",
+                    QStringLiteral("its License Description strings (Macintosh and Windows) are missing or unusable"));
 
     const SourceEntryPtr source = sources.sourceForTarget(path, version);
-    if (!source || source->fullpath.isEmpty()) return result::kFontUnusable;
+    if (!source || source->fullpath.isEmpty())
+        return fail(result::kFontUnusable, path, "no-patch", QStringLiteral("no patch in the host folder is for it"));
 
     const std::optional<QString> temporaryPath = freeTemporaryPath(m_files);
-    if (!temporaryPath) return result::kNewFileFailed;
+    if (!temporaryPath || (m_dryRun && !m_files.isDeletable(*temporaryPath)))
+        return fail(result::kNewFileFailed, m_files.temporaryFolder(), "temp-folder",
+                    QStringLiteral("no temporary folder this user may write ($TMPDIR, /tmp, /var/tmp)"));
     // The file exists only once the assembly has returned 0: it is created at its last
-    // step, and a failed creation leaves nothing behind.
+    // step, and a failed creation leaves nothing behind. A dry run creates none.
     if (const std::int32_t code = creatFontFileDiff(progress, *source, *temporaryPath); code != result::kRevised)
         return code;
-    TemporaryFile temporary(m_files, *temporaryPath);
+    TemporaryFile temporary(m_files, m_dryRun ? QString() : *temporaryPath);
+    const auto finish = [&](std::int32_t code) {
+        const std::int32_t ended = temporary.finish(code);
+        if (ended != code)
+            fail(ended, *temporaryPath, "temp-not-removable", QStringLiteral("the temporary file can't be removed"));
+        return ended;
+    };
 
     if (progress.report(step::kCopyIntoPlace, progress::copyingLine(platform::lastPathComponent(source->fullpath))))
-        return temporary.finish(result::kCancelled);
+        return finish(cancelled());
 
     // An installed path that is a symbolic link is revised in the file behind it, where the
     // search would look for that file: the link stays as the user made it, and every path to
     // the font sees the new revision. Behind it elsewhere (another volume, or one the search
     // passes over), the link itself is replaced by the revised font.
-    QString installed = revisionIdentity(m_files, path);
-    if (installed != path && !sources.onAdmittedVolume(installed)) installed = path;
+    const QString installed = replacedFile(m_files, sources, path);
     const std::optional<std::uint32_t> permissions = m_files.permissions(installed);
-    if (!permissions) return temporary.finish(result::kNewFileFailed);
-    if (!m_files.isDeletable(installed)) return temporary.finish(result::kNotReplaceable);
+    if (!permissions)
+        return finish(fail(result::kNewFileFailed, installed, "permissions-unknown",
+                           QStringLiteral("its permissions can't be read")));
+    if (const auto removal = m_files.removal(installed); removal != platform::Files::Removal::Allowed)
+        return finish(notReplaceable(installed, removal));
+    if (m_dryRun) return result::kRevised;
 
     // The new file is made complete beside the installed one, checked and given its
     // attributes there, and only then trades places with it in one step: until that moment
@@ -192,21 +255,33 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     // that stays is never a success.
     m_pauses.pause(200);
     const std::optional<QString> copied = m_files.copyBeside(temporary.path(), installed);
-    if (!copied) return temporary.finish(result::kCopyFailed);
+    if (!copied)
+        return finish(fail(result::kCopyFailed, installed, "copy-beside",
+                           QStringLiteral("the new font could not be copied into its folder (disk full?)")));
     StagedCopy staged(m_files, *copied);
     const auto end = [&](std::int32_t code) {
-        return temporary.finish(staged.done() ? code : result::kTempNotRemovable);
+        if (staged.done()) return finish(code);
+        return finish(fail(result::kTempNotRemovable, staged.path(), "staged-not-removable",
+                           QStringLiteral("the new copy beside the font can't be removed")));
     };
     m_pauses.pause(100);
 
-    if (!compareFontData(staged.path(), m_VerifyCheckSum)) return end(result::kNewFileFailed);
-    if (!m_files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC)) return end(result::kNewFileFailed);
+    if (!compareFontData(staged.path(), m_VerifyCheckSum))
+        return end(fail(result::kNewFileFailed, staged.path(), "copy-check",
+                        QStringLiteral("the copy beside the font is not the new font as built")));
+    const auto attributes = [&] {
+        return end(fail(result::kNewFileFailed, staged.path(), "attributes",
+                        QStringLiteral("the new copy can't be given the font's permissions and attributes")));
+    };
+    if (!m_files.setTypeAndCreator(staged.path(), kFileTypeSfnt, kFileCreatorATMC)) return attributes();
     m_pauses.pause(100);
-    if (!m_files.setPermissions(staged.path(), *permissions)) return end(result::kNewFileFailed);
+    if (!m_files.setPermissions(staged.path(), *permissions)) return attributes();
     m_pauses.pause(100);
 
     const std::optional<QString> kept = m_files.replaceKeepingOld(staged.path(), installed);
-    if (!kept) return end(result::kCopyFailed);
+    if (!kept)
+        return end(fail(result::kCopyFailed, installed, "exchange",
+                        QStringLiteral("the new font could not be put in place of the old one")));
     // The old font now stands under the staged name, or under `kept` where the file system
     // could not trade places (or nowhere, where it has no links either).
     staged.gone();
@@ -217,13 +292,20 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     // back. Should even that fail, it stays under our name, never removed: the next run puts
     // it back.
     if (!compareFontData(installed, m_VerifyCheckSum)) {
-        if (!kept->isEmpty()) m_files.rename(*kept, installed);
+        const bool back = !kept->isEmpty() && m_files.rename(*kept, installed);
         old.gone();
-        return temporary.finish(result::kNewFileFailed);
+        return finish(
+            fail(result::kNewFileFailed, installed, "in-place-check",
+                 back ? QStringLiteral("the file in place was not the new font as built; the old font is back")
+                      : QStringLiteral("the file in place was not the new font as built; the old font stays beside "
+                                       "it as %1 until the next run puts it back")
+                            .arg(*kept)));
     }
-    return temporary.finish(old.done() ? result::kRevised : result::kTempNotRemovable);
+    if (old.done()) return finish(result::kRevised);
+    return finish(fail(result::kTempNotRemovable, *kept, "old-not-removable",
+                       QStringLiteral("the old font kept beside the new one can't be removed")));
 } catch (const std::bad_alloc&) {
-    return result::kNewFileFailed;
+    return fail(result::kNewFileFailed, target.fullpath, "memory", QStringLiteral("no memory to finish the revision"));
 }
 
 }  // namespace fr

@@ -21,14 +21,17 @@ RevisionRunResult reviseTargets(const platform::Files& files, const std::vector<
         }
         const TargetEntryPtr& target = targets[static_cast<std::size_t>(i)];
         if (!target) continue;
-        run.last = target;
         const QString file = revisionIdentity(files, target->fullpath);
         const bool skipped = revisedFiles.contains(file);
-        run.code = skipped ? result::kRevised : revise(*target, proc, context, count, i);
-        if (!skipped && run.code == result::kRevised) revisedFiles.insert(file);
-        if (hooks.afterFont) hooks.afterFont(*target, run.code, skipped);
-        if (run.code != result::kRevised) break;
-        if (hooks.betweenFonts) hooks.betweenFonts();
+        const std::int32_t code = skipped ? result::kRevised : revise(*target, proc, context, count, i);
+        if (!skipped && code == result::kRevised) revisedFiles.insert(file);
+        if (run.code == result::kRevised) {
+            run.code = code;
+            run.last = target;
+        }
+        if (hooks.afterFont) hooks.afterFont(*target, code, skipped);
+        if (code != result::kRevised && (!hooks.keepGoing || code == result::kCancelled)) break;
+        if (code == result::kRevised && hooks.betweenFonts) hooks.betweenFonts();
     }
     return run;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The run over every target: each font in list order through a fresh revision, the same file
 // revised once however many paths reach it, and the run stopped at the first font that does
-// not end revised. The wizard's revision worker and the headless command line share it.
+// not end revised (or, when asked, only at a cancel). The wizard's revision worker and the
+// headless command line share it.
 
 #include "patch/FontEntries.h"
 #include "patch/RevisionCodes.h"
@@ -24,11 +25,13 @@ struct RevisionRunHooks {
     std::function<void(const TargetEntry&, std::int32_t code, bool skipped)> afterFont;
     // After each font that ended revised (the wizard's pause between fonts).
     std::function<void()> betweenFonts;
+    // Every font is tried, whatever the ones before it ended with; a cancel still ends the run.
+    bool keepGoing = false;
 };
 
 struct RevisionRunResult {
-    std::int32_t code = 0;  // 0 when every target ended revised
-    TargetEntryPtr last;    // the target being revised when the run ended
+    std::int32_t code = 0;  // 0 when every target ended revised, else the first failure's code
+    TargetEntryPtr last;    // the target of that failure, or the last one revised
     bool stoppedBeforeFont = false;
 };
 

@@ -28,7 +28,7 @@ void SabunTagObject::setTagTableData(const char* tag, std::uint8_t tablePos, std
     m_UpdateTabTable.up_dataOffset = up_dataOffset;
 }
 
-bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block) {
+bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block, Reason* why) {
     namespace b = patchfile::block;
     m_bUpdateFlag = true;
     m_block = block;
@@ -36,23 +36,40 @@ bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block) {
     // Every instruction writes at least one byte of the new table, or is there for nothing.
     const std::uint64_t allowed = m_UpdateTabTable.up_datalength;
 
+    const Tag tag(std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(m_TagName), 4));
+    const auto tooMany = [&] {
+        return refuse(why, "patch-instructions",
+                      QStringLiteral("the block of table %1 at %2 holds more instructions than its %3 bytes need")
+                          .arg(quoted(tag))
+                          .arg(m_UpdateTabTable.sabunOffset)
+                          .arg(allowed));
+    };
+    const auto cut = [&] {
+        return refuse(why, "patch-truncated",
+                      QStringLiteral("the block of table %1 at %2 runs past its end")
+                          .arg(quoted(tag))
+                          .arg(m_UpdateTabTable.sabunOffset));
+    };
+
     const auto oldCount = in.u32(b::kOldCount);
-    if (!oldCount || *oldCount > allowed) return false;
+    if (!oldCount) return cut();
+    if (*oldCount > allowed) return tooMany();
     // The old copies and the new-data count must all be there before any is read, so a count
     // of billions is refused without a walk.
     const std::uint64_t newCountAt = b::kOldCopiesAt + b::kOldCopySize * std::uint64_t{*oldCount};
     const auto copies = in.slice(b::kOldCopiesAt, newCountAt - b::kOldCopiesAt);
     const auto newCount = in.u32(newCountAt);
-    if (!copies || !newCount || *newCount > allowed - *oldCount) return false;
+    if (!copies || !newCount) return cut();
+    if (*newCount > allowed - *oldCount) return tooMany();
     // Each new-data instruction takes at least its head, so no more can fit than this.
     std::uint64_t p = newCountAt + 4;
-    if (*newCount > (block.size() - p) / b::kNewDataHeadSize) return false;
+    if (*newCount > (block.size() - p) / b::kNewDataHeadSize) return cut();
     m_oldCopies = *copies;
 
     m_newAt.reserve(*newCount);
     for (std::uint32_t i = 0; i < *newCount; ++i) {
         const auto length = in.u32(p + 4);
-        if (!length || !in.has(p + b::kNewDataHeadSize, *length)) return false;
+        if (!length || !in.has(p + b::kNewDataHeadSize, *length)) return cut();
         m_newAt.push_back(static_cast<std::uint32_t>(p));
         p += b::kNewDataHeadSize + std::uint64_t{*length};
     }

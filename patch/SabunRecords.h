@@ -4,6 +4,7 @@
 // for, so a loaded patch takes little more memory than its file. Built once by
 // MakeSabunData::loadSabunData, never changed after; valid while that patch lives.
 
+#include "fonttables/Reason.h"
 #include "fonttables/TableInstructions.h"
 
 #include <cstdint>
@@ -74,7 +75,7 @@ public:
     // an instruction or its data runs past them, or when the block holds more instructions
     // than the new table has bytes (each instruction, even one that writes nothing, counts
     // as one). Only the new-data instructions' places are kept, four bytes each.
-    bool setOldNewData(std::span<const std::uint8_t> block);
+    bool setOldNewData(std::span<const std::uint8_t> block, Reason* why = nullptr);
 
     _UPDATE_TAG_TABLE getUpdateTagTable() const { return m_UpdateTabTable; }
     void getTagName(char* out5) const;

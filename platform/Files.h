@@ -51,8 +51,12 @@ public:
     // them the request counts as done.
     virtual bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) = 0;
 
-    // The process may write to the folder that holds the path, or owns the file there.
-    virtual bool isDeletable(const QString& path) const = 0;
+    // Whether the process may remove (and so replace) the file at the path: it may write to
+    // the folder that holds it, on a file system mounted for writing, and in a sticky folder
+    // owns the file or the folder.
+    enum class Removal { Allowed, FolderNotWritable, ReadOnlyFileSystem, NotOwner };
+    virtual Removal removal(const QString& path) const = 0;
+    bool isDeletable(const QString& path) const { return removal(path) == Removal::Allowed; }
     virtual bool remove(const QString& path) = 0;
 
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,

@@ -280,22 +280,24 @@ bool LinuxFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std:
     return isUnsupported(errno);
 }
 
-bool LinuxFiles::isDeletable(const QString& path) const {
+Files::Removal LinuxFiles::removal(const QString& path) const {
     const QString view = hostPath(path);
-    if (path.isEmpty() || view == QLatin1String("/") || (!m_root.isEmpty() && view == m_root)) return false;
+    if (path.isEmpty() || view == QLatin1String("/") || (!m_root.isEmpty() && view == m_root))
+        return Removal::FolderNotWritable;
     const QByteArray host = encodeNativePath(view);
     const auto [folder, name] = splitNative(host);
     // Removing a name needs write and search permission on its folder.
-    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return errno == EROFS ? Removal::ReadOnlyFileSystem : Removal::FolderNotWritable;
     struct stat fs {};
-    if (::stat(folder.constData(), &fs) != 0) return false;
-    if (!(fs.st_mode & S_ISVTX)) return true;
+    if (::stat(folder.constData(), &fs) != 0) return Removal::FolderNotWritable;
+    if (!(fs.st_mode & S_ISVTX)) return Removal::Allowed;
     // In a sticky folder only the file's owner, the folder's owner or the superuser may.
     const uid_t me = ::geteuid();
-    if (me == 0 || fs.st_uid == me) return true;
+    if (me == 0 || fs.st_uid == me) return Removal::Allowed;
     struct stat st {};
-    if (::lstat(host.constData(), &st) != 0) return true;  // nothing there to keep
-    return st.st_uid == me;
+    if (::lstat(host.constData(), &st) != 0) return Removal::Allowed;  // nothing there to keep
+    return st.st_uid == me ? Removal::Allowed : Removal::NotOwner;
 }
 
 bool LinuxFiles::remove(const QString& path) { return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0; }

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <charconv>
 
 namespace platform {
@@ -201,6 +202,43 @@ QStringList LinuxVolumes::mountedLocalVolumePaths() const {
     if (m_singleVolume) return {QStringLiteral("/")};
     QStringList out;
     for (const auto& v : localVolumes(readTable())) out << v.mountPoint;
+    return out;
+}
+
+std::vector<PassedOverMount> LinuxVolumes::passedOverMounts() const {
+    if (m_singleVolume) return {};
+    // The kernel's own file systems hold no user's files: not worth a word.
+    static const QSet<QString> kernel = {
+        QStringLiteral("proc"),       QStringLiteral("sysfs"),       QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),     QStringLiteral("cgroup"),      QStringLiteral("cgroup2"),
+        QStringLiteral("mqueue"),     QStringLiteral("debugfs"),     QStringLiteral("tracefs"),
+        QStringLiteral("securityfs"), QStringLiteral("configfs"),    QStringLiteral("pstore"),
+        QStringLiteral("efivarfs"),   QStringLiteral("bpf"),         QStringLiteral("hugetlbfs"),
+        QStringLiteral("fusectl"),    QStringLiteral("binfmt_misc"), QStringLiteral("autofs"),
+        QStringLiteral("nsfs"),
+    };
+    const auto table = readTable();
+    const auto local = localVolumes(table);
+    QHash<QString, std::size_t> visible;
+    for (std::size_t i = 0; i < table.size(); ++i) visible.insert(table[i].mountPoint, i);
+    std::vector<PassedOverMount> out;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const MountEntry& e = table[i];
+        if (kernel.contains(e.fsType)) continue;
+        if (std::any_of(local.begin(), local.end(),
+                        [&](const MountEntry& v) { return v.id == e.id && v.mountPoint == e.mountPoint; }))
+            continue;
+        if (visible.value(e.mountPoint) != i)
+            out.push_back({e.mountPoint, QStringLiteral("volume-covered"),
+                           QStringLiteral("another file system is mounted over it")});
+        else if (!isLocalDiskFileSystem(e))
+            out.push_back({e.mountPoint, QStringLiteral("volume-not-local"),
+                           QStringLiteral("a %1 file system, not a local disk").arg(e.fsType)});
+        else
+            out.push_back(
+                {e.mountPoint, QStringLiteral("volume-second-view"),
+                 QStringLiteral("another view of %1 (a bind mount), walked where it is listed first").arg(e.source)});
+    }
     return out;
 }
 

@@ -50,6 +50,7 @@ public:
     LinuxVolumes(bool singleVolume, Sources sources);
 
     QStringList mountedLocalVolumePaths() const override;
+    std::vector<PassedOverMount> passedOverMounts() const override;
     bool volumeInfo(const QString& path, VolumeInfo& info) const override;
     bool isOtherMountPoint(const QString& folder) const override;
     QString mountPointOf(const QString& path) const override;

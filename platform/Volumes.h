@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace platform {
 
 struct VolumeInfo {
@@ -11,11 +13,23 @@ struct VolumeInfo {
     bool unmountable = false;
 };
 
+// A mounted file system that is not one of the local volumes, and the rule that leaves it
+// out: "volume-not-local" (network, memory or packed image file systems), "volume-covered"
+// (another mount on the same point hides it), "volume-second-view" (a bind mount of a part of
+// a volume listed already).
+struct PassedOverMount {
+    QString mountPoint;
+    QString rule;
+    QString detail;
+};
+
 class Volumes {
 public:
     virtual ~Volumes() = default;
     // The mounted local volume paths in a stable order.
     virtual QStringList mountedLocalVolumePaths() const = 0;
+    // The other mounts a user might look for fonts on (not the kernel's own file systems).
+    virtual std::vector<PassedOverMount> passedOverMounts() const { return {}; }
     // False when the query fails (the flags are then meaningless).
     virtual bool volumeInfo(const QString& path, VolumeInfo& info) const = 0;
     // True when a folder inside a volume is the mount point of another file system, so a

@@ -1,19 +1,28 @@
 // The program without windows, end to end through the sample executable on a sample-like
 // tree of real fixture fonts: what --list and --revise find, write, print and exit with.
 
+#include "app/Headless.h"
 #include "app/CommandLine.h"
+#include "app/Console.h"
 #include "patch/RevisionCodes.h"
+#include "support/FakePlatform.h"
 #include "support/FixtureSet.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <functional>
@@ -30,6 +39,7 @@ QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+std::vector<std::uint8_t> bytesOf(const QByteArray& b) { return {b.begin(), b.end()}; }
 void put(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
@@ -43,14 +53,9 @@ struct SampleTree {
     QStringList installed;  // program-view paths, face by face
 
     explicit SampleTree(const FixtureSet& set, bool signedManifest = false) {
-        const QStringList folders = {
-            QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
-            QStringLiteral("/usr/local/share/fonts/velmora"), QStringLiteral("/home/kana/.local/share/fonts")};
         QDir().mkpath(dir.path() + QStringLiteral("/tmp"));
         for (int k = 0; k < kFixtureFaces.size(); ++k) {
-            QString name = kFixtureFaces[k] + QStringLiteral(".otf");
-            if (k == 1) name = name.normalized(QString::NormalizationForm_D);
-            installed << folders[k % folders.size()] + QLatin1Char('/') + name;
+            installed << installedPath(k);
             put(real(installed.last()), contents(set.oldFont(kFixtureFaces[k])));
             put(real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")),
                 contents(set.patchOf(kFixtureFaces[k])));
@@ -61,6 +66,15 @@ struct SampleTree {
         }
     }
     QString manifest() const { return real(kHost + QStringLiteral("/patches.manifest")); }
+    // Where face `k` is installed (program view).
+    static QString installedPath(int k) {
+        const QStringList folders = {
+            QStringLiteral("/Library/Fonts"), QStringLiteral("/usr/share/fonts/opentype/velmora"),
+            QStringLiteral("/usr/local/share/fonts/velmora"), QStringLiteral("/home/kana/.local/share/fonts")};
+        QString name = kFixtureFaces[k] + QStringLiteral(".otf");
+        if (k == 1) name = name.normalized(QString::NormalizationForm_D);
+        return folders[k % folders.size()] + QLatin1Char('/') + name;
+    }
     QString patch(int k) const { return real(kHost + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".pa")); }
     QString real(const QString& path) const { return dir.path() + path; }
     // Files of ours anywhere in the tree: temporary files, new copies, kept old fonts.
@@ -91,9 +105,29 @@ struct Run {
     }
 };
 
-Run run(const SampleTree& tree, const QStringList& options) {
+// `locale`: the LANG the program runs under (LC_ALL and LC_MESSAGES unset), or "LC_ALL=..."
+// over LANG=C.
+Run run(const SampleTree& tree, const QStringList& options, const QString& locale = QStringLiteral("C.UTF-8"),
+        const QString& program = kProgram, int uid = -1) {
     QProcess p;
-    p.start(kProgram, QStringList{tree.dir.path()} + options);
+    // As another user: that user's ids and no others.
+    if (uid >= 0)
+        p.setChildProcessModifier([uid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(static_cast<gid_t>(uid)) != 0 ||
+                ::setuid(static_cast<uid_t>(uid)) != 0)
+                ::_exit(127);
+        });
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LC_ALL"));
+    environment.remove(QStringLiteral("LC_MESSAGES"));
+    if (locale.startsWith(QLatin1String("LC_ALL="))) {
+        environment.insert(QStringLiteral("LC_ALL"), locale.mid(7));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    } else {
+        environment.insert(QStringLiteral("LANG"), locale);
+    }
+    p.setProcessEnvironment(environment);
+    p.start(program, QStringList{tree.dir.path()} + options);
     Run r;
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) return r;
     r.status = p.exitCode();
@@ -110,6 +144,21 @@ bool sign(const QString& manifest,
     p.start(QStringLiteral("minisign"),
             {QStringLiteral("-S"), QStringLiteral("-s"), key, QStringLiteral("-m"), manifest});
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Every file and folder of the tree with its mode, modification time and bytes.
+QMap<QString, QByteArray> snapshot(const SampleTree& tree) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(tree.dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        files.insert(path, QByteArray::number(st.st_mode) + ' ' + QByteArray::number(st.st_mtim.tv_sec) + '.' +
+                               QByteArray::number(st.st_mtim.tv_nsec) + ' ' + contents(path));
+    }
+    return files;
 }
 
 QStringList field(const QList<QJsonObject>& events, const char* event, const char* key) {
@@ -163,10 +212,17 @@ private slots:
                      qPrintable(tree.installed[k]));
         QCOMPARE(tree.stray(), QStringList());
 
-        // Everything is revised now: nothing more to do.
-        const Run again = run(tree, {QStringLiteral("--revise")});
-        QCOMPARE(again.status, wizard::exitcode::kNoTarget);
-        QVERIFY(QString::fromUtf8(again.err).contains(QStringLiteral("該当するフォントがありませんでした。")));
+        // Everything is revised now: nothing more to do, said in the locale's language.
+        for (const auto& [locale, text] :
+             {std::pair{QStringLiteral("C"), "No installed font is to be revised."},
+              std::pair{QStringLiteral("en_GB.UTF-8"), "No installed font is to be revised."},
+              std::pair{QStringLiteral("ja_JP.UTF-8"), "該当するフォントがありませんでした。"},
+              std::pair{QStringLiteral("LC_ALL=ja_JP.UTF-8"), "該当するフォントがありませんでした。"}}) {
+            const Run again = run(tree, {QStringLiteral("--revise")}, locale);
+            QCOMPARE(again.status, wizard::exitcode::kNoTarget);
+            QVERIFY2(QString::fromUtf8(again.err).contains(QString::fromUtf8(text)), qPrintable(locale));
+            QVERIFY2(again.err.contains("  no-target: "), qPrintable(locale));  // the reason, in English
+        }
     }
 
     void withoutPatchesOrOptionsItEndsWithItsCode() {
@@ -179,12 +235,33 @@ private slots:
         QCOMPARE(help.status, 0);
         QVERIFY(help.out.contains("Exit status"));
 
+        // Without an option and without a display: what to do instead, never an abort.
+        QProcess bare;
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL", "LC_MESSAGES"})
+            headless.remove(QString::fromLatin1(name));
+        headless.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+        bare.setProcessEnvironment(headless);
+        bare.start(kProgram, {tree.dir.path()});
+        QVERIFY(bare.waitForFinished(30000));
+        QCOMPARE(bare.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(bare.exitCode(), wizard::exitcode::kUsage);
+        QVERIFY(bare.readAllStandardError().contains("no display: use --list or --revise, see --help"));
+
         QDir(tree.real(kHost)).removeRecursively();
-        const Run none = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")});
-        QCOMPARE(none.status, wizard::exitcode::kNoPatchSource);
-        QCOMPARE(none.events().size(), 1);
-        QCOMPARE(none.events().first().value(QStringLiteral("message")).toString(),
-                 QStringLiteral("改訂元のフォントが存在しません。\n改訂を中止します。"));
+        for (const QString& locale : {QStringLiteral("C"), QStringLiteral("ja_JP.UTF-8")}) {
+            const Run none = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")}, locale);
+            QCOMPARE(none.status, wizard::exitcode::kNoPatchSource);
+            QCOMPARE(none.events().size(), 1);
+            const QJsonObject summary = none.events().first();
+            QCOMPARE(
+                summary.value(QStringLiteral("message")).toString(),
+                locale == QLatin1String("C")
+                    ? QStringLiteral("There is no patch to revise the fonts with in %1: the revision stops.").arg(kHost)
+                    : QStringLiteral("改訂元のフォントが存在しません（%1）。\n改訂を中止します。").arg(kHost));
+            QCOMPARE(summary.value(QStringLiteral("reason")).toString(), QStringLiteral("no-patch-source"));
+            QVERIFY(summary.value(QStringLiteral("detail")).toString().startsWith(kHost));
+        }
     }
 
     void aHostilePatchStopsTheRunThereAndLeavesItsFont() {
@@ -202,6 +279,7 @@ private slots:
         QCOMPARE(r.status, fr::result::kPatchLoadFailed);
         QCOMPARE(field(events, "failed", "path"), QStringList{tree.installed[2]});
         QCOMPARE(field(events, "failed", "code"), QStringList{QString::number(fr::result::kPatchLoadFailed)});
+        QCOMPARE(field(events, "failed", "reason"), QStringList{QStringLiteral("patch-truncated")});
         QCOMPARE(field(events, "revised", "path"), order.mid(0, hostile));
         for (int i = 0; i < order.size(); ++i) {
             const int k = static_cast<int>(tree.installed.indexOf(order[i]));
@@ -236,41 +314,42 @@ private slots:
             std::function<void(SampleTree&)> change;
             int status;
             bool othersRevised;  // the run revises fonts, or stops before any
+            const char* reason;  // of the summary (20) or of the third face's failure
         };
         const std::vector<Case> cases = {
             {"a byte flipped in a patch", [&](SampleTree& t) { flip(t.patch(2), 300); }, fr::result::kPatchLoadFailed,
-             true},
+             true, "patch-sha256"},
             {"a patch cut short", [&](SampleTree& t) { put(t.patch(2), contents(t.patch(2)).chopped(1)); },
-             fr::result::kPatchLoadFailed, true},
+             fr::result::kPatchLoadFailed, true, "patch-sha256"},
             {"a manifest signed by another key",
              [&](SampleTree& t) { QVERIFY(sign(t.manifest(), keys.filePath(QStringLiteral("other.key")))); },
-             wizard::exitcode::kNoPatchSource, false},
+             wizard::exitcode::kNoPatchSource, false, "manifest-signature"},
             {"a signature cut short",
              [&](SampleTree& t) {
                  const QString signature = t.manifest() + QStringLiteral(".minisig");
                  put(signature, contents(signature).left(60));
              },
-             wizard::exitcode::kNoPatchSource, false},
+             wizard::exitcode::kNoPatchSource, false, "manifest-signature"},
             {"a byte flipped in the signature",
              [&](SampleTree& t) { flip(t.manifest() + QStringLiteral(".minisig"), -10); },
-             wizard::exitcode::kNoPatchSource, false},
+             wizard::exitcode::kNoPatchSource, false, "manifest-signature"},
             {"a manifest line altered",
              [&](SampleTree& t) {
                  editManifest(t.manifest(), QStringLiteral("old 'CFF '"), QStringLiteral("old 'CFF2'"));
              },
-             wizard::exitcode::kNoPatchSource, false},
+             wizard::exitcode::kNoPatchSource, false, "manifest-signature"},
             {"no signature", [&](SampleTree& t) { QFile::remove(t.manifest() + QStringLiteral(".minisig")); },
-             wizard::exitcode::kNoPatchSource, false},
+             wizard::exitcode::kNoPatchSource, false, "manifest-signature-missing"},
             {"a patch the manifest does not list",
              [&](SampleTree& t) { QFile::rename(t.patch(2), t.patch(2).chopped(3) + QStringLiteral(".pb")); },
-             fr::result::kRevised, true},
+             fr::result::kRevised, true, "manifest-unlisted"},
             {"an installed font of the right name and revision with another byte in a table",
              [&](SampleTree& t) {
                  const QByteArray font = contents(t.real(t.installed[2]));
                  const qsizetype cff = font.indexOf("CFF ");  // its directory record
                  flip(t.real(t.installed[2]), qFromBigEndian<quint32>(font.constData() + cff + 8) + 20);
              },
-             fr::result::kFontUnusable, true},
+             fr::result::kFontUnusable, true, "installed-digest"},
             {"a new font other than the one the manifest lists (re-signed)",
              [&](SampleTree& t) {
                  const QString manifest = QString::fromUtf8(contents(t.manifest()));
@@ -279,14 +358,30 @@ private slots:
                  put(t.manifest(), QString(manifest).replace(line, 1, manifest[line] == u'0' ? u'1' : u'0').toUtf8());
                  QVERIFY(sign(t.manifest()));
              },
-             fr::result::kNewFileFailed, true},
+             fr::result::kNewFileFailed, true, "new-digest"},
         };
         for (const Case& c : cases) {
             SampleTree tree(set, true);
             c.change(tree);
+            // What an ended run left beside a font stays through a run that only looks.
+            if (c.status != wizard::exitcode::kNoPatchSource)
+                put(tree.real(QStringLiteral("/Library/Fonts/.x.otf.font-reviser-4194300-0badcafe.new")), "left");
+            const QMap<QString, QByteArray> before = snapshot(tree);
+            const Run dry =
+                run(tree, {QStringLiteral("--revise"), QStringLiteral("--dry-run"), QStringLiteral("--json")});
+            QVERIFY2(snapshot(tree) == before, c.what);
             const QByteArray third = contents(tree.real(tree.installed[2]));
             const Run r = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
             QVERIFY2(r.status == c.status, qPrintable(QStringLiteral("%1: %2").arg(c.what).arg(r.status)));
+            // The dry run said what the run then did: its status, and each font's end.
+            QVERIFY2(dry.status == r.status, c.what);
+            for (const char* event : {"revised", "failed"})
+                QVERIFY2(field(dry.events(), event, "path") == field(r.events(), event, "path"), c.what);
+            const QList<QJsonObject> all = r.events();
+            QStringList reasons = field(all, "failed", "reason") + field(all, "source-skipped", "reason");
+            if (c.status == wizard::exitcode::kNoPatchSource)
+                reasons << all.last().value(QStringLiteral("reason")).toString();
+            QVERIFY2(reasons.contains(QString::fromLatin1(c.reason)), qPrintable(reasons.join(u' ')));
             QVERIFY2(contents(tree.real(tree.installed[2])) == third, c.what);
             const QList<QJsonObject> events = r.events();
             QVERIFY2(!events.isEmpty(), c.what);
@@ -304,7 +399,7 @@ private slots:
             if (c.status == wizard::exitcode::kNoPatchSource)
                 QVERIFY2(!events.last().value(QStringLiteral("detail")).toString().isEmpty(), c.what);
             else
-                QVERIFY2(events.first().value(QStringLiteral("verified")).toBool(), c.what);
+                QVERIFY2(events.last().value(QStringLiteral("verified")).toBool(), c.what);
             QVERIFY2(tree.stray() == QStringList(), c.what);
         }
         // Without a manifest the patches are applied as they are, and said to be unverified.
@@ -312,6 +407,147 @@ private slots:
         const Run r = run(plain, {QStringLiteral("--revise"), QStringLiteral("--json")});
         QCOMPARE(r.status, fr::result::kRevised);
         QVERIFY(!r.events().first().value(QStringLiteral("verified")).toBool(true));
+    }
+
+    // --verbose tells what the search passed over and why; a file in "host" named like a patch
+    // that is none is told even without it.
+    void theSearchSaysWhatItPassedOver() {
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set);
+        put(tree.real(kHost + QStringLiteral("/notes.txt")), "not a patch");
+        put(tree.real(kHost + QStringLiteral("/Velmora broken.pa")), "SBDF");
+        const QString newer = QStringLiteral("/home/kana/Documents/") + kFixtureFaces[0] + QStringLiteral(".otf");
+        put(tree.real(newer), contents(set.referenceOf(kFixtureFaces[0])));
+        const QString notCff = QStringLiteral("/Library/Fonts/extra/") + kFixtureFaces[3] + QStringLiteral(".otf");
+        put(tree.real(notCff), QByteArray("\0\1\0\0", 4) + QByteArray(60, '\0'));
+
+        const auto noted = [](const QList<QJsonObject>& events) {
+            QMap<QString, QString> reasons;  // "event path" -> reason
+            for (const QJsonObject& e : events)
+                if (e.value(QStringLiteral("event")).toString().contains(QLatin1String("-")))
+                    reasons.insert(
+                        e.value(QStringLiteral("event")).toString() + u' ' + e.value(QStringLiteral("path")).toString(),
+                        e.value(QStringLiteral("reason")).toString());
+            return reasons;
+        };
+        const Run quiet = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")});
+        QCOMPARE(noted(quiet.events()).keys(),
+                 QStringList{QStringLiteral("source-skipped ") + kHost + QStringLiteral("/Velmora broken.pa")});
+
+        const Run verbose =
+            run(tree, {QStringLiteral("--list"), QStringLiteral("--verbose"), QStringLiteral("--json")});
+        QCOMPARE(verbose.status, 0);
+        const QMap<QString, QString> reasons = noted(verbose.events());
+        const QList<std::pair<QString, QString>> expected = {
+            {QStringLiteral("source-skipped ") + kHost + QStringLiteral("/Velmora broken.pa"),
+             QStringLiteral("patch-truncated")},
+            {QStringLiteral("source-skipped ") + kHost + QStringLiteral("/notes.txt"), QStringLiteral("source-name")},
+            {QStringLiteral("candidate-skipped ") + newer, QStringLiteral("font-revision")},
+            {QStringLiteral("candidate-skipped ") + notCff, QStringLiteral("font-not-cff")},
+            {QStringLiteral("volume-walked /"), QString()},
+            {QStringLiteral("font-folder-walked /usr/share/fonts"), QString()},
+        };
+        for (const auto& [key, reason] : expected)
+            QVERIFY2(reasons.contains(key) && reasons.value(key) == reason,
+                     qPrintable(key + u' ' + reasons.value(key)));
+        // In text, each under its line, on standard error.
+        const Run text = run(tree, {QStringLiteral("--list"), QStringLiteral("--verbose")});
+        QVERIFY(text.err.contains(("Not revised: " + newer + "\n  font-revision: ").toUtf8()));
+    }
+
+    // A user who may not write one font folder: --list says which fonts they may not replace,
+    // and --keep-going revises every other font and ends with the first failure's status.
+    void aUserKeepsGoingPastTheFontsTheyMayNotReplace() {
+        const FixtureSet& set = *m_set;
+        constexpr int kNobody = 65534;
+        const bool root = ::geteuid() == 0;
+        const QString closed = QStringLiteral("/usr/share/fonts/opentype/velmora");  // faces 1 and 5
+        const auto prepare = [&](SampleTree& tree, QString& program) {
+            program = kProgram;
+            if (!root) {
+                ::chmod(QFile::encodeName(tree.real(closed)).constData(), 0555);
+                return;
+            }
+            // That user runs a copy of the program inside the tree and owns all of it but the folder.
+            program = tree.real(QStringLiteral("/font-reviser-sample"));
+            QFile::copy(kProgram, program);
+            QDirIterator it(tree.dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            ::lchown(QFile::encodeName(tree.dir.path()).constData(), kNobody, kNobody);
+            while (it.hasNext()) ::lchown(QFile::encodeName(it.next()).constData(), kNobody, kNobody);
+            ::lchown(QFile::encodeName(tree.real(closed)).constData(), 0, 0);
+        };
+        const int uid = root ? kNobody : -1;
+        const QStringList refused = {SampleTree::installedPath(1), SampleTree::installedPath(5)};
+
+        SampleTree listed(set);
+        QString program;
+        prepare(listed, program);
+        const Run list =
+            run(listed, {QStringLiteral("--list"), QStringLiteral("--json")}, QStringLiteral("C"), program, uid);
+        QCOMPARE(list.status, 0);
+        QStringList notReplaceable;
+        for (const QJsonObject& e : list.events())
+            if (e.value(QStringLiteral("event")) == QLatin1String("target") &&
+                !e.value(QStringLiteral("replaceable")).toBool()) {
+                QCOMPARE(e.value(QStringLiteral("reason")).toString(), QStringLiteral("folder-not-writable"));
+                notReplaceable << e.value(QStringLiteral("path")).toString();
+            }
+        QCOMPARE(notReplaceable, refused);
+
+        for (const bool dryRun : {true, false}) {
+            SampleTree tree(set);
+            prepare(tree, program);
+            QStringList options = {QStringLiteral("--revise"), QStringLiteral("--keep-going"),
+                                   QStringLiteral("--json")};
+            if (dryRun) options << QStringLiteral("--dry-run");
+            const Run r = run(tree, options, QStringLiteral("C"), program, uid);
+            QCOMPARE(r.status, fr::result::kNotReplaceable);
+            const QList<QJsonObject> events = r.events();
+            QCOMPARE(field(events, "failed", "path"), refused);
+            QCOMPARE(field(events, "failed", "reason"), QStringList(2, QStringLiteral("folder-not-writable")));
+            QVERIFY(events.last().value(QStringLiteral("message")).toString().contains(QLatin1String("as root")));
+            for (int k = 0; k < kFixtureFaces.size(); ++k) {
+                const bool revised = !dryRun && !refused.contains(tree.installed[k]);
+                QVERIFY2(contents(tree.real(tree.installed[k])) ==
+                             contents(revised ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k])),
+                         qPrintable(tree.installed[k]));
+            }
+            QCOMPARE(field(events, "revised", "path").size(), kFixtureFaces.size() - 2);
+            QCOMPARE(tree.stray(), QStringList());
+        }
+    }
+
+    // The fonts are revised either way; the status tells whether the restart was asked for.
+    void aRestartRequestNotSentHasItsOwnStatus() {
+        const FixtureSet& set = *m_set;
+        for (const std::int32_t answer : {0, -1}) {
+            testsupport::TestPlatform tp;
+            tp.volumes.volumes = {{QStringLiteral("/")}};
+            tp.writeFile(QStringLiteral("/Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf"),
+                         bytesOf(contents(set.oldFont(kFixtureFaces[0]))));
+            tp.writeFile(QStringLiteral("/Applications/Reviser/host/") + kFixtureFaces[0] + QStringLiteral(".pa"),
+                         bytesOf(contents(set.patchOf(kFixtureFaces[0]))));
+            tp.restart.answer = answer;
+            wizard::CommandLine line = wizard::CommandLine::parse(
+                {QStringLiteral("--revise"), QStringLiteral("--restart"), QStringLiteral("--json")});
+            std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
+            wizard::Console console(true, out.get(), out.get(), false);
+            const std::atomic<bool> stop{false};
+            const int status = wizard::runHeadless(line, console, stop, tp.services());
+            QCOMPARE(status, answer == 0 ? 0 : wizard::exitcode::kRestartNotSent);
+            QCOMPARE(tp.restart.sent().size(), 1u);
+            std::rewind(out.get());
+            QByteArray text;
+            for (int c; (c = std::fgetc(out.get())) != EOF;) text.append(static_cast<char>(c));
+            Run r;
+            r.out = text;
+            const QJsonObject summary = r.events().last();
+            QCOMPARE(summary.value(QStringLiteral("revised")).toArray().size(), 1);
+            QCOMPARE(summary.value(QStringLiteral("restartRequested")).toBool(), answer == 0);
+            QCOMPARE(summary.value(QStringLiteral("reason")).toString(),
+                     answer == 0 ? QString() : QStringLiteral("restart-request"));
+        }
     }
 
     void anInterruptEndsTheRunAsACancel_data() {
@@ -344,7 +580,8 @@ private slots:
         r.out = out + p.readAllStandardOutput();
         const QList<QJsonObject> events = r.events();
         QCOMPARE(events.last().value(QStringLiteral("message")).toString(),
-                 QStringLiteral("OpenType Velmoraフォント の改訂を中止しました。"));
+                 QStringLiteral("The revision of the OpenType Velmora fonts was stopped."));
+        QCOMPARE(events.last().value(QStringLiteral("reason")).toString(), QStringLiteral("cancelled"));
         // Each font is either the old one or completely revised, and nothing is left over.
         const QStringList revised = field(events, "revised", "path");
         QVERIFY(revised.size() >= 1 && revised.size() <= 2);

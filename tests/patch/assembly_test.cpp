@@ -247,53 +247,61 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
         const char* what;
         Change change;
         int code;  // 7: refused when loaded, before step 55
+        const char* reason;
     };
     const std::vector<Case> cases = {
-        {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }, kUnusable},
-        {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }, kUnusable},
+        {"a table the font lacks", [](PatchLayout& s) { s.tables[2].tag = "GSUB"; }, kUnusable, "table-missing"},
+        {"no tables at all", [](PatchLayout& s) { s.tables.clear(); }, kUnusable, "layout-records"},
         {"more records than installed tables",
-         [](PatchLayout& s) { s.tables.push_back(placed("GSUB", 7, 4, s.fontLength)); }, kUnusable},
-        {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; },
-         kUnusable},
+         [](PatchLayout& s) { s.tables.push_back(placed("GSUB", 7, 4, s.fontLength)); }, kUnusable, "layout-records"},
+        {"a table past the file's end", [](PatchLayout& s) { s.tables[3].up_dataOffset = s.fontLength - 4; }, kUnusable,
+         "layout-outside"},
         {"a file too short for its directory",
          [](PatchLayout& s) {
              for (auto& t : s.tables) t.up_dataOffset = 0;
              s.fontLength = 60;
          },
-         kUnusable},
+         kUnusable, "layout-length"},
         {"one table over another", [](PatchLayout& s) { s.tables[2].up_dataOffset = Fixture::kDirectoryEnd; },
-         kUnusable},
-        {"a table over the directory", [](PatchLayout& s) { s.tables[3].up_dataOffset = 60; }, kUnusable},
-        {"a table over the offset table", [](PatchLayout& s) { s.tables[3].up_dataOffset = 0; }, kUnusable},
-        {"a table off a word boundary", [](PatchLayout& s) { s.tables[3].up_dataOffset += 2; }, kUnusable},
+         kUnusable, "layout-overlap"},
+        {"a table over the directory", [](PatchLayout& s) { s.tables[3].up_dataOffset = 60; }, kUnusable,
+         "layout-outside"},
+        {"a table over the offset table", [](PatchLayout& s) { s.tables[3].up_dataOffset = 0; }, kUnusable,
+         "layout-outside"},
+        {"a table off a word boundary", [](PatchLayout& s) { s.tables[3].up_dataOffset += 2; }, kUnusable,
+         "layout-alignment"},
         {"a new font far larger than the installed one could become",
-         [](PatchLayout& s) { s.fontLength = 2 * 1024 * 1024; }, kUnusable},
-        {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }, kUnusable},
-        {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }, kUnusable},
+         [](PatchLayout& s) { s.fontLength = 2 * 1024 * 1024; }, kUnusable, "layout-length"},
+        {"an unchanged table of another length", [](PatchLayout& s) { s.tables[2].up_datalength = 13; }, kUnusable,
+         "layout-overlap"},
+        {"an unchanged table given fewer bytes", [](PatchLayout& s) { s.tables[6].up_datalength = 52; }, kUnusable,
+         "table-length"},
+        {"an outlandish file length", [](PatchLayout& s) { s.fontLength = 0x7FFFFFF0; }, kUnusable, "layout-length"},
         {"a copy outside the installed table",
          [](PatchLayout& s) {
              s.tables[2].changed = true;
              s.tables[2].olds = {{8, 4, 0}};
          },
-         kUnusable},
-        {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }, kNotLoaded},
+         kUnusable, "copy-outside"},
+        {"a slot without a record", [](PatchLayout& s) { s.tables[3].tablePos = 7; }, kNotLoaded, "patch-records"},
         {"fewer records than installed tables, the last slot empty",
-         [](PatchLayout& s) { s.tables.erase(s.tables.begin()); }, kNotLoaded},
-        {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }, kNotLoaded},
+         [](PatchLayout& s) { s.tables.erase(s.tables.begin()); }, kNotLoaded, "patch-records"},
+        {"two records on one slot", [](PatchLayout& s) { s.tables[3].tablePos = 1; }, kNotLoaded, "patch-records"},
         {"one table named twice",
          [](PatchLayout& s) {
              s.tables[3] = s.tables[2];
              s.tables[3].tablePos = 3;
          },
-         kNotLoaded},
-        {"another font's patch", [](PatchLayout& s) { s.fontName = "b"; }, kNotLoaded},
-        {"another version of the patch", [](PatchLayout& s) { s.fontVersion = 1; }, kNotLoaded},
+         kNotLoaded, "patch-records"},
+        {"another font's patch", [](PatchLayout& s) { s.fontName = "b"; }, kNotLoaded, "patch-other-font"},
+        {"another version of the patch", [](PatchLayout& s) { s.fontVersion = 1; }, kNotLoaded, "patch-other-font"},
     };
-    for (const auto& [what, change, code] : cases) {
+    for (const auto& [what, change, code, reason] : cases) {
         Fixture f;
         PatchLayout layout = f.unchangedReversed();
         change(layout);
         EXPECT_EQ(f.run(layout), code) << what;
+        EXPECT_EQ(f.m.reason().id.toStdString(), reason) << what;
         EXPECT_TRUE(f.wroteNothing()) << what;
         EXPECT_EQ(f.progress.points.size(), code == kNotLoaded ? 1u : 2u) << what;  // 40, and 55 once loaded
     }

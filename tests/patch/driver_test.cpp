@@ -149,11 +149,15 @@ struct Fixture {
         ::chmod(QFile::encodeName(tp.real(kFont)).constData(), 0640);
         tp.writeFile(kPatch, buildPatch(patchFor(installed)));
     }
-    std::int32_t run(int count = 1, int index = 0) {
+    std::string reason;  // of the last run
+    std::int32_t run(int count = 1, int index = 0, bool dryRun = false) {
         const std::int32_t code = [&] {
             OpenTypeManager m(files, tp.pauses);
-            return m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index,
-                                        fr::FixedSourceLookup(sources, tp.volumes));
+            m.setDryRun(dryRun);
+            const std::int32_t ended = m.updateOpenTypeDiff(target, Recorder::call, &progress, count, index,
+                                                            fr::FixedSourceLookup(sources, tp.volumes));
+            reason = m.reason().id.toStdString();
+            return ended;
         }();
         g_allocationsFail = false;
         return code;
@@ -405,44 +409,57 @@ TEST(RevisionDriver, EveryFailureLeavesTheOldFontByteIdenticalAndNothingStray) {
         const char* what;
         std::int32_t code;
         std::function<void(Fixture&)> arrange;
+        const char* reason;
+        bool dryRunSees = false;  // a dry run ends the same (what it checks goes wrong before any write)
     };
     const std::vector<Case> cases = {
         {"not deletable", fr::result::kNotReplaceable,
-         [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }},
+         [](Fixture& f) { f.files.notDeletable.on(QStringLiteral("/Fonts/")); }, "folder-not-writable", true},
         {"permissions that can't be read", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.permissionsUnknown = true; }},
-        {"the copy beside it fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failCopyBeside.on(); }},
+         [](Fixture& f) { f.files.permissionsUnknown = true; }, "permissions-unknown", true},
+        {"the copy beside it fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failCopyBeside.on(); },
+         "copy-beside"},
         {"the copy is not the image (checked before the rename)", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.corruptCopy.on(QStringLiteral("/Fonts/")); }},
+         [](Fixture& f) { f.files.corruptCopy.on(QStringLiteral("/Fonts/")); }, "copy-check"},
         {"type and creator can't be set", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }},
-        {"permissions can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetPermissions.on(); }},
-        {"the rename fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failReplace.on(); }},
+         [](Fixture& f) { f.files.failSetTypeAndCreator.on(); }, "attributes"},
+        {"permissions can't be set", fr::result::kNewFileFailed, [](Fixture& f) { f.files.failSetPermissions.on(); },
+         "attributes"},
+        {"the rename fails", fr::result::kCopyFailed, [](Fixture& f) { f.files.failReplace.on(); }, "exchange"},
         {"the file in place is not the image (checked after the rename)", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }},
+         [](Fixture& f) { f.files.corruptAfterReplace.on(QStringLiteral("/Fonts/")); }, "in-place-check"},
         {"one whole word differs after the rename", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.flipAfterReplace = kDirectoryEnd + 2; }},
+         [](Fixture& f) { f.files.flipAfterReplace = kDirectoryEnd + 2; }, "in-place-check"},
         {"two words changed, their sum the same, after the rename", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.files.swapAfterReplace = true; }},
+         [](Fixture& f) { f.files.swapAfterReplace = true; }, "in-place-check"},
         {"a lost tail of zero words after the rename", fr::result::kNewFileFailed,
          [](Fixture& f) {
              f.tp.writeFile(kPatch, buildPatch(patchFor(f.installed, 10)));
              f.files.cutAfterReplace = 8;
-         }},
+         },
+         "in-place-check"},
         {"no memory for the installed font", fr::result::kFontUnusable,
-         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenFont; }},
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenFont; }, "font-memory", true},
         {"no memory for the patch", fr::result::kPatchLoadFailed,
-         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenPatch; }},
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kOpenPatch; }, "patch-memory", true},
         {"no memory for the new image", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kPatchLoaded; }},
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kPatchLoaded; }, "image-memory", true},
         {"no memory for the replacement", fr::result::kNewFileFailed,
-         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kCopyIntoPlace; }},
+         [](Fixture& f) { f.progress.memoryRunsOutAtStep = fr::step::kCopyIntoPlace; }, "memory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.dryRunSees) {
+            Fixture f;
+            c.arrange(f);
+            EXPECT_EQ(f.run(1, 0, true), c.code);
+            EXPECT_EQ(f.reason, c.reason);
+            f.expectUntouched();
+        }
         Fixture f;
         c.arrange(f);
         EXPECT_EQ(f.run(), c.code);
+        EXPECT_EQ(f.reason, c.reason);
         f.expectUntouched();
     }
 }

@@ -64,9 +64,9 @@ bool FaultyFiles::setTypeAndCreator(const QString& path, std::uint32_t type, std
     return !failSetTypeAndCreator.hits(path) && m_inner.setTypeAndCreator(path, type, creator);
 }
 
-bool FaultyFiles::isDeletable(const QString& path) const {
+platform::Files::Removal FaultyFiles::removal(const QString& path) const {
     note(QStringLiteral("isDeletable ") + path);
-    return !notDeletable.hits(path) && m_inner.isDeletable(path);
+    return notDeletable.hits(path) ? Removal::FolderNotWritable : m_inner.removal(path);
 }
 
 bool FaultyFiles::remove(const QString& path) {

@@ -52,7 +52,7 @@ public:
     std::optional<std::uint32_t> permissions(const QString& path) const override;
     bool setPermissions(const QString& path, std::uint32_t mode) override;
     bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) override;
-    bool isDeletable(const QString& path) const override;
+    Removal removal(const QString& path) const override;
     bool remove(const QString& path) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
                          const PieceWritten& written) override;

@@ -1,0 +1,258 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>CommandLineText</name>
+    <message>
+        <source>unknown option: %1</source>
+        <translation>不明なオプションです: %1</translation>
+    </message>
+    <message>
+        <source>--list and --revise exclude each other</source>
+        <translation>--list と --revise は同時に指定できません</translation>
+    </message>
+    <message>
+        <source>--restart, --dry-run and --keep-going go with --revise</source>
+        <translation>--restart、--dry-run、--keep-going は --revise とともに指定します</translation>
+    </message>
+    <message>
+        <source>--restart and --dry-run exclude each other</source>
+        <translation>--restart と --dry-run は同時に指定できません</translation>
+    </message>
+    <message>
+        <source>--json and --verbose go with --list or --revise</source>
+        <translation>--json と --verbose は --list か --revise とともに指定します</translation>
+    </message>
+    <message>
+        <source>Usage: %1 --list [--verbose] [--json]
+       %1 --revise [--dry-run | --restart] [--keep-going] [--verbose] [--json]
+
+Revises the installed Velmora and Kestrune OpenType fonts with the patches in the
+&quot;host&quot; folder beside the program. Without an option the wizard starts; with one,
+the program runs without windows (no display needed).
+
+  --list        search the local disks and fontconfig&apos;s font folders and print each
+                font that would be revised, with its revision, and whether this
+                user may replace it
+  --revise      search, then revise every font found, in the wizard&apos;s order; the
+                run stops at the first font that fails
+  --dry-run     with --revise: everything short of writing (the patches, the new
+                fonts built and checked in memory, the permissions); nothing is
+                written or removed, and the exit status is the one --revise would give
+  --keep-going  with --revise: try every font even after one fails; the exit
+                status is then the first failure&apos;s
+  --restart     after a successful --revise, also ask the system to restart
+                (without it the program only says that a restart is needed)
+  --verbose     also tell each file of &quot;host&quot; that is no patch, each font met
+                that is no target, and the volumes and font folders walked or not
+  --json        print one JSON object per event on standard output instead of text
+  --help        print this help
+  --version     print the version
+
+Progress goes to standard error; every failure comes with a reason (an identifier
+and a line in English). Messages follow the locale (LC_ALL, LC_MESSAGES, LANG):
+Japanese under a ja locale, English otherwise. SIGINT and SIGTERM stop the run as the
+Cancel button does: the font being revised is left untouched or completed.
+
+Exit status:
+   0  every font found was revised, or would be (--list: fonts were found)
+   2  an installed font or the data for it is unusable
+   6  stopped (SIGINT or SIGTERM)
+   7  a patch file could not be read, or is not the one the manifest lists
+   8  the new font file could not be made, or was not as built
+  10  an installed font may not be replaced by this user
+  11  putting the new font in place failed
+  12  a file of the program&apos;s could not be removed
+  20  no patch file in the &quot;host&quot; folder, or its manifest can&apos;t be trusted
+  21  no installed font to revise
+  22  the font manager is running
+  23  the fonts were revised, but the restart request could not be sent
+  64  a bad command line, or no option and no display
+</source>
+        <translation>使い方: %1 --list [--verbose] [--json]
+        %1 --revise [--dry-run | --restart] [--keep-going] [--verbose] [--json]
+
+プログラムの隣の &quot;host&quot; フォルダにあるパッチで、インストールされている Velmora と
+Kestrune の OpenType フォントを改訂します。オプションがなければウィザードが起動し、
+オプションがあればウィンドウなしで動作します（ディスプレイは不要です）。
+
+  --list        ローカルディスクと fontconfig のフォントフォルダを検索し、改訂される
+                フォントをそのリビジョンと、このユーザーが置き換えられるかどうかとともに
+                表示します
+  --revise      検索し、見つかったフォントをウィザードと同じ順に改訂します。失敗した
+                フォントで改訂を止めます
+  --dry-run     --revise とともに: 書き込みの手前まですべてを行います（パッチ、メモリ上で
+                組み立てて検査する新しいフォント、アクセス権）。何も書き込まず何も削除せず、
+                終了ステータスは --revise と同じです
+  --keep-going  --revise とともに: フォントが失敗しても残りのフォントを改訂します。
+                終了ステータスは最初の失敗のものです
+  --restart     --revise が成功したら、システムの再起動も要求します
+                （指定しなければ、再起動が必要であることを表示するだけです）
+  --verbose     &quot;host&quot; のパッチでないファイル、改訂対象でないフォント、検索した
+                ボリュームとフォントフォルダ、検索しなかったものも表示します
+  --json        テキストの代わりに、出来事ごとに JSON オブジェクトを1行ずつ標準出力に出します
+  --help        このヘルプを表示します
+  --version     バージョンを表示します
+
+進行状況は標準エラー出力に出ます。失敗にはすべて理由（識別子と英語の1行）が付きます。
+メッセージはロケール（LC_ALL、LC_MESSAGES、LANG）に従い、ja ロケールでは日本語、
+それ以外では英語です。SIGINT と SIGTERM はキャンセルボタンと同じく改訂を止めます。
+改訂中のフォントは変更されないか、改訂を終えます。
+
+終了ステータス:
+   0  見つかったフォントをすべて改訂した、または改訂できる（--list: フォントが見つかった）
+   2  インストールされているフォントまたはそのデータが使えない
+   6  中止した（SIGINT または SIGTERM）
+   7  パッチファイルを読み込めない、またはマニフェストのものではない
+   8  新しいフォントファイルを作れない、または組み立てたとおりではない
+  10  このユーザーはインストールされているフォントを置き換えられない
+  11  新しいフォントを所定の場所に置けなかった
+  12  プログラムのファイルを削除できなかった
+  20  &quot;host&quot; フォルダにパッチがない、またはマニフェストが信頼できない
+  21  改訂するフォントがない
+  22  フォント管理アプリケーションが起動している
+  23  フォントは改訂したが、再起動を要求できなかった
+  64  コマンドラインが正しくない、またはオプションもディスプレイもない
+</translation>
+    </message>
+    <message>
+        <source>Reading the font to revise (%1) failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>改訂元（%1）ファイルの読み込みに失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>Making the new font file (%1) failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>新しいフォントファイル（%1）の作成に失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>Reading the patch file for %1 failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>%1の改訂ファイルの読み込みに失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>This user may not replace the font %1: run the program as root (for example with sudo), or ask an administrator.</source>
+        <translation>このユーザーにはフォント(%1)を置き換える権限がありません。root として（たとえば sudo で）実行するか、管理者に依頼してください。</translation>
+    </message>
+    <message>
+        <source>The revision of the OpenType Velmora fonts was stopped.</source>
+        <translation>OpenType Velmoraフォント の改訂を中止しました。</translation>
+    </message>
+    <message>
+        <source>Note: the patches in %1 are not verified by a signed manifest.</source>
+        <translation>注意: %1 のパッチは署名されたマニフェストで検証されていません。</translation>
+    </message>
+    <message>
+        <source>Searching: %1</source>
+        <translation>検索しています: %1</translation>
+    </message>
+    <message>
+        <source>Not a patch: %1</source>
+        <translation>パッチではありません: %1</translation>
+    </message>
+    <message>
+        <source>Not revised: %1</source>
+        <translation>改訂しません: %1</translation>
+    </message>
+    <message>
+        <source>Not searched: %1</source>
+        <translation>検索しません: %1</translation>
+    </message>
+    <message>
+        <source>Searched: volume %1</source>
+        <translation>検索しました: ボリューム %1</translation>
+    </message>
+    <message>
+        <source>Searched: font folder %1</source>
+        <translation>検索しました: フォントフォルダ %1</translation>
+    </message>
+    <message>
+        <source>this user may not replace it (%1: %2)</source>
+        <translation>このユーザーは置き換えられません (%1: %2)</translation>
+    </message>
+    <message>
+        <source>failed (status %1):</source>
+        <translation>失敗しました（終了ステータス %1）:</translation>
+    </message>
+    <message>
+        <source>already revised (the same file):</source>
+        <translation>同じファイルは改訂済みです:</translation>
+    </message>
+    <message>
+        <source>would be revised:</source>
+        <translation>改訂できます:</translation>
+    </message>
+    <message>
+        <source>revised:</source>
+        <translation>改訂しました:</translation>
+    </message>
+    <message>
+        <source>Fonts that would be revised:</source>
+        <translation>改訂できるフォント:</translation>
+    </message>
+    <message>
+        <source>Revised fonts:</source>
+        <translation>改訂したフォント:</translation>
+    </message>
+    <message>
+        <source>&quot;Font Book&quot; is running, so the revision program can&apos;t start.
+Quit &quot;Font Book&quot;, then start the OpenType Velmora font revision program again.</source>
+        <translation>&quot;Font Book&quot;が起動中ですので改訂プログラムを起動できません。
+&quot;Font Book&quot;を終了してから&quot;OpenType Velmoraフォント 改訂プログラム&quot;を起動してください。</translation>
+    </message>
+    <message>
+        <source>There is no patch to revise the fonts with in %1: the revision stops.</source>
+        <translation>改訂元のフォントが存在しません（%1）。
+改訂を中止します。</translation>
+    </message>
+    <message>
+        <source>No installed font is to be revised.</source>
+        <translation>該当するフォントがありませんでした。
+
+改訂プログラムを終了します。</translation>
+    </message>
+    <message>
+        <source>Dry run: nothing was changed; %1 font(s) would be revised.</source>
+        <translation>予行演習です。何も変更していません。%1 個のフォントを改訂できます。</translation>
+    </message>
+    <message>
+        <source>The revision finished successfully.</source>
+        <translation>改訂が正常に終了しました。</translation>
+    </message>
+    <message>
+        <source>Restart the system so that the revised fonts take effect.</source>
+        <translation>改訂したフォントを有効にするには、システムを再起動してください。</translation>
+    </message>
+    <message>
+        <source>Asked the system to restart.</source>
+        <translation>システムの再起動を要求しました。</translation>
+    </message>
+    <message>
+        <source>Could not ask the system to restart.</source>
+        <translation>システムの再起動を要求できませんでした。</translation>
+    </message>
+    <message>
+        <source>%1: no display: use --list or --revise, see --help
+</source>
+        <translation>%1: ディスプレイがありません。--list か --revise を使ってください（--help を参照）。
+</translation>
+    </message>
+    <message>
+        <source>%1: %2
+Try &apos;%1 --help&apos;.
+</source>
+        <translation>%1: %2
+&apos;%1 --help&apos; を参照してください。
+</translation>
+    </message>
+</context>
+</TS>
