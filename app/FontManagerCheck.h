@@ -1,6 +1,7 @@
 #pragma once
-// Whether the system's font manager application is running, which keeps the program from
-// revising anything.
+// Whether a font manager application is running, which keeps the program from revising
+// anything: the system's own, or one of those the Linux desktops run, among the user's own
+// processes.
 
 #include "platform/Processes.h"
 

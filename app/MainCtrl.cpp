@@ -13,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -31,16 +32,63 @@ void leaveMainLoop() {
             app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
-// Centres the window on its screen, shows it, brings it to the front and makes it key.
+// A window's default button is marked so in its description and is no auto-default button: it
+// stays the default wherever the focus goes. Outside a QDialog an auto-default button takes
+// the mark only while it has the focus, and answers Enter itself then.
+QPushButton* defaultButton(const QWidget& window) {
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->isDefault() && !button->autoDefault()) return button;
+    return nullptr;
+}
+
+// Centres the window over the window it belongs to, or on its screen when it belongs to none
+// on screen; shows it, brings it to the front and makes it key, with the focus on its default
+// button, so that Enter answers what that button does however the window was left last time.
 void presentCentred(QWidget* window) {
-    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
+    const QWidget* owner = window->parentWidget();
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    QRect frame = window->frameGeometry();
+    if (owner && owner->isVisible())
+        frame.moveCenter(owner->frameGeometry().center());
+    else if (screen)
         frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    window->move(frame.topLeft());
     window->show();
     window->raise();
     window->activateWindow();
+    if (QPushButton* button = defaultButton(*window)) button->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+// Makes a confirmation or message window a dialog of the window it belongs to for as long as
+// it runs (of none when no window is on screen), then a window of its own again: the
+// controller alone owns it, whichever window goes first.
+class DialogOf {
+public:
+    DialogOf(QWidget& dialog, QWidget* owner) : m_dialog(dialog) { m_dialog.setParent(owner, m_dialog.windowFlags()); }
+    ~DialogOf() { m_dialog.setParent(nullptr, m_dialog.windowFlags()); }
+    DialogOf(const DialogOf&) = delete;
+    DialogOf& operator=(const DialogOf&) = delete;
+
+private:
+    QWidget& m_dialog;
+};
+
+// The keys a window answers once the widget with the focus has let them by: Enter and Return
+// press its default button, Escape closes it as its title bar does. A focused auto-default
+// button answers Enter itself.
+bool answerKey(QWidget& window, const QKeyEvent& key) {
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        QPushButton* button = defaultButton(window);
+        if (!button || !button->isVisible() || !button->isEnabled()) return false;
+        button->click();
+        return true;
+    }
+    if (key.matches(QKeySequence::Cancel)) {
+        window.close();
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -160,8 +208,16 @@ void MainCtrl::setBar(QProgressBar* bar, std::int32_t value) {
 // ---------------------------------------------------------------------------------------------
 // Modal runs
 
+QWidget* MainCtrl::windowOnScreen() const {
+    for (QWidget* window : {r_startWindow, r_searchWindow, r_fontListWindow, r_progressWindow, r_endWindow})
+        if (window && window->isVisible()) return window;
+    return nullptr;
+}
+
 int MainCtrl::runModalForWindow(QWidget* window) {
     if (!window || m_ended) return kModalNotRun;
+    QWidget* owner = windowOnScreen();
+    const DialogOf dialog(*window, owner != window ? owner : nullptr);
     window->setWindowModality(Qt::ApplicationModal);
     presentCentred(window);
     QEventLoop loop;
@@ -180,6 +236,11 @@ void MainCtrl::askMessageCancel() { stopModalWithCode(kModalNo); }
 void MainCtrl::messageOK() { stopModalWithCode(kModalOK); }
 
 bool MainCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && answerKey(*window, *static_cast<QKeyEvent*>(event))) return true;
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
     if (!m_modalLoops.empty() && (watched == r_AskMessageWindow || watched == r_MessageWindow)) {
         event->ignore();
@@ -244,9 +305,10 @@ void MainCtrl::alertStopErrorMessage(const char* utf8) { alertStopNSStringErrorM
 void MainCtrl::alertStopNSStringErrorMessage(const QString& text) {
     callOnMain([&] {
         if (m_ended) return;
-        QMessageBox alert;
+        QMessageBox alert(windowOnScreen());
         alert.setText(text);
         alert.setStandardButtons(QMessageBox::Ok);
+        alert.setDefaultButton(QMessageBox::Ok);
         alert.exec();
     });
 }

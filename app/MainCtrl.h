@@ -91,6 +91,8 @@ public:
     void alertStopNSStringErrorMessage(const QString& text);
 
     // --- modal runs (main thread) ---
+    // Shows `window` as a modal dialog of the wizard window on screen, centred over it, and
+    // returns the code stopModalWithCode ends the run with.
     int runModalForWindow(QWidget* window);
     void stopModalWithCode(int code);
     void askMessageOK();
@@ -161,7 +163,9 @@ public:
     QPushButton* r_OKButton = nullptr;
 
 protected:
-    // Closing a modal window from its title bar answers it: "no" or OK.
+    // Closing a modal window from its title bar answers it: "no" or OK; closing a wizard window
+    // does what its Cancel button does. Escape closes a window the same way, and Enter presses
+    // its default button.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -173,6 +177,9 @@ private:
 
     // Centres the window on its screen, shows it, brings it to the front and makes it key.
     void showWindow(QWidget* window);
+    // The wizard window on screen, which a confirmation or message belongs to; none between
+    // two windows.
+    QWidget* windowOnScreen() const;
     void hideWindow(QWidget* window);
     void setText(QLabel* field, const QString& text);
     void setBar(QProgressBar* bar, std::int32_t value);

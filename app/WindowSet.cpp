@@ -80,16 +80,23 @@ void MainCtrl::loadWindows() {
     r_AskCancelButton = ask.r_AskCancelButton;
     connect(r_AskOKButton, &QPushButton::clicked, this, &MainCtrl::askMessageOK);
     connect(r_AskCancelButton, &QPushButton::clicked, this, &MainCtrl::askMessageCancel);
-    r_AskMessageWindow->installEventFilter(this);
 
     Ui::MessageWindow message;
     r_MessageWindow = makeWindow(m_windows, message);
     r_MessageText = message.r_MessageText;
     r_OKButton = message.r_OKButton;
     connect(r_OKButton, &QPushButton::clicked, this, &MainCtrl::messageOK);
-    r_MessageWindow->installEventFilter(this);
 
-    for (QWidget* window : {r_startWindow, r_searchWindow, r_fontListWindow, r_progressWindow, r_endWindow})
+    // The confirmation and the message are dialogs: no minimise or maximise buttons, and a
+    // dialog of the window they belong to while they run.
+    for (QWidget* dialog : {r_AskMessageWindow, r_MessageWindow}) dialog->setWindowFlags(Qt::Dialog);
+    // Each window starts with the focus on its default button, which Enter presses; the search
+    // and progress windows have none, so that Enter never stops a running search or revision.
+    for (QPushButton* button : {start.nextButton, fontList.enterButton, end.enterButton, r_AskCancelButton, r_OKButton})
+        button->setFocus();
+    // Every window answers its title bar's close button, Escape and Enter.
+    for (QWidget* window : {r_startWindow, r_searchWindow, r_fontListWindow, r_progressWindow, r_endWindow,
+                            r_AskMessageWindow, r_MessageWindow})
         window->installEventFilter(this);
 
     // The two tables; the font list is counted only when it is reloaded after the search.

@@ -45,7 +45,10 @@ void walk(int fd, const std::string& view) {
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
         }
         if (type == DT_DIR) {
-            const std::string path = view == "/" ? "/" + std::string(n) : view + "/" + n;
+            // Appended in place: GCC 12 warns falsely about `"/" + std::string(n)` at -O3.
+            std::string path = view;
+            if (path != "/") path += '/';
+            path += n;
             if (path.size() > 300 || contains(path, "/Volumes") || contains(path, "Backups.backupdb") ||
                 contains(path, ".app") || contains(path, "Contents") || contains(path, "framework"))
                 continue;

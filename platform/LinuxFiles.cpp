@@ -362,8 +362,9 @@ std::optional<QString> LinuxFiles::copyBeside(const QString& from, const QString
     if (!out) return std::nullopt;
     bool ok = copyContents(in.get(), out.get());
     if (ok && hadTarget && (::geteuid() == 0 || ::geteuid() == old.st_uid)) {
-        // Ownership is a courtesy: a group the process is not in may be refused.
-        (void)::fchown(out.get(), old.st_uid, old.st_gid);
+        // Ownership is a courtesy: a group the process is not in may be refused, and then the
+        // copy keeps the process's own, which is no failure.
+        if (::fchown(out.get(), old.st_uid, old.st_gid) != 0) errno = 0;
     }
     ok = ok && (!m_durable || ::fsync(out.get()) == 0);
     ok = out.close() && ok;

@@ -9,9 +9,11 @@
 namespace platform {
 
 struct RunningProcess {
-    // False when the location of the process's bundle can't be had; that ends the walk.
+    // False when the location of the process's bundle can't be had; that ends the walk for
+    // the system's font manager.
     bool hasLocation = false;
-    // The catalog name of that location (its last path component); nothing if unreadable.
+    // The catalog name of that location (its last path component; on Linux the file name of
+    // the process's executable); nothing if unreadable.
     std::optional<QString> catalogName;
 };
 

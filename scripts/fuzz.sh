@@ -13,7 +13,7 @@ shift || true
 targets=("$@")
 ((${#targets[@]})) || targets=(patch table-model identity license revision manifest)
 build=${FUZZ_BUILD:-$top/build/fuzz}
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFR_FUZZ=ON >/dev/null
+CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFR_WERROR=ON -DFR_FUZZ=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 [[ -f $build/fixtures/complete ]] || bash "$top/tests/fixtures/build_fixture_set.sh" "$build/fixtures"
 /usr/bin/python3 "$top/fuzz/make_seeds.py" "$build/fixtures" "$build/seeds"

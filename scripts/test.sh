@@ -17,7 +17,7 @@ trap 'rm -f "$tidy_log"; [[ -n $tidy_pid ]] && kill "$tidy_pid" 2>/dev/null || t
 for variant in plain sanitize; do
   build="$top/build/$variant"
   flag=OFF; [[ $variant == sanitize ]] && flag=ON
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFR_SANITIZE=$flag >/dev/null
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFR_WERROR=ON -DFR_SANITIZE=$flag >/dev/null
   cmake --build "$build" -j "$jobs"
   if [[ $variant == plain ]]; then
     "$top/scripts/tidy.sh" "$build" >"$tidy_log" 2>&1 &

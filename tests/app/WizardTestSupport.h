@@ -6,6 +6,7 @@
 #include "app/MainCtrl.h"
 #include "support/FakePlatform.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QStringList>
 
@@ -42,6 +43,7 @@ public:
     QStringList shown;   // object names of the windows shown, in order
     QStringList asked;   // texts of the confirmation window, each time it showed
     QStringList told;    // texts of the message window, each time it showed
+    QStringList over;    // for each of those, the window it showed over ("" for none), in order
     int unexpected = 0;  // modal windows shown with no answer queued
     // What the progress window showed when it was hidden.
     QString percent1AtHide, percent2AtHide;
@@ -56,6 +58,15 @@ private:
     wizard::MainCtrl& m_ctrl;
     std::deque<std::function<void()>> m_answers;
 };
+
+// The ways the user leaves a window as its Cancel button does: the button, the title bar's
+// close button, Escape where the focus is, and Escape with the focus in the window's list.
+enum class CancelBy { Button, TitleBar, Escape, EscapeInList };
+void cancel(QWidget* window, CancelBy way);
+
+// Presses `key` where the focus is in `window`: on the widget that has it, or on the window
+// itself when nothing in it has. Enter is the keypad's.
+void pressKey(QWidget* window, Qt::Key key);
 
 // Drops the offscreen platform's notes on what it can't do (raise, size hints); call from
 // initTestCase, after the test framework has set up its own message handling.
@@ -77,3 +88,5 @@ struct Wizard {
 };
 
 }  // namespace apptest
+
+Q_DECLARE_METATYPE(apptest::CancelBy)

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <mutex>
 
+using apptest::CancelBy;
 using apptest::Wizard;
 
 namespace {
@@ -47,20 +48,15 @@ struct RevisionWizard : Wizard {
         for (std::int32_t step : kSteps) {
             if (step == pressCancelAtStep && i == 0) {
                 QWidget* window = ctrl.r_progressWindow;
-                if (cancelFromTitleBar)
-                    QMetaObject::invokeMethod(
-                        window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
-                else
-                    QMetaObject::invokeMethod(progressCancel(), &QPushButton::click, Qt::BlockingQueuedConnection);
+                const CancelBy way = cancelBy;
+                QMetaObject::invokeMethod(
+                    window, [window, way] { apptest::cancel(window, way); }, Qt::BlockingQueuedConnection);
             }
             const QString line1 = QStringLiteral("%1の改訂をしています。").arg(t.fullpath);
             if (proc(fr::overallPercent(step, n, i), step, line1, QStringLiteral("step %1").arg(step), context))
                 return fr::result::kCancelled;
         }
         return code;
-    }
-    QPushButton* progressCancel() const {
-        return ctrl.r_progressWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
     }
     QStringList revisedPaths() {
         std::lock_guard lock(mutex);
@@ -71,8 +67,8 @@ struct RevisionWizard : Wizard {
     std::vector<fr::TargetEntryPtr> targets;
     fr::FontReviser other;  // a test's own revision instead of the nine points below
     std::int32_t code = 0;
-    std::int32_t pressCancelAtStep = -1;  // the user presses Cancel just before this point of the first font
-    bool cancelFromTitleBar = false;      // or closes the window from its title bar
+    std::int32_t pressCancelAtStep = -1;   // the user presses Cancel just before this point of the first font
+    CancelBy cancelBy = CancelBy::Button;  // or leaves the window another way that does the same
     std::mutex mutex;
     QStringList revised;
 };
@@ -138,22 +134,25 @@ private slots:
     }
 
     void cancel_data() {
-        QTest::addColumn<bool>("titleBar");
-        QTest::newRow("button") << false;
-        QTest::newRow("title bar") << true;
+        QTest::addColumn<CancelBy>("way");
+        QTest::newRow("button") << CancelBy::Button;
+        QTest::newRow("title bar") << CancelBy::TitleBar;
+        QTest::newRow("Escape") << CancelBy::Escape;
     }
     void cancelYesStopsTheRun_data() { cancel_data(); }
     void cancelYesStopsTheRun() {
-        QFETCH(bool, titleBar);
+        QFETCH(CancelBy, way);
         RevisionWizard w(fonts(2));
         w.pressCancelAtStep = fr::step::kPatchLoaded;
-        w.cancelFromTitleBar = titleBar;
+        w.cancelBy = way;
         w.log->yes();
         w.log->ok();
         w.enter();
         QTRY_COMPARE(w.terminated.load(), 1);
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kRevisionStopped)});
+        // The question over the progress window; the message once that has gone.
+        QCOMPARE(w.log->over, (QStringList{QStringLiteral("ProgressWindow"), QString()}));
         // The point at which the user answered is the one left on screen.
         QCOMPARE(w.ctrl.r_progressMessage2->text(), QStringLiteral("step %1").arg(fr::step::kPatchLoaded));
         QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("%1 %").arg(fr::step::kPatchLoaded));
@@ -164,10 +163,10 @@ private slots:
 
     void cancelNoGoesOn_data() { cancel_data(); }
     void cancelNoGoesOn() {
-        QFETCH(bool, titleBar);
+        QFETCH(CancelBy, way);
         RevisionWizard w(fonts(2));
         w.pressCancelAtStep = fr::step::kPatchLoaded;
-        w.cancelFromTitleBar = titleBar;
+        w.cancelBy = way;
         w.log->no();
         QSignalSpy bar2(w.ctrl.r_progressBar2, &QProgressBar::valueChanged);
         w.enter();
@@ -224,6 +223,7 @@ private slots:
         w.log->yes();
         w.enter();
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kNoTargetToRevise)});
+        QCOMPARE(w.log->over, QStringList{QStringLiteral("FontListWindow")});
         QVERIFY(w.ctrl.r_fontListWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_progressWindow), 0);
         QCOMPARE(w.terminated.load(), 0);
@@ -266,34 +266,38 @@ private slots:
 
     void endWindowCancelSendsNothing_data() { cancel_data(); }
     void endWindowCancelSendsNothing() {
-        QFETCH(bool, titleBar);
+        QFETCH(CancelBy, way);
         RevisionWizard w(fonts(1));
         w.enter();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
-        if (titleBar)
-            w.ctrl.r_endWindow->close();
-        else
-            w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        apptest::cancel(w.ctrl.r_endWindow, way);
         QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
         QVERIFY(w.tp.restart.sent().empty());
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
     }
 
+    // The restart button, or Enter where the focus is when the window comes up.
     void restartButtonSendsOneRestartEvent_data() {
         QTest::addColumn<int>("answer");
-        QTest::newRow("handed over") << 0;
-        QTest::newRow("refused") << -600;
+        QTest::addColumn<int>("key");
+        QTest::newRow("handed over") << 0 << 0;
+        QTest::newRow("refused") << -600 << 0;
+        QTest::newRow("Enter") << 0 << int(Qt::Key_Return);
     }
     void restartButtonSendsOneRestartEvent() {
         QFETCH(int, answer);
+        QFETCH(int, key);
         RevisionWizard w(fonts(1));
         w.tp.restart.answer = answer;
         w.enter();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
         auto* restart = w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("enterButton"));
         QCOMPARE(restart->text(), QStringLiteral(u"再起動"));
-        restart->click();
+        if (key)
+            apptest::pressKey(w.ctrl.r_endWindow, Qt::Key(key));
+        else
+            restart->click();
         const auto sent = w.tp.restart.sent();
         QCOMPARE(sent.size(), std::size_t{1});
         QCOMPARE(sent[0].eventClass, 0x61657674u);

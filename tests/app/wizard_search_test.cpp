@@ -16,6 +16,7 @@
 #include <functional>
 #include <mutex>
 
+using apptest::CancelBy;
 using apptest::Wizard;
 
 namespace {
@@ -50,22 +51,17 @@ struct SearchWizard : Wizard {
         log.reset();
         ctrlPtr.reset();
     }
-    // Presses the search window's Cancel `times` times while the walk stands at `folder`;
-    // or closes the window from its title bar, which does the same.
-    void pressCancelAt(const QString& folder, int times = 1, bool titleBar = false) {
-        auto* button = ctrl.r_searchWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    // Presses the search window's Cancel `times` times while the walk stands at `folder`, or
+    // leaves the window another way that does the same.
+    void pressCancelAt(const QString& folder, int times = 1, CancelBy way = CancelBy::Button) {
         QWidget* window = ctrl.r_searchWindow;
         auto previous = volumes.atFolder;
         volumes.atFolder = [=](const QString& at) {
             if (previous) previous(at);
             if (at != folder) return;
-            for (int i = 0; i < times; ++i) {
-                if (titleBar)
-                    QMetaObject::invokeMethod(
-                        window, [window] { window->close(); }, Qt::BlockingQueuedConnection);
-                else
-                    QMetaObject::invokeMethod(button, &QPushButton::click, Qt::BlockingQueuedConnection);
-            }
+            for (int i = 0; i < times; ++i)
+                QMetaObject::invokeMethod(
+                    window, [window, way] { apptest::cancel(window, way); }, Qt::BlockingQueuedConnection);
         };
     }
     QStringList fontList() const {
@@ -78,6 +74,16 @@ struct SearchWizard : Wizard {
     WatchedVolumes volumes;
 };
 
+// A window's default button pressed: with the mouse (no key), or with Enter where the focus is
+// when the window comes up or in the window's list.
+void defaultButtonRows() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("inList");
+    QTest::newRow("button") << 0 << false;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << false;
+    QTest::newRow("Enter in the list") << int(Qt::Key_Return) << true;
+}
+
 }  // namespace
 
 class WizardSearch : public QObject {
@@ -86,12 +92,21 @@ class WizardSearch : public QObject {
 private slots:
     void initTestCase() { apptest::quietPlatformWarnings(); }
 
+    void noPatchSourceEndsBeforeSearching_data() { defaultButtonRows(); }
     void noPatchSourceEndsBeforeSearching() {
+        QFETCH(int, key);
+        QFETCH(bool, inList);
         Wizard w;
         w.ctrl.awakeFromNib();
+        QVERIFY(QTest::qWaitForWindowActive(w.ctrl.r_startWindow));
         w.log->ok();
-        w.ctrl.startWindowNextButton();
+        if (inList) w.ctrl.r_updateList->setFocus();
+        if (key)
+            apptest::pressKey(w.ctrl.r_startWindow, Qt::Key(key));
+        else
+            w.ctrl.r_startWindow->findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoSource)});
+        QCOMPARE(w.log->over, QStringList{QStringLiteral("StartWindow")});
         QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
         QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
@@ -119,18 +134,27 @@ private slots:
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.terminated.load() > 0);
         QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
+        QCOMPARE(w.log->over, QStringList{QString()});  // the search window has gone
         QVERIFY(!w.ctrl.r_searchWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
         QTRY_COMPARE(w.terminated.load(), 1);
     }
 
+    void cancelYesKeepsTheTargetsFoundSoFar_data() {
+        QTest::addColumn<CancelBy>("way");
+        QTest::newRow("button") << CancelBy::Button;
+        QTest::newRow("title bar") << CancelBy::TitleBar;
+        QTest::newRow("Escape") << CancelBy::Escape;
+    }
     void cancelYesKeepsTheTargetsFoundSoFar() {
+        QFETCH(CancelBy, way);
         SearchWizard w;
-        w.pressCancelAt(kFontsB);
+        w.pressCancelAt(kFontsB, 1, way);
         w.log->yes();
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelSearch)});
+        QCOMPARE(w.log->over, QStringList{QStringLiteral("SearchWindow")});
         QCOMPARE(w.fontList(), QStringList{apptest::stdNW9Path(kFontsA)});
         // The folder at which the user answered is the one shown.
         QCOMPARE(w.ctrl.r_waitMessage->text(), kFontsB);
@@ -139,7 +163,7 @@ private slots:
 
     void cancelYesBeforeAnyTargetEnds() {
         SearchWizard w;
-        w.pressCancelAt(kFontsA, 1, true);
+        w.pressCancelAt(kFontsA, 1, CancelBy::TitleBar);
         w.log->yes();
         w.log->ok();
         w.ctrl.startWindowNextButton();
@@ -151,7 +175,7 @@ private slots:
     void cancelNoGoesOnAndALaterCancelAsksAgain() {
         SearchWizard w;
         w.pressCancelAt(kFontsA, 3);  // several presses, one question
-        w.pressCancelAt(kFontsB, 1, true);
+        w.pressCancelAt(kFontsB, 1, CancelBy::TitleBar);
         w.log->no();
         w.log->no();
         w.ctrl.startWindowNextButton();
@@ -164,22 +188,18 @@ private slots:
     }
 
     void fontListCancel_data() {
-        QTest::addColumn<bool>("titleBar");
-        QTest::newRow("button") << false;
-        QTest::newRow("title bar") << true;
+        QTest::addColumn<CancelBy>("way");
+        QTest::newRow("button") << CancelBy::Button;
+        QTest::newRow("title bar") << CancelBy::TitleBar;
+        QTest::newRow("Escape") << CancelBy::Escape;
+        QTest::newRow("Escape in the list") << CancelBy::EscapeInList;
     }
     void fontListCancel() {
-        QFETCH(bool, titleBar);
+        QFETCH(CancelBy, way);
         SearchWizard w;
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
-        auto* button = w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("cancelButton"));
-        const auto cancel = [&] {
-            if (titleBar)
-                w.ctrl.r_fontListWindow->close();
-            else
-                button->click();
-        };
+        const auto cancel = [&] { apptest::cancel(w.ctrl.r_fontListWindow, way); };
         w.log->no();
         cancel();
         QVERIFY(w.ctrl.r_fontListWindow->isVisible());
@@ -192,6 +212,7 @@ private slots:
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
         QCOMPARE(w.log->asked,
                  (QStringList{QString::fromUtf8(wizard::kCancelRevision), QString::fromUtf8(wizard::kCancelRevision)}));
+        QCOMPARE(w.log->over, (QStringList{QStringLiteral("FontListWindow"), QStringLiteral("FontListWindow")}));
     }
 
     void realRevisionReportsInTheProgressWindow() {
@@ -211,7 +232,10 @@ private slots:
         QCOMPARE(w.log->timesShown(w.ctrl.r_endWindow), 0);
     }
 
+    void enterRevisesTheTargetsInListOrder_data() { defaultButtonRows(); }
     void enterRevisesTheTargetsInListOrder() {
+        QFETCH(int, key);
+        QFETCH(bool, inList);
         std::mutex mutex;
         QStringList revised;
         SearchWizard w([&](const fr::TargetEntry& t, fr::RevisionProgressProc, void*, std::int32_t n, std::int32_t i) {
@@ -221,7 +245,12 @@ private slots:
         });
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
-        w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();
+        QVERIFY(QTest::qWaitForWindowActive(w.ctrl.r_fontListWindow));
+        if (inList) w.ctrl.r_searchFontList->setFocus();
+        if (key)
+            apptest::pressKey(w.ctrl.r_fontListWindow, Qt::Key(key));
+        else
+            w.ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
         std::lock_guard lock(mutex);
         QCOMPARE(revised, (QStringList{apptest::stdNW9Path(kFontsA) + " 0/2", apptest::stdNW9Path(kFontsB) + " 1/2"}));

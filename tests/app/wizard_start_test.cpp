@@ -1,15 +1,19 @@
 // The wizard's start: the system version test, the font manager test, the family list, the
-// start window's Cancel, and the message operations.
+// start window's Cancel, the message operations, and the keys every window answers.
 
 #include "WizardTestSupport.h"
 
 #include "app/Messages.h"
+#include "app/WizardTableModel.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
+using apptest::CancelBy;
 using apptest::Wizard;
 using testsupport::FakeProcesses;
 using Processes = std::vector<platform::RunningProcess>;
@@ -53,6 +57,19 @@ private slots:
         QTest::newRow("without extension") << Processes{FakeProcesses::named(QStringLiteral("Font Book"))} << false;
         QTest::newRow("a path, not a name")
             << Processes{FakeProcesses::named(QStringLiteral("/Applications/Font Book.app"))} << false;
+
+        // The desktops' font managers, by the names of their executables.
+        const auto named = [](const char* name) { return FakeProcesses::named(QString::fromUtf8(name)); };
+        QTest::newRow("GNOME font viewer") << Processes{named("bash"), named("gnome-font-viewer")} << true;
+        QTest::newRow("Font Manager") << Processes{named("font-manager"), named("bash")} << true;
+        QTest::newRow("KDE font viewer") << Processes{named("kfontview")} << true;
+        QTest::newRow("KDE font installer") << Processes{named("kfontinst")} << true;
+        QTest::newRow("desktop's, behind a process without location")
+            << Processes{named("bash"), FakeProcesses::withoutLocation(), named("kfontview")} << true;
+        QTest::newRow("desktop's, behind an unreadable name")
+            << Processes{FakeProcesses::withUnreadableName(), named("font-manager")} << true;
+        QTest::newRow("a longer name") << Processes{named("font-manager-search-provider")} << false;
+        QTest::newRow("desktop's, a path") << Processes{named("/usr/bin/kfontview")} << false;
     }
     void fontManagerKeepsTheWizardFromStarting() {
         QFETCH(Processes, processes);
@@ -67,6 +84,7 @@ private slots:
             return;
         }
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kFontManagerRunning)});
+        QCOMPARE(w.log->over, QStringList{QString()});  // no window is on screen yet
         QVERIFY(!w.ctrl.r_AskMessageWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_startWindow), 0);
         QVERIFY(w.terminated.load() > 0);
@@ -124,22 +142,19 @@ private slots:
         QVERIFY(!w.ctrl.tableView(w.ctrl.r_searchFontList, QStringLiteral("upFontList"), 0).isValid());
     }
 
-    // The Cancel button, or the window closed from its title bar, which does the same.
+    // The Cancel button, or the window closed from its title bar or with Escape, which do the same.
     void startCancel_data() {
-        QTest::addColumn<bool>("titleBar");
-        QTest::newRow("button") << false;
-        QTest::newRow("title bar") << true;
+        QTest::addColumn<CancelBy>("way");
+        QTest::newRow("button") << CancelBy::Button;
+        QTest::newRow("title bar") << CancelBy::TitleBar;
+        QTest::newRow("Escape") << CancelBy::Escape;
+        QTest::newRow("Escape in the list") << CancelBy::EscapeInList;
     }
     void startCancel() {
-        QFETCH(bool, titleBar);
+        QFETCH(CancelBy, way);
         Wizard w;
         w.ctrl.awakeFromNib();
-        const auto cancel = [&] {
-            if (titleBar)
-                w.ctrl.r_startWindow->close();
-            else
-                w.ctrl.startWindowCancelButton();
-        };
+        const auto cancel = [&] { apptest::cancel(w.ctrl.r_startWindow, way); };
         w.log->no();
         cancel();
         QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
@@ -158,6 +173,7 @@ private slots:
         // Once ended, no further window comes up.
         QCOMPARE(w.ctrl.askAlertMessage("?"), false);
         QCOMPARE(w.log->asked.size(), 2);
+        QCOMPARE(w.log->over, (QStringList{QStringLiteral("StartWindow"), QStringLiteral("StartWindow")}));
     }
 
     void releaseDataTwice() {
@@ -205,6 +221,118 @@ private slots:
         w.ctrl.alertErrorMessage2(QStringLiteral("z"));
         QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
+    }
+
+    // Keys pressed where the focus is from the moment a confirmation or message shows over the
+    // start window, moved aside so that centred over it differs from centred on the screen.
+    void answeredFromTheKeyboard_data() {
+        QTest::addColumn<bool>("message");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Enter") << false << QList<int>{Qt::Key_Return} << false;
+        QTest::newRow("Escape") << false << QList<int>{Qt::Key_Escape} << false;
+        QTest::newRow("Tab, Enter") << false << QList<int>{Qt::Key_Tab, Qt::Key_Return} << true;
+        QTest::newRow("Tab twice, Enter") << false << QList<int>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return} << false;
+        QTest::newRow("message, Enter") << true << QList<int>{Qt::Key_Return} << false;
+        QTest::newRow("message, Escape") << true << QList<int>{Qt::Key_Escape} << false;
+    }
+    void answeredFromTheKeyboard() {
+        QFETCH(bool, message);
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, yes);
+        Wizard w;
+        w.ctrl.awakeFromNib();
+        w.ctrl.r_startWindow->move(10, 10);
+        QWidget* dialog = message ? w.ctrl.r_MessageWindow : w.ctrl.r_AskMessageWindow;
+        // A modal dialog without minimise or maximise buttons, centred over the window (within
+        // what the frames of windows not yet shown shift them by), No its default answer.
+        bool asDialog = false;
+        int runsOver = 0;
+        bool leftOpen = false;
+        const auto press = [&](const QList<int>& sequence) {
+            const QPoint off = dialog->frameGeometry().center() - w.ctrl.r_startWindow->frameGeometry().center();
+            asDialog = dialog->isModal() && dialog->windowType() == Qt::Dialog && off.manhattanLength() <= 8 &&
+                       !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)) &&
+                       (message || (w.ctrl.r_AskCancelButton->isDefault() && !w.ctrl.r_AskOKButton->isDefault()));
+            for (int key : sequence) apptest::pressKey(dialog, Qt::Key(key));
+            // Keys that leave the run going fail the test instead of hanging it.
+            QTimer::singleShot(0, dialog, [&, run = runsOver] {
+                if (run != runsOver) return;
+                leftOpen = true;
+                dialog->close();
+            });
+        };
+        w.log->then([&] { press(keys); });
+        if (message) {
+            w.ctrl.alertErrorMessage3(QStringLiteral("x"));
+        } else {
+            const bool answer = w.ctrl.askAlertMessage("a");
+            ++runsOver;
+            QCOMPARE(answer, yes);
+            // However the last one was answered, the next starts on No again.
+            w.log->then([&] { press({Qt::Key_Return}); });
+            QVERIFY(!w.ctrl.askAlertMessage("b"));
+        }
+        QVERIFY(!leftOpen);
+        QVERIFY(asDialog);
+        QCOMPARE(w.log->over.value(0), QStringLiteral("StartWindow"));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.terminated.load(), message ? 1 : 0);
+    }
+
+    // Where the focus is when a window has come up, then after each Tab; and the button Enter
+    // presses from there, with the controller unhooked from the buttons.
+    void tabReachesEveryButton_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("focus");
+        QTest::addColumn<QString>("enter");
+        const QString cancel = QStringLiteral("cancelButton");
+        QTest::newRow("start") << "StartWindow" << QStringList{"nextButton", "r_updateList", cancel, "nextButton"}
+                               << "nextButton";
+        // Nothing to go on to: Enter doesn't stop a running search or revision.
+        QTest::newRow("search") << "SearchWindow" << QStringList{cancel, cancel} << QString();
+        QTest::newRow("font list") << "FontListWindow"
+                                   << QStringList{"enterButton", "r_searchFontList", cancel, "enterButton"}
+                                   << "enterButton";
+        QTest::newRow("progress") << "ProgressWindow" << QStringList{cancel, cancel} << QString();
+        QTest::newRow("end") << "EndWindow" << QStringList{"enterButton", cancel, "enterButton"} << "enterButton";
+        QTest::newRow("confirmation") << "AskMessageWindow"
+                                      << QStringList{"r_AskCancelButton", "r_AskOKButton", "r_AskCancelButton"}
+                                      << "r_AskCancelButton";
+        QTest::newRow("message") << "MessageWindow" << QStringList{"r_OKButton", "r_OKButton"} << "r_OKButton";
+    }
+    void tabReachesEveryButton() {
+        QFETCH(QString, window);
+        QFETCH(QStringList, focus);
+        QFETCH(QString, enter);
+        Wizard w;
+        // Rows in both lists, which a list that keeps Tab to itself would move through.
+        const auto font = std::make_shared<fr::TargetEntry>(fr::TargetEntry{QStringLiteral("/F/V.otf"), 0x80000});
+        w.ctrl.setTargets({font, font});
+        static_cast<wizard::WizardTableModel*>(w.ctrl.r_searchFontList->model())->reloadData();
+        w.ctrl.awakeFromNib();
+        w.ctrl.r_startWindow->hide();
+        QWidget* shown = nullptr;
+        for (QWidget* each : QApplication::topLevelWidgets())
+            if (each->objectName() == window) shown = each;
+        QVERIFY(shown);
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        const auto at = [&] { return shown->focusWidget() ? shown->focusWidget()->objectName() : QString(); };
+        QStringList seen{at()};
+        for (qsizetype i = 1; i < focus.size(); ++i) {
+            apptest::pressKey(shown, Qt::Key_Tab);
+            seen << at();
+        }
+        QCOMPARE(seen, focus);
+
+        QStringList clicked;
+        for (QPushButton* button : shown->findChildren<QPushButton*>()) {
+            button->disconnect(&w.ctrl);
+            connect(button, &QPushButton::clicked, [&clicked, button] { clicked << button->objectName(); });
+        }
+        apptest::pressKey(shown, Qt::Key_Return);
+        QCOMPARE(clicked, enter.isEmpty() ? QStringList{} : QStringList{enter});
     }
 };
 

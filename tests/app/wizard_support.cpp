@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 namespace apptest {
@@ -25,6 +27,28 @@ void dropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const 
 
 void quietPlatformWarnings() {
     if (!g_previousHandler) g_previousHandler = qInstallMessageHandler(dropPlatformNotes);
+}
+
+void pressKey(QWidget* window, Qt::Key key) {
+    QWidget* focus = window->focusWidget();
+    QTest::keyClick(focus ? focus : window, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+}
+
+void cancel(QWidget* window, CancelBy way) {
+    switch (way) {
+    case CancelBy::Button:
+        window->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        return;
+    case CancelBy::TitleBar:
+        window->close();
+        return;
+    case CancelBy::EscapeInList:
+        window->findChild<QTableView*>()->setFocus();
+        break;
+    case CancelBy::Escape:
+        break;
+    }
+    pressKey(window, Qt::Key_Escape);
 }
 
 void writeStdNW9Patch(const testsupport::TestPlatform& tp) {
@@ -74,6 +98,8 @@ bool WindowLog::eventFilter(QObject* watched, QEvent* event) {
     const bool ask = watched == m_ctrl.r_AskMessageWindow;
     if (!ask && watched != m_ctrl.r_MessageWindow) return false;
     (ask ? asked : told) << (ask ? m_ctrl.r_AskMessageText : m_ctrl.r_MessageText)->text();
+    const QWidget* owner = static_cast<QWidget*>(watched)->parentWidget();
+    over << (owner ? owner->objectName() : QString());
 
     std::function<void()> answer;
     if (!m_answers.empty()) {

@@ -49,17 +49,21 @@ TEST_F(FakeProc, ListsTheUsersProgramsInAscendingIdOnly) {
     process(2, 500, kKernelThread);
     process(50, 33, kRunning, "/usr/sbin/other-users");
     process(60, 500, kZombie);
+    // A desktop's font manager is named by its executable, and only when it is the user's.
+    process(200, 500, kRunning, "/app/bin/gnome-font-viewer");
+    process(210, 33, kRunning, "/usr/bin/kfontview");
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/self"));
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/sys"));
 
     const auto list = LinuxProcesses(dir.path(), 500).running();
-    ASSERT_EQ(list.size(), 4u);
+    ASSERT_EQ(list.size(), 5u);
     EXPECT_TRUE(list[0].hasLocation);
     EXPECT_EQ(list[0].catalogName, QString("Font Tool.bin"));
     EXPECT_FALSE(list[1].hasLocation);
     EXPECT_FALSE(list[1].catalogName.has_value());
     EXPECT_EQ(list[2].catalogName, QString("third"));
-    EXPECT_EQ(list[3].catalogName, QString("last"));
+    EXPECT_EQ(list[3].catalogName, QString("gnome-font-viewer"));
+    EXPECT_EQ(list[4].catalogName, QString("last"));
 }
 
 TEST(LinuxProcessesLive, IncludesThisTestProgram) {

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the Debian package (a Release build, warnings as errors) and checks it as a user's
+# machine would meet it: lintian reports no error, the desktop entry and the AppStream
+# metainfo validate, and the program unpacked into a scratch root runs: --version, --list
+# without a "host" folder (status 20), and --list of a fixture font in a font folder with a
+# signed "host" beside the program.
+# Usage: check_package.sh BUILD_DIR FIXTURE_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:?usage: check_package.sh BUILD_DIR FIXTURE_DIR}
+fixtures=$(cd "${2:?usage: check_package.sh BUILD_DIR FIXTURE_DIR}" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+deb=$("$top/scripts/package.sh" "$build" -DFR_WERROR=ON)
+echo "package: $deb"
+if ! tags=$(lintian --fail-on error "$deb" 2>&1); then
+  echo "$tags"
+  echo "lintian reports an error"
+  exit 1
+fi
+grep -v "running with root privileges" <<<"$tags" || true
+
+dpkg-deb -x "$deb" "$scratch/root"
+id=org.velmora.FontReviser
+desktop-file-validate "$scratch/root/usr/share/applications/$id.desktop"
+appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/$id.metainfo.xml"
+test -f "$scratch/root/usr/share/icons/hicolor/scalable/apps/$id.svg"
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share/man/man1/font-reviser.1.gz" 2>&1 >/dev/null)
+[[ -z $warnings ]] || { echo "$warnings"; exit 1; }
+
+program="$scratch/root/usr/bin/font-reviser"
+"$program" --version | grep -q '^font-reviser [0-9]'
+export LANG=C HOME="$scratch/home" XDG_CACHE_HOME="$scratch/cache" TMPDIR="$scratch"
+mkdir -p "$HOME"
+status=0
+"$program" --list >/dev/null 2>&1 || status=$?
+[[ $status -eq 20 ]] || { echo "--list without a host folder ended with $status, not 20"; exit 1; }
+
+# One fixture font in a font folder fontconfig names, its signed patch beside the program.
+face="Velmora角ゴ StdN W9"
+mkdir -p "$scratch/fonts" "$scratch/root/usr/lib/font-reviser/host"
+cp "$fixtures/fonts/old/$face.otf" "$scratch/fonts/"
+cp "$fixtures/patches/$face.pa" "$fixtures/patches/patches.manifest" "$fixtures/patches/patches.manifest.minisig" \
+   "$scratch/root/usr/lib/font-reviser/host/"
+printf '<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig><dir>%s</dir></fontconfig>\n' \
+   "$scratch/fonts" > "$scratch/fonts.conf"
+listed=$(FONTCONFIG_FILE="$scratch/fonts.conf" "$program" --list --json)
+grep -q "\"event\":\"target\",\"path\":\"$scratch/fonts/$face.otf\"" <<<"$listed" \
+  || { echo "--list did not find the fixture font:"; echo "$listed"; exit 1; }
+grep -q '"verified":true' <<<"$listed" || { echo "the signed host folder was not verified"; exit 1; }
+# A vendor's build installs its "host" folder beside the program.
+cmake -S "$top" -B "$build" -DFR_HOST_FOLDER="$fixtures/patches" >/dev/null
+DESTDIR="$scratch/installed" cmake --install "$build" >/dev/null
+cmake -S "$top" -B "$build" -DFR_HOST_FOLDER= >/dev/null
+cmp "$fixtures/patches/patches.manifest" "$scratch/installed/usr/lib/font-reviser/host/patches.manifest"
+echo "package: lintian, desktop entry, metainfo, manual, the program unpacked and a host folder installed all good"
