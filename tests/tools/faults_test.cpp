@@ -5,6 +5,7 @@
 // the complete new one, and nothing of ours is left beside it or in the temporary folder.
 
 #include "patch/RevisionCodes.h"
+#include "platform/Leftovers.h"
 #include "support/ToolScene.h"
 
 #include <QDir>
@@ -20,6 +21,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <functional>
 
@@ -49,9 +52,17 @@ long largestRunKilobytes() {
 }
 constexpr long kFewHundredMegabytes = 512 * 1024;  // a file read whole would be 4 GiB
 
-// Files of ours in the system's temporary folder.
+// Files of ours in the system's temporary folder that no running process holds: what a run
+// left. (Tests running beside this one may have a temporary file there for a moment.)
 QStringList oursInSystemTemporaryFolder() {
-    return QDir(QStringLiteral("/tmp")).entryList({QStringLiteral("font-reviser-*")}, QDir::Files | QDir::System);
+    QStringList left;
+    for (const QString& name :
+         QDir(QStringLiteral("/tmp")).entryList({QStringLiteral("font-reviser-*")}, QDir::Files | QDir::System)) {
+        const auto leftover = platform::parseLeftoverName(name);
+        const bool running = leftover && (::kill(static_cast<pid_t>(leftover->pid), 0) == 0 || errno == EPERM);
+        if (!running) left << name;
+    }
+    return left;
 }
 
 struct Faults : ::testing::Test {
