@@ -23,7 +23,9 @@ echo "No display: revising the sample fonts in $sample from the command line:"
 echo "  font-reviser-sample $sample --revise"
 status=0
 "$program" "$sample" --revise | tee "$build/sample-run.txt" || status=${PIPESTATUS[0]}
-mapfile -t revised < <(sed -n '/^改訂したフォント:$/,/^[^ ]/s/^  //p' "$build/sample-run.txt")
+# The list under its heading, in the locale's language.
+mapfile -t revised < <(sed -n '/^\(Revised fonts\|改訂したフォント\):$/,/^[^ ]/s/^  //p' "$build/sample-run.txt")
+((${#revised[@]})) || status=1
 echo
 echo "Each revised font checked with ots-sanitize:"
 for font in "${revised[@]}"; do
