@@ -1,6 +1,7 @@
 #include "app/Console.h"
 
 #include "app/CommandLineText.h"
+#include "patch/ProgressText.h"
 #include "patch/RevisionCodes.h"
 
 #include <QJsonArray>
@@ -51,12 +52,6 @@ int terminalColumns(std::FILE* stream) {
 
 Console::Console(bool json, std::FILE* out, std::FILE* err, bool errIsTerminal)
     : m_json(json), m_out(out), m_err(err), m_terminal(errIsTerminal) {}
-
-QString Console::revisionText(std::uint32_t version) {
-    QString text = QString::number(version / 65536.0, 'f', 3);
-    while (text.endsWith(QLatin1Char('0')) && !text.endsWith(QLatin1String(".0"))) text.chop(1);
-    return text;
-}
 
 void Console::line(std::FILE* stream, const QString& text) {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
@@ -156,7 +151,7 @@ void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets,
             QList<QPair<QString, QVariant>> fields{
                 {QStringLiteral("path"), targets[i]->fullpath},
                 {QStringLiteral("version"), static_cast<qint64>(targets[i]->version)},
-                {QStringLiteral("revision"), revisionText(targets[i]->version)},
+                {QStringLiteral("revision"), fr::revisionText(targets[i]->version)},
                 {QStringLiteral("replaceable"), !why}};
             addReason(fields, why);
             writeJson("target", fields);
@@ -170,7 +165,7 @@ void Console::listTargets(const std::vector<fr::TargetEntryPtr>& targets,
                           const std::vector<fr::Reason>& notReplaceable) {
     if (m_json) return;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        QString text = targets[i]->fullpath + QLatin1Char('\t') + revisionText(targets[i]->version);
+        QString text = targets[i]->fullpath + QLatin1Char('\t') + fr::revisionText(targets[i]->version);
         if (const fr::Reason& why = notReplaceable[i])
             text += QLatin1Char('\t') +
                     CommandLineText::tr("this user may not replace it (%1: %2)").arg(why.id, why.detail);
@@ -249,18 +244,11 @@ void Console::summary(const Outcome& outcome) {
 }
 
 void Console::fatal(int status, const QString& message, const fr::Reason& reason) {
-    if (m_json) {
-        QList<QPair<QString, QVariant>> fields{
-            {QStringLiteral("status"), status},        {QStringLiteral("revised"), QStringList()},
-            {QStringLiteral("failed"), QStringList()}, {QStringLiteral("message"), message},
-            {QStringLiteral("restartNeeded"), false},  {QStringLiteral("restartRequested"), false}};
-        addReason(fields, reason);
-        writeJson("summary", fields);
-        return;
-    }
-    endLive();
-    line(m_err, message);
-    reasonLine(reason);
+    Outcome outcome;
+    outcome.status = status;
+    outcome.message = message;
+    outcome.reason = reason;
+    summary(outcome);
 }
 
 }  // namespace wizard

@@ -61,9 +61,6 @@ public:
     // and why, where there is more to say.
     void fatal(int status, const QString& message, const fr::Reason& reason = {});
 
-    // 0x80000 as "8.0", 0x10083 as "1.002": the 'head' fontRevision as 16.16 fixed point.
-    static QString revisionText(std::uint32_t version);
-
 private:
     void writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields);
     void line(std::FILE* stream, const QString& text);

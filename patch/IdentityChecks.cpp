@@ -33,13 +33,6 @@ constexpr std::array<ExpectedRevision, 6> kExpectedRevisions{{
     {u"Velmora丸ゴ Std W6", 0x00070000},
 }};
 
-// 0x80000 as "8.0", 0x10083 as "1.002": a fontRevision as people read it.
-QString revisionText(std::uint64_t revision) {
-    QString text = QString::number(static_cast<double>(revision) / 65536.0, 'f', 3);
-    while (text.endsWith(u'0') && !text.endsWith(QLatin1String(".0"))) text.chop(1);
-    return text;
-}
-
 std::optional<std::uint32_t> expectedRevision(const QString& fontfile) {
     const QString key = platform::removeLastExtension(fontfile);
     for (const auto& row : kExpectedRevisions)

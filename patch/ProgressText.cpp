@@ -9,6 +9,12 @@ bool FontProgress::report(std::int32_t step, const QString& line2) const {
     return proc(overallPercent(step, n, index), step, progress::revisingLine(path), line2, context);
 }
 
+QString revisionText(std::uint64_t fontRevision) {
+    QString text = QString::number(static_cast<double>(fontRevision) / 65536.0, 'f', 3);
+    while (text.endsWith(u'0') && !text.endsWith(QLatin1String(".0"))) text.chop(1);
+    return text;
+}
+
 namespace progress {
 
 QString insertText(QStringView format, const QString& value) {

@@ -24,6 +24,10 @@ struct FontProgress {
     bool report(std::int32_t step, const QString& line2) const;
 };
 
+// 0x80000 as "8.0", 0x10083 as "1.002": a 'head' fontRevision (16.16 fixed point) as people
+// read it.
+QString revisionText(std::uint64_t fontRevision);
+
 namespace progress {
 
 // Line 1 of every point: the installed font's whole path.
