@@ -22,10 +22,11 @@ struct CommandLine {
     Mode mode = Mode::Wizard;
     bool json = false;
     bool restart = false;
-    bool dryRun = false;     // --revise without writing anything
-    bool keepGoing = false;  // --revise tries every font, whatever the ones before end with
-    bool verbose = false;    // also what the search passed over and walked
-    QString error;           // set when the command line is bad
+    bool dryRun = false;         // --revise without writing anything
+    bool keepGoing = false;      // --revise tries every font, whatever the ones before end with
+    bool verbose = false;        // also what the search passed over and walked
+    bool allowUnsigned = false;  // patches without a signed manifest, where a key is built in
+    QString error;               // set when the command line is bad
 
     static CommandLine parse(const QStringList& options);
     bool headless() const { return mode != Mode::Wizard; }
@@ -33,6 +34,7 @@ struct CommandLine {
 
 // The text of --help; `program` is the name to show in the usage line.
 QString helpText(const QString& program);
-QString versionText();
+// The version, and the key whose signature the patches need (`trustedKey`; none: no key).
+QString versionText(const QString& trustedKey);
 
 }  // namespace wizard

@@ -77,6 +77,7 @@ void Console::writeJson(const char* event, const QList<QPair<QString, QVariant>>
     QJsonObject object{{QStringLiteral("event"), QString::fromLatin1(event)}};
     for (const auto& [key, value] : fields) object.insert(key, QJsonValue::fromVariant(value));
     if (m_verified) object.insert(QStringLiteral("verified"), *m_verified);
+    if (m_verified == false) object.insert(QStringLiteral("unverified"), m_unverified);
     if (m_dryRun) object.insert(QStringLiteral("dryRun"), true);
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
@@ -96,9 +97,15 @@ void Console::reasonLine(const fr::Reason& reason) {
     if (reason) line(m_err, QStringLiteral("  %1: %2").arg(reason.id, reason.detail));
 }
 
-void Console::patchesVerified(bool verified, const QString& folder) {
-    m_verified = verified;
-    if (!m_json && !verified)
+void Console::patchesVerified(const fr::FolderTrust& trust, const QString& folder) {
+    m_verified = trust.verified;
+    m_unverified = trust.why.id;
+    if (m_json || trust.verified) return;
+    if (trust.why.id == QLatin1String("no-trusted-key"))
+        line(m_err, CommandLineText::tr("Note: this program trusts no signing key, so the signed manifest in %1 "
+                                        "can't be checked: the patches are applied unverified.")
+                        .arg(folder));
+    else
         line(m_err, CommandLineText::tr("Note: the patches in %1 are not verified by a signed manifest.").arg(folder));
 }
 

@@ -31,9 +31,9 @@ public:
     // "host" that look like patches and are none.
     void setVerbose(bool verbose) { m_verbose = verbose; }
 
-    // Whether the patches are the vendor's, proven by the signed manifest of their folder:
-    // said once in text, and carried by every JSON event from here on.
-    void patchesVerified(bool verified, const QString& folder);
+    // Whether the patches are the vendor's, proven by the signed manifest of their folder, and
+    // why not: said once in text, and carried by every JSON event from here on.
+    void patchesVerified(const fr::FolderTrust& trust, const QString& folder);
     void searching(const QString& folder);
     // Called on the search worker (the caller serialises nothing else with it).
     void searchNote(const fr::SearchNote& note);
@@ -76,7 +76,8 @@ private:
     bool m_verbose = false;
     bool m_liveShown = false;
     std::optional<bool> m_verified;
-    QString m_font;  // the font being revised
+    QString m_unverified;  // why the patches are not verified
+    QString m_font;        // the font being revised
     std::int32_t m_index = 0, m_count = 0;
 };
 

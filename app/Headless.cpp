@@ -30,23 +30,9 @@ bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& li
     return r->stop.load();
 }
 
-// Why the folder of patches gives no source: its manifest, or nothing in it.
-fr::Reason noSourceReason(const fr::ManifestReading& manifest, const QString& folder) {
-    using State = fr::ManifestReading::State;
-    switch (manifest.state) {
-    case State::Unreadable:
-        return {QStringLiteral("manifest-unreadable"), manifest.detail};
-    case State::SignatureMissing:
-        return {QStringLiteral("manifest-signature-missing"), manifest.detail};
-    case State::SignatureMalformed:
-    case State::SignatureRejected:
-        return {QStringLiteral("manifest-signature"), manifest.detail};
-    case State::Malformed:
-        return {QStringLiteral("manifest-malformed"), manifest.detail};
-    case State::Absent:
-    case State::Verified:
-        break;
-    }
+// Why the folder of patches gives no source: its trust, or nothing in it.
+fr::Reason noSourceReason(const fr::FolderTrust& trust, const QString& folder) {
+    if (!trust.usable) return trust.why;
     return {QStringLiteral("no-patch-source"),
             QStringLiteral("%1: no patch file a font of these families takes (see --list --verbose)").arg(folder)};
 }
@@ -56,7 +42,7 @@ fr::Reason cancelReason() { return {QStringLiteral("cancelled"), QStringLiteral(
 }  // namespace
 
 int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
-                const platform::Platform& services) {
+                const platform::Platform& services, const QString& trustedKey) {
     console.setDryRun(line.dryRun);
     console.setVerbose(line.verbose);
     if (fontManagerRunning(*services.processes)) {
@@ -67,21 +53,21 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
                       {QStringLiteral("font-manager-running"), QStringLiteral("the system's font manager is running")});
         return exitcode::kFontManagerRunning;
     }
-    fr::FontCheckCtrl discovery(services);
+    fr::FontCheckCtrl discovery(services, trustedKey);
+    discovery.setAllowUnsigned(line.allowUnsigned);
     // Only a run that writes clears what interrupted runs left; a list or a dry run only looks.
     discovery.setClearsLeftovers(line.mode == CommandLine::Mode::Revise && !line.dryRun);
     discovery.setNotes([&console](const fr::SearchNote& note) { console.searchNote(note); });
     discovery.checkUpdateFontFile();
-    const fr::ManifestReading& manifest = discovery.getManifest();
     const QString folder = discovery.patchSourceFolder();
     if (discovery.getUpdateSrcFileCount() == 0) {
         console.fatal(
             exitcode::kNoPatchSource,
             CommandLineText::tr("There is no patch to revise the fonts with in %1: the revision stops.").arg(folder),
-            noSourceReason(manifest, folder));
+            noSourceReason(discovery.getTrust(), folder));
         return exitcode::kNoPatchSource;
     }
-    console.patchesVerified(manifest.state == fr::ManifestReading::State::Verified, folder);
+    console.patchesVerified(discovery.getTrust(), folder);
 
     Reporting reporting{console, stop};
     discovery.searchOpenTypeFont(searchStatus, &reporting);
@@ -141,6 +127,18 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     const fr::RevisionRunResult run =
         fr::reviseTargets(*services.files, targets, revise, revisionProgress, &reporting, hooks);
     outcome.status = run.code != fr::result::kRevised ? run.code : run.stoppedBeforeFont ? fr::result::kCancelled : 0;
+    // A file of ours the search kept beside a font, since it may be that font's only good
+    // copy, is never a success: the administrator must look at both.
+    if (outcome.status == fr::result::kRevised && !line.dryRun && !discovery.keptCopies().empty()) {
+        const fr::KeptCopy& kept = discovery.keptCopies().front();
+        outcome.status = fr::result::kTempNotRemovable;
+        firstFailed = kept.installed;
+        outcome.reason = kept.reason();
+        outcome.failed << kept.installed;
+        outcome.message = resultText(outcome.status, firstFailed);
+        console.summary(outcome);
+        return outcome.status;
+    }
     outcome.restartNeeded = !line.dryRun && !outcome.revised.isEmpty();
     if (outcome.status != fr::result::kRevised) {
         if (firstFailed.isEmpty()) outcome.reason = cancelReason();

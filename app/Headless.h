@@ -13,8 +13,8 @@ class Console;
 
 // Runs --list or --revise on `services` and returns the exit status. `stop` is set (by SIGINT
 // or SIGTERM) when the user wants the run to end as the Cancel button answered yes would end
-// it.
+// it. The manifest of "host" must be signed with `trustedKey` (none: no key is trusted).
 int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
-                const platform::Platform& services);
+                const platform::Platform& services, const QString& trustedKey);
 
 }  // namespace wizard

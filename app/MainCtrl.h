@@ -68,6 +68,9 @@ public:
     MainCtrl& operator=(const MainCtrl&) = delete;
 
     // --- life cycle (main thread) ---
+    // The key the manifest of "host" must be signed with (empty: no key is trusted); the one
+    // built in unless set before the search.
+    void setTrustedKey(QString key) { m_trustedKey = std::move(key); }
     // Creates the seven windows, connects the references below and binds every button.
     void loadWindows();
     // Fills the family list, refuses to go on while the font manager runs, shows the start window.
@@ -161,6 +164,7 @@ public:
     QWidget* r_MessageWindow = nullptr;
     QLabel* r_MessageText = nullptr;
     QPushButton* r_OKButton = nullptr;
+    QLabel* r_trustNote = nullptr;  // in the font list window: shown when the patches are not verified
 
 protected:
     // Closing a modal window from its title bar answers it: "no" or OK; closing a wizard window
@@ -196,6 +200,7 @@ private:
     std::atomic<bool> m_ended{false};
 
     platform::Platform m_services;
+    QString m_trustedKey = fr::trustedManifestKey();
     std::function<void()> m_terminator;
     FontReviser m_reviseFont;
     std::unique_ptr<fr::FontCheckCtrl> m_fontCheckCtrl;

@@ -36,9 +36,17 @@ void MainCtrl::updateFontThread() {
     fr::RevisionRunHooks hooks;
     hooks.stopBeforeFont = [this] { return m_ended.load(); };
     hooks.betweenFonts = [this] { m_services.pauses->pause(kBetweenFontsPauseMs); };
-    const fr::RevisionRunResult run =
+    fr::RevisionRunResult run =
         fr::reviseTargets(*m_services.files, list, m_reviseFont, MainCtrlRevisionProgress, this, hooks);
     if (m_ended) return;
+    // A file of ours kept beside a font, as that font's only good copy maybe, is no success.
+    const fr::KeptCopy* kept =
+        m_fontCheckCtrl && !m_fontCheckCtrl->keptCopies().empty() ? &m_fontCheckCtrl->keptCopies().front() : nullptr;
+    QString failed = run.last ? run.last->fullpath : QString();
+    if (run.code == fr::result::kRevised && kept) {
+        run.code = fr::result::kTempNotRemovable;
+        failed = kept->installed;
+    }
 
     hideWindow(r_progressWindow);
     if (run.code == fr::result::kRevised) {
@@ -50,7 +58,7 @@ void MainCtrl::updateFontThread() {
         setText(r_endMessage, QString::fromUtf8(kRevisionSucceeded));
         showWindow(r_endWindow);
     } else {
-        alertErrorMessage3(resultMessage(run.code, run.last ? run.last->fullpath : QString()));
+        alertErrorMessage3(resultMessage(run.code, failed));
     }
     m_services.pauses->pause(kRevisionEndPauseMs);
 }

@@ -20,7 +20,7 @@ constexpr int kSearchEndPauseMs = 500;
 
 void MainCtrl::startWindowNextButton() {
     if (m_searchThread || m_ended) return;
-    m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services);
+    m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services, m_trustedKey);
     m_fontCheckCtrl->checkUpdateFontFile();
     if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
         alertErrorMessage3(QString::fromUtf8(kNoSource));
@@ -44,9 +44,11 @@ void MainCtrl::searchFontThread() {
         return;
     }
     // The windows get their own copy, on the main thread.
-    post([this, found = std::move(found)]() mutable {
+    const bool verified = m_fontCheckCtrl->getTrust().verified;
+    post([this, found = std::move(found), verified]() mutable {
         setTargets(std::move(found));
         if (m_searchFontListModel) m_searchFontListModel->reloadData();
+        if (r_trustNote) r_trustNote->setVisible(!verified);
     });
     showWindow(r_fontListWindow);
 }

@@ -67,7 +67,8 @@ bool haveDisplay(int argc, char** argv) {
     return false;
 }
 
-int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatformOptions& options) {
+int runWizard(int argc, char** argv, int firstOption, const ProgramSetup& setup) {
+    const platform::LinuxPlatformOptions& options = setup.platform;
     QApplication app(argc, argv);
     // Qt has taken its own options (-platform and the like); anything else is not ours.
     const QStringList rest = QApplication::arguments().mid(firstOption);
@@ -80,6 +81,7 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
     const platform::LinuxPlatform linuxPlatform(options);
     platform::DesktopServices desktop(options.logRestartOnly);
     MainCtrl ctrl(desktop.addTo(linuxPlatform.services()));
+    ctrl.setTrustedKey(setup.trustedKey);
     ctrl.loadWindows();
     ctrl.awakeFromNib();
     return QApplication::exec();
@@ -87,7 +89,8 @@ int runWizard(int argc, char** argv, int firstOption, const platform::LinuxPlatf
 
 }  // namespace
 
-int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformOptions options) {
+int programMain(int argc, char** argv, int firstOption, ProgramSetup setup) {
+    platform::LinuxPlatformOptions& options = setup.platform;
     // The random part of the temporary files' names: two runs in one second draw apart.
     std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));
     QStringList args;
@@ -97,7 +100,7 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
         any = any || isOurOption(args.last());
     }
     const QString program = programName(argv[0]);
-    if (!any && haveDisplay(argc, argv)) return runWizard(argc, argv, firstOption, options);
+    if (!any && haveDisplay(argc, argv)) return runWizard(argc, argv, firstOption, setup);
 
     // No window and no display: a core application, its texts in the locale's language, and
     // no pauses for anyone to watch.
@@ -117,7 +120,7 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
         return 0;
     }
     if (line.mode == CommandLine::Mode::Version) {
-        print(stdout, versionText());
+        print(stdout, versionText(setup.trustedKey));
         return 0;
     }
 
@@ -126,7 +129,7 @@ int programMain(int argc, char** argv, int firstOption, platform::LinuxPlatformO
     platform::DesktopServices desktop(options.logRestartOnly);
     installStopHandlers();
     Console console(line.json, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
-    return runHeadless(line, console, g_stop, desktop.addTo(linuxPlatform.services()));
+    return runHeadless(line, console, g_stop, desktop.addTo(linuxPlatform.services()), setup.trustedKey);
 }
 
 }  // namespace wizard

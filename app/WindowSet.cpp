@@ -52,6 +52,8 @@ void MainCtrl::loadWindows() {
     Ui::FontListWindow fontList;
     r_fontListWindow = makeWindow(m_windows, fontList);
     r_searchFontList = fontList.r_searchFontList;
+    r_trustNote = fontList.r_trustNote;
+    r_trustNote->hide();
     connect(fontList.enterButton, &QPushButton::clicked, this, &MainCtrl::fontListWindowEnterButton);
     connect(fontList.cancelButton, &QPushButton::clicked, this, &MainCtrl::fontListWindowCancelButton);
 

@@ -1,11 +1,15 @@
 // The program on sample data: the same program, handed a platform rooted at a scratch tree
 // laid out like a desktop disk (scripts/make_sample.sh builds one). Every path it sees lies
 // inside that tree; a restart is only logged. Options after ROOT are the program's own.
+// It trusts the key kept for tests and samples only, whose manifests the sample data carry;
+// FONT_REVISER_SAMPLE_KEY names another minisign public key file, or "none" for a program
+// that trusts no key.
 
 #include "app/ProgramMain.h"
 #include "platform/NativePath.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -16,10 +20,24 @@ int main(int argc, char* argv[]) {
         std::fputs("usage: font-reviser-sample SAMPLE_ROOT [options] (see scripts/make_sample.sh, --help)\n", stderr);
         return 64;
     }
-    platform::LinuxPlatformOptions options;
-    options.root = QDir(root).absolutePath();
-    options.applicationPath = QStringLiteral("/Applications/FontReviser/font-reviser");
-    options.temporaryFolder = QStringLiteral("/tmp");
-    options.logRestartOnly = true;
-    return wizard::programMain(argc, argv, 2, options);
+    wizard::ProgramSetup setup;
+    setup.platform.root = QDir(root).absolutePath();
+    setup.platform.applicationPath = QStringLiteral("/Applications/FontReviser/font-reviser");
+    setup.platform.temporaryFolder = QStringLiteral("/tmp");
+    setup.platform.logRestartOnly = true;
+    setup.trustedKey = QStringLiteral(FR_SAMPLE_KEY);
+    const QByteArray chosen = qgetenv("FONT_REVISER_SAMPLE_KEY");
+    if (chosen == "none") {
+        setup.trustedKey.clear();
+    } else if (!chosen.isEmpty()) {
+        QFile file(platform::decodeNativePath(chosen));
+        const QList<QByteArray> lines =
+            file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().split('\n') : QList<QByteArray>{};
+        if (lines.size() != 2) {
+            std::fputs("font-reviser-sample: FONT_REVISER_SAMPLE_KEY is no minisign public key file\n", stderr);
+            return 64;
+        }
+        setup.trustedKey = QString::fromLatin1(lines[1].trimmed());
+    }
+    return wizard::programMain(argc, argv, 2, setup);
 }

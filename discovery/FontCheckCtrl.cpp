@@ -56,8 +56,8 @@ SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files,
 bool FontCheckCtrl::checkUpdateFontFile() {
     const QString folder = patchSourceFolder();
     m_manifest = readManifest(m_files, folder, m_trustedKey);
-    const bool verified = m_manifest.state == ManifestReading::State::Verified;
-    if (!verified && m_manifest.state != ManifestReading::State::Absent) return false;
+    m_trust = folderTrust(m_manifest, !m_trustedKey.trimmed().isEmpty(), m_allowUnsigned, folder);
+    if (!m_trust.usable) return false;
     for (const platform::DirEntry& entry : m_files.listEntries(folder)) {
         const QString path = text::joinPath(folder, entry.name);
         if (entry.name == QLatin1String(kManifestName) || entry.name == QLatin1String(kManifestSignatureName)) continue;
@@ -68,22 +68,16 @@ bool FontCheckCtrl::checkUpdateFontFile() {
                 {QStringLiteral("source-name"), QStringLiteral("its name carries no family word (Velmora, Kestrune)")});
             continue;
         }
-        const auto listed = verified ? m_manifest.entryFor(entry.name) : nullptr;
-        if (verified && !listed) {
+        if (m_trust.verified && !m_manifest.entryFor(entry.name)) {
             note(SearchNote::Kind::SourceSkipped, path,
                  {QStringLiteral("manifest-unlisted"), QStringLiteral("the signed manifest does not list it")});
             continue;
         }
         Reason why;
-        SourceEntryPtr source = sourceEntryFromPatch(m_files, path, &why);
+        SourceEntryPtr source = withManifestEntry(sourceEntryFromPatch(m_files, path, &why), m_manifest, &why);
         if (!source) {
             note(SearchNote::Kind::SourceSkipped, path, why);
             continue;
-        }
-        if (listed) {
-            auto withEntry = std::make_shared<SourceEntry>(*source);
-            withEntry->manifest = listed;
-            source = std::move(withEntry);
         }
         m_UpdateSrcFontArray.push_back(std::move(source));
     }

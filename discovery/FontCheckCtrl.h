@@ -4,6 +4,7 @@
 
 #include "fonttables/Reason.h"
 #include "patch/FontEntries.h"
+#include "patch/Integrity.h"
 #include "patch/LeftoverClearing.h"
 #include "patch/PatchManifest.h"
 #include "platform/Platform.h"
@@ -39,7 +40,7 @@ using SearchNotes = std::function<void(const SearchNote&)>;
 class FontCheckCtrl {
 public:
     // Reads the files, volumes and font folders of `services`, which outlive it; the manifest
-    // of "host" is checked with `trustedKey`.
+    // of "host" is checked with `trustedKey` (none: this program trusts no key).
     explicit FontCheckCtrl(const platform::Platform& services, QString trustedKey = trustedManifestKey());
     FontCheckCtrl(const FontCheckCtrl&) = delete;
     FontCheckCtrl& operator=(const FontCheckCtrl&) = delete;
@@ -49,14 +50,19 @@ public:
     // Whether the search clears what interrupted runs left (as it does by default); a search
     // that only looks clears nothing.
     void setClearsLeftovers(bool clears) { m_clearsLeftovers = clears; }
+    // The administrator's word that unsigned patches may be applied where a key is built in.
+    void setAllowUnsigned(bool allow) { m_allowUnsigned = allow; }
 
     // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
-    // Lists the patch sources of the "host" folder. Where the folder holds a manifest, only
-    // the patches it lists are sources, each with its entry; a manifest that can't be read or
-    // isn't signed with the trusted key makes no file there a source.
+    // Lists the patch sources of the "host" folder. Where the folder holds a verified manifest,
+    // only the patches it lists are sources, each with its entry; a manifest that can't be
+    // read or isn't signed with the trusted key makes no file there a source, and so does a
+    // folder without one where a key is built in (unless unsigned patches are allowed).
     bool checkUpdateFontFile();
     // What the folder's manifest came to, once the sources are listed.
     const ManifestReading& getManifest() const { return m_manifest; }
+    // Whether the folder's patches may be applied, and are verified, once they are listed.
+    const FolderTrust& getTrust() const { return m_trust; }
     // The source of the installed font of this name, as leftovers beside it are judged by it.
     SourceFor sourceFor() const;
     // The source entry of one patch file; nothing when it is no patch file.
@@ -77,8 +83,12 @@ public:
     bool searchFontFolders(SearchStatusProc proc, void* context);
     // The volumes the search walks, once it has listed them.
     const QStringList& getVolumeArray() const { return m_VolumeArray; }
-    // Whether `path` (without links) lies on one of them.
-    bool onAdmittedVolume(const QString& path) const;
+    // Whether the search finds the file at `path` (without links) where it lies: in a font
+    // folder it walked, or on a volume it walks, under its folder and name rules.
+    bool wouldFind(const QString& path) const;
+    // Files of ours the search found beside installed fonts and kept, since each may be the
+    // only good copy of its font (read once the search has ended).
+    const std::vector<KeptCopy>& keptCopies() const { return m_keptCopies; }
 
     // The folder that holds the patch files: "host" beside the program.
     QString patchSourceFolder() const;
@@ -92,6 +102,8 @@ private:
     bool walkFolder(const ScanContext& scan, const QString& path, const QString& pathC);
     // The pairing and identity checks of one candidate file; true when it became a target.
     bool examineCandidate(const QString& path, const QString& name);
+    // A file of ours met beside a font: cleared where nothing can be lost, kept otherwise.
+    void clearMet(const QString& path);
     void note(SearchNote::Kind kind, const QString& path, Reason reason = {}) const {
         if (m_notes) m_notes({kind, path, std::move(reason)});
     }
@@ -102,11 +114,15 @@ private:
     QString m_trustedKey;
     SearchNotes m_notes;
     bool m_clearsLeftovers = true;
+    bool m_allowUnsigned = false;
     ManifestReading m_manifest;
+    FolderTrust m_trust;
     QStringList m_VolumeArray;
     std::int32_t m_folderCnt = 0;
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;
     std::vector<TargetEntryPtr> m_OpenTypeFontArray;
+    QStringList m_walkedFontFolders;  // behind their links
+    std::vector<KeptCopy> m_keptCopies;
 };
 
 // The twelve alternative patch names (ASCII, ".otf", no family word).
@@ -115,5 +131,9 @@ extern const char* const kAlternativePatchNames[12];
 // Whether the search walks the volume mounted at `mountPoint`: one that can say what it is,
 // neither removable nor unmountable.
 bool admittedVolume(const platform::Volumes& volumes, const QString& mountPoint);
+// Whether a walk of the volume mounted at `volume` reaches the file at `path` (without links):
+// every folder from the volume down to the file's is one the walk enters, its own folder is
+// within the depth limit, and its name makes it a candidate.
+bool searchReaches(const platform::Volumes& volumes, const QString& volume, const QString& path);
 
 }  // namespace fr

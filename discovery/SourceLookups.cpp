@@ -17,10 +17,11 @@ SourceEntryPtr PairingSourceLookup::sourceForInstalledName(const QString& name) 
     return sourceForName(text::formKC(name));
 }
 
-bool DiscoverySourceLookup::onAdmittedVolume(const QString& path) const { return m_discovery.onAdmittedVolume(path); }
+bool DiscoverySourceLookup::searchFinds(const QString& path) const { return m_discovery.wouldFind(path); }
 
-bool FixedSourceLookup::onAdmittedVolume(const QString& path) const {
-    return admittedVolume(m_volumes, m_volumes.mountPointOf(path));
+bool FixedSourceLookup::searchFinds(const QString& path) const {
+    const QString volume = m_volumes.mountPointOf(path);
+    return admittedVolume(m_volumes, volume) && searchReaches(m_volumes, volume, path);
 }
 
 SourceEntryPtr DiscoverySourceLookup::sourceForName(const QString& name) const {

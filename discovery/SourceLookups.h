@@ -27,8 +27,8 @@ class DiscoverySourceLookup : public PairingSourceLookup {
 public:
     explicit DiscoverySourceLookup(const FontCheckCtrl& discovery) : m_discovery(discovery) {}
     SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const override;
-    // The volumes the search walked.
-    bool onAdmittedVolume(const QString& path) const override;
+    // Where the search walked.
+    bool searchFinds(const QString& path) const override;
 
 protected:
     SourceEntryPtr sourceForName(const QString& name) const override;
@@ -44,8 +44,9 @@ public:
     FixedSourceLookup(std::vector<SourceEntryPtr> sources, const platform::Volumes& volumes)
         : m_sources(std::move(sources)), m_volumes(volumes) {}
     SourceEntryPtr sourceForTarget(const QString& path, std::uint64_t version) const override;
-    // A volume the search would walk: local, neither removable nor unmountable.
-    bool onAdmittedVolume(const QString& path) const override;
+    // Where a search would walk: a local volume, neither removable nor unmountable, under
+    // the search's rules.
+    bool searchFinds(const QString& path) const override;
 
 protected:
     SourceEntryPtr sourceForName(const QString& name) const override;

@@ -5,6 +5,7 @@
 #include "patch/LeftoverClearing.h"
 #include "patch/OpenTypeManager.h"
 #include "platform/Leftovers.h"
+#include "platform/PathText.h"
 
 #include <QSet>
 
@@ -30,7 +31,72 @@ constexpr qsizetype kMaxParts = 5;
 constexpr qsizetype kMaxPartsInHome = 7;
 constexpr std::int32_t kCallbackPace = 300;
 
+// The folder rules that the path alone decides, on the folder's path (`fullC` in Form C): too
+// long, another volume seen from the root, a backup set, an application bundle, bundle
+// contents or a framework.
+bool folderSkippedByPath(const QString& full, const QString& fullC, bool root) {
+    if (text::utf16Length(full) > kMaxFolderPathLength) return true;
+    if (root && fullC.contains(kVolumesFolder)) return true;
+    return fullC.contains(kBackups) || fullC.contains(kApplication) || fullC.contains(kContents) ||
+           fullC.contains(kFramework);
+}
+
+// Whether the walk lists a folder this deep (`homeWordC`: the home folders' word, Form C).
+bool withinDepth(const QString& path, const QString& pathC, const QString& homeWordC) {
+    const bool inHome = !homeWordC.isEmpty() && pathC.contains(homeWordC);
+    return text::pathPartCount(path) <= (inHome ? kMaxPartsInHome : kMaxParts);
+}
+
+// A file name the walk examines: ".otf" and a family word, in any canonically equivalent
+// spelling.
+bool candidateName(const QString& name) {
+    if (!name.contains(kFontExtension)) return false;  // none in any equivalent spelling either
+    const QString nameC = text::formC(name);
+    return nameC.contains(kFontExtension) && text::hasFamilyWord(nameC);
+}
+
+QString folderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? kRoot : path.left(slash);
+}
+
+bool isInside(const QString& path, const QString& folder) {
+    return path.startsWith(folder == kRoot ? folder : folder + QLatin1Char('/'));
+}
+
 }  // namespace
+
+bool searchReaches(const platform::Volumes& volumes, const QString& volume, const QString& path) {
+    if (!isInside(path, volume) || !candidateName(platform::lastPathComponent(path))) return false;
+    const QString folder = folderOf(path);
+    const QString homeWordC = text::formC(volumes.homeFolderWord());
+    if (!withinDepth(folder, text::formC(folder), homeWordC)) return false;
+    // Each folder below the volume, as the walk would meet it (a path without links holds none).
+    const bool root = volume == kRoot;
+    for (qsizetype at = volume.size() + (root ? 0 : 1); at < folder.size();) {
+        qsizetype end = folder.indexOf(QLatin1Char('/'), at);
+        if (end < 0) end = folder.size();
+        const QString step = folder.left(end);
+        if (folderSkippedByPath(step, text::formC(step), root) || volumes.isOtherMountPoint(step)) return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+bool FontCheckCtrl::wouldFind(const QString& path) const {
+    // A font folder is walked to any depth, its rules aside.
+    for (const QString& folder : m_walkedFontFolders)
+        if (isInside(path, folder)) return candidateName(platform::lastPathComponent(path));
+    const QString volume = m_volumes.mountPointOf(path);
+    return m_VolumeArray.contains(volume) && searchReaches(m_volumes, volume, path);
+}
+
+void FontCheckCtrl::clearMet(const QString& path) {
+    if (!m_clearsLeftovers) return;
+    if (clearLeftover(m_files, path, sourceFor()) != Clearing::Kept) return;
+    const auto leftover = platform::parseLeftoverName(platform::lastPathComponent(path));
+    m_keptCopies.push_back({path, text::joinPath(folderOf(path), leftover->installedName)});
+}
 
 struct FontCheckCtrl::ScanContext {
     bool root = false;
@@ -92,6 +158,7 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
             continue;
         }
         walked << real;
+        m_walkedFontFolders << real;
         note(SearchNote::Kind::FontFolderWalked, folder);
 
         const ScanContext scan{false, proc,    context, text::formC(volumes.homeFolderWord()),
@@ -132,20 +199,13 @@ bool FontCheckCtrl::checkVolume() {
     return false;
 }
 
-bool FontCheckCtrl::onAdmittedVolume(const QString& path) const {
-    return m_VolumeArray.contains(m_volumes.mountPointOf(path));
-}
-
 bool FontCheckCtrl::searchDirectorySub(const QString& path, bool root, SearchStatusProc proc, void* context) {
     const ScanContext scan{root, proc, context, text::formC(m_volumes.homeFolderWord()), m_files, m_volumes};
     return walkFolder(scan, path, text::formC(path));
 }
 
 bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, const QString& pathC) {
-    if (!scan.inFontFolder) {
-        const bool inHome = !scan.homeWordC.isEmpty() && pathC.contains(scan.homeWordC);
-        if (text::pathPartCount(path) > (inHome ? kMaxPartsInHome : kMaxParts)) return true;
-    }
+    if (!scan.inFontFolder && !withinDepth(path, pathC, scan.homeWordC)) return true;
 
     const std::vector<platform::DirEntry> entries = scan.files.listEntries(path);
     for (const platform::DirEntry& entry : entries) {
@@ -179,12 +239,8 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
         }
 
         if (isFolder) {
-            if (text::utf16Length(full) > kMaxFolderPathLength) continue;
             const QString fullC = text::joinPath(pathC, text::formC(entry.name));
-            if (scan.root && fullC.contains(kVolumesFolder)) continue;
-            if (fullC.contains(kBackups) || fullC.contains(kApplication) || fullC.contains(kContents) ||
-                fullC.contains(kFramework))
-                continue;
+            if (folderSkippedByPath(full, fullC, scan.root)) continue;
             // Another file system mounted here is walked as its own volume, if at all.
             if (scan.volumes.isOtherMountPoint(full)) continue;
 
@@ -199,14 +255,10 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 
         // What an interrupted revision left beside a font goes once its run has ended.
         if (entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name)) {
-            if (m_clearsLeftovers) clearLeftover(scan.files, full, sourceFor());
+            clearMet(full);
             continue;
         }
-        // A name without ".otf" has none in any canonically equivalent spelling either.
-        if (!entry.name.contains(kFontExtension)) continue;
-        const QString nameC = text::formC(entry.name);
-        if (!nameC.contains(kFontExtension)) continue;
-        if (!text::hasFamilyWord(nameC)) continue;
+        if (!candidateName(entry.name)) continue;
         if (!knownToExist && !scan.files.exists(full)) continue;
         if (scan.listedFiles) {
             const QString identity = scan.files.canonicalPath(full);

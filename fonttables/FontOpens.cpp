@@ -1,6 +1,7 @@
 #include "fonttables/FontOpens.h"
 
 #include "fonttables/ByteReader.h"
+#include "fonttables/NameTable.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 
@@ -83,6 +84,11 @@ struct Face {
 bool newFontOpens(std::span<const std::uint8_t> image, std::size_t numTables, Reason* why) {
     const auto glyphs = glyphCountWhereTablesAgree(image, numTables, why);
     if (!glyphs) return false;
+    // A reader walks every name record: none may point outside the table.
+    const auto name = table(image, numTables, Tag("name"), 0);
+    if (!name) return refuse(why, "new-font-tables", QStringLiteral("no whole 'name' table"));
+    if (const auto fault = nameTableFault(*name))
+        return refuse(why, "new-font-name", QStringLiteral("'name': %1").arg(*fault));
 
     const Library freetype;
     if (!freetype.library) return refuse(why, "new-font-freetype", QStringLiteral("FreeType could not start"));

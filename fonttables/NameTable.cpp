@@ -18,6 +18,27 @@ std::optional<NameTableView> NameTableView::open(std::span<const std::uint8_t> t
     return view;
 }
 
+std::optional<QString> nameTableFault(std::span<const std::uint8_t> table) {
+    const auto view = NameTableView::open(table);
+    if (!view)
+        return QStringLiteral("its %1 records run past its %2 bytes")
+            .arg(bytes::Reader(table).u16(sfnt::name_header::kCount).value_or(0))
+            .arg(table.size());
+    if (view->stringOffset() > table.size())
+        return QStringLiteral("its string storage at %1 lies past its %2 bytes")
+            .arg(view->stringOffset())
+            .arg(table.size());
+    for (std::size_t k = 0; k < view->count(); ++k) {
+        const NameRecord r = view->record(k);
+        if (!view->stringAt(r))
+            return QStringLiteral("record %1 (%2 bytes at %3 of the storage) lies past its end")
+                .arg(k)
+                .arg(r.length)
+                .arg(r.offset);
+    }
+    return std::nullopt;
+}
+
 std::size_t NameTableView::recordsEnd() const { return sfnt::name_header::kSize + sfnt::name_record::kSize * m_count; }
 
 NameRecord NameTableView::record(std::size_t k) const {

@@ -2,6 +2,8 @@
 // A 'name' table read in one place: its header and its whole record array checked against
 // the table's bytes when it is opened, and each string checked when it is asked for.
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,6 +15,10 @@ namespace fr {
 struct NameRecord {
     std::uint16_t platformID = 0, encodingID = 0, languageID = 0, nameID = 0, length = 0, offset = 0;
 };
+
+// Why a 'name' table is not well formed, or nothing where it is: its record count and the
+// offset of its string storage inside the table, every record's string inside the storage.
+std::optional<QString> nameTableFault(std::span<const std::uint8_t> table);
 
 class NameTableView {
 public:

@@ -16,31 +16,6 @@
 
 namespace fr {
 
-QString Digest128::hex() const {
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()).toHex());
-}
-
-namespace {
-int nibble(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    return -1;
-}
-}  // namespace
-
-std::optional<Digest128> Digest128::fromHex(QStringView text) {
-    if (text.size() != 32) return std::nullopt;
-    Digest128 d;
-    for (qsizetype i = 0; i < static_cast<qsizetype>(d.bytes.size()); ++i) {
-        const int high = nibble(text[2 * i]), low = nibble(text[2 * i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        d.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return d;
-}
-
 struct Hasher::State {
     XXH3_state_t* state = XXH3_createState();
     ~State() { XXH3_freeState(state); }
@@ -73,11 +48,42 @@ Digest128 digestOf(std::span<const std::uint8_t> bytes) { return canonical(XXH3_
 
 bool isDigested(const Tag& tag) { return !(tag == Tag("name")); }
 
+namespace {
+// Adds bytes that begin at `at` of a table to its digest; in 'head' the adjustment field
+// counts as zero.
+void digestPiece(Hasher& hasher, bool head, std::uint64_t at, std::span<const std::uint8_t> bytes) {
+    constexpr std::uint64_t from = sfnt::head::kCheckSumAdjustment, to = sfnt::head::kAdjustmentEnd;
+    if (!head || at >= to || at + bytes.size() <= from) return hasher.update(bytes);
+    const auto a = static_cast<std::size_t>(std::max(from, at) - at);
+    const auto b = static_cast<std::size_t>(std::min(to, at + bytes.size()) - at);
+    static constexpr std::uint8_t zeros[4] = {};
+    hasher.update(bytes.first(a));
+    hasher.update(std::span(zeros).first(b - a));
+    hasher.update(bytes.subspan(b));
+}
+}  // namespace
+
 Digest128 tableDigest(const Tag& tag, std::span<const std::uint8_t> table) {
     if (!(tag == Tag("head")) || table.size() < sfnt::head::kAdjustmentEnd) return digestOf(table);
-    std::vector<std::uint8_t> head(table.begin(), table.end());
-    std::fill_n(head.begin() + sfnt::head::kCheckSumAdjustment, 4, 0);
-    return digestOf(head);
+    Hasher hasher;
+    digestPiece(hasher, true, 0, table);
+    return hasher.digest();
+}
+
+std::optional<Digest128> tableDigest(const Tag& tag, const platform::ReadableBytes& font, std::uint64_t offset,
+                                     std::uint64_t length) {
+    constexpr std::size_t kPiece = 256 * 1024;  // hot in the cache while it is digested
+    if (offset > font.size() || length > font.size() - offset) return std::nullopt;
+    const bool head = tag == Tag("head") && length >= sfnt::head::kAdjustmentEnd;
+    Hasher hasher;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length)));
+    for (std::uint64_t at = 0; at < length; at += kPiece) {
+        const auto piece =
+            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length - at)));
+        if (!font.readAt(offset + at, piece)) return std::nullopt;
+        digestPiece(hasher, head, at, piece);
+    }
+    return hasher.digest();
 }
 
 }  // namespace fr

@@ -4,26 +4,16 @@
 // shows. 'head' is digested with its checkSumAdjustment field taken as zero, and 'name' is
 // not digested at all: both depend on the user's copy, not on the revision.
 
+#include "fonttables/Digest.h"
 #include "fonttables/Tag.h"
+#include "platform/ReadableBytes.h"
 
-#include <QString>
-#include <QStringView>
-
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 
 namespace fr {
-
-struct Digest128 {
-    std::array<std::uint8_t, 16> bytes{};
-    friend bool operator==(const Digest128&, const Digest128&) = default;
-    QString hex() const;
-    // 32 hexadecimal digits, either case; nothing for anything else.
-    static std::optional<Digest128> fromHex(QStringView text);
-};
 
 // XXH3-128 over bytes given a piece at a time.
 class Hasher {
@@ -47,5 +37,9 @@ bool isDigested(const Tag& tag);
 // The digest of a table's bytes as the revisions are compared: 'head' with its adjustment
 // field taken as zero.
 Digest128 tableDigest(const Tag& tag, std::span<const std::uint8_t> table);
+// The same of a table of a font read where it lies, through a buffer of its own; nothing when
+// its bytes can't all be read.
+std::optional<Digest128> tableDigest(const Tag& tag, const platform::ReadableBytes& font, std::uint64_t offset,
+                                     std::uint64_t length);
 
 }  // namespace fr

@@ -5,9 +5,6 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
 
-#include <algorithm>
-#include <vector>
-
 #include <cstring>
 
 namespace fr {
@@ -83,102 +80,9 @@ bool instructionsFit(const TableInstructions& record, std::size_t installed, std
 }
 }  // namespace
 
-namespace {
-// Installed bytes no copy reads are digested through a buffer of this size, and copies are
-// read in pieces of it, each digested while it is hot in the cache.
-constexpr std::size_t kPiece = 256 * 1024;
-
-// The old copies that read anything.
-std::vector<_oldFontStruct> copiesOf(const TableInstructions& record) {
-    std::vector<_oldFontStruct> copies;
-    copies.reserve(static_cast<std::size_t>(record.getOldCopyArraySize()));
-    for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j)
-        if (record.oldCopy(j).src_length != 0) copies.push_back(record.oldCopy(j));
-    return copies;
-}
-
-// The copies write disjoint parts of the new table, so the order they are applied in makes
-// no difference.
-bool writeApart(std::vector<_oldFontStruct> copies) {
-    std::sort(copies.begin(), copies.end(),
-              [](const _oldFontStruct& a, const _oldFontStruct& b) { return a.dst_offset < b.dst_offset; });
-    for (std::size_t k = 1; k < copies.size(); ++k)
-        if (copies[k].dst_offset < std::uint64_t{copies[k - 1].dst_offset} + copies[k - 1].src_length) return false;
-    return true;
-}
-
-// The checksum of the new table and, when asked, its digest, in one pass over its bytes.
-std::uint32_t checksumAndDigest(const Tag& tag, std::span<const std::uint8_t> table, Digest128* digest) {
-    if (!digest) return CommonTool::tableChecksum(table);
-    if (tag == Tag("head")) {
-        *digest = tableDigest(tag, table);
-        return CommonTool::tableChecksum(table);
-    }
-    constexpr std::size_t kBlock = 64 * 1024;  // a whole number of words, hot in the cache for both
-    Hasher hasher;
-    std::uint32_t sum = 0;
-    for (std::size_t at = 0; at < table.size(); at += kBlock) {
-        const auto block = table.subspan(at, std::min(kBlock, table.size() - at));
-        sum += CommonTool::tableChecksum(block);
-        hasher.update(block);
-    }
-    *digest = hasher.digest();
-    return sum;
-}
-}  // namespace
-
-bool TagObj::digestInstalled(Digest128& digest, std::span<const _oldFontStruct> copies,
-                             std::span<std::uint8_t> into) const {
-    Hasher hasher;
-    // Installed bytes from `at` on; the adjustment field of 'head' counts as zero.
-    const bool head = tag() == Tag("head");
-    const auto take = [&](std::uint64_t at, std::span<const std::uint8_t> bytes) {
-        const std::uint64_t from = sfnt::head::kCheckSumAdjustment, to = sfnt::head::kAdjustmentEnd;
-        if (!head || at >= to || at + bytes.size() <= from) return hasher.update(bytes);
-        const auto a = static_cast<std::size_t>(std::max(from, at) - at);
-        const auto b = static_cast<std::size_t>(std::min(to, at + bytes.size()) - at);
-        static constexpr std::uint8_t zeros[4] = {};
-        hasher.update(bytes.first(a));
-        hasher.update(std::span(zeros).first(b - a));
-        hasher.update(bytes.subspan(b));
-    };
-    std::uint64_t digested = 0;  // the installed bytes before this are in the digest
-    std::vector<std::uint8_t> buffer;
-    const auto digestUpTo = [&](std::uint64_t end) {
-        while (digested < end) {
-            if (buffer.empty()) buffer.resize(std::min<std::size_t>(kPiece, m_TableList.length));
-            const auto piece = std::span(buffer).first(
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - digested)));
-            if (!readInstalled(digested, piece)) return false;
-            take(digested, piece);
-            digested += piece.size();
-        }
-        return true;
-    };
-    // Each copy straight into its place, in pieces; what it adds to the digest taken from there.
-    for (const _oldFontStruct& copy : copies) {
-        if (!digestUpTo(copy.src_offset)) return false;
-        for (std::uint64_t done = 0; done < copy.src_length; done += kPiece) {
-            const std::uint64_t at = copy.src_offset + done;
-            const auto place =
-                into.subspan(static_cast<std::size_t>(copy.dst_offset + done),
-                             static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, copy.src_length - done)));
-            if (!readInstalled(at, place)) return false;
-            if (at + place.size() > digested) {
-                take(digested, place.subspan(static_cast<std::size_t>(digested - at)));
-                digested = at + place.size();
-            }
-        }
-    }
-    if (!digestUpTo(m_TableList.length)) return false;
-    digest = hasher.digest();
-    return true;
-}
-
 // The one place where instructions touch table bytes. Old copies are read from the installed
 // file straight into the new table.
-bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, TableProof* proof,
-                                   Reason* why) {
+bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, Reason* why) {
     const auto unreadable = [&] {
         return refuse(why, "font-unreadable", QStringLiteral("table %1 can't be read").arg(quoted(tag())));
     };
@@ -199,20 +103,11 @@ bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<st
     if (record.isUpdateFlag()) {
         if (!instructionsFit(record, m_TableList.length, placement.length, tag(), why)) return false;
         // Old copies first, then new data: where they overlap the new data wins, and a later
-        // instruction of the same kind wins over an earlier one. When the installed table is
-        // digested and the copies' order can't matter, they are read in the order of what they
-        // read, with the digest.
-        std::vector<_oldFontStruct> copies = copiesOf(record);
-        const bool withDigest = proof && writeApart(copies);
-        if (withDigest)
-            std::sort(copies.begin(), copies.end(),
-                      [](const _oldFontStruct& a, const _oldFontStruct& b) { return a.src_offset < b.src_offset; });
-        if (proof &&
-            !digestInstalled(proof->installed, withDigest ? std::span(copies) : std::span<_oldFontStruct>(), into))
-            return false;
-        if (!withDigest)
-            for (const _oldFontStruct& copy : copies)
-                if (!readInstalled(copy.src_offset, into.subspan(copy.dst_offset, copy.src_length))) return false;
+        // instruction of the same kind wins over an earlier one.
+        for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
+            const _oldFontStruct copy = record.oldCopy(j);
+            if (!readInstalled(copy.src_offset, into.subspan(copy.dst_offset, copy.src_length))) return unreadable();
+        }
         for (std::int32_t i = 0; i < record.getNewCopyArraySize(); ++i) {
             std::span<const std::uint8_t> data;
             const _newFontStruct place = record.newData(i, data);
@@ -233,9 +128,7 @@ bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<st
     std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
     m_NewTblLst.length = placement.length;  // the installed length, for an unchanged table
     m_NewTblLst.offset = placement.offset;
-    m_NewTblLst.checksum = checksumAndDigest(tag(), into, proof ? &proof->made : nullptr);
-    // An unchanged table is the installed one.
-    if (proof && !record.isUpdateFlag()) proof->installed = proof->made;
+    m_NewTblLst.checksum = CommonTool::tableChecksum(into);
     return true;
 }
 

@@ -5,7 +5,6 @@
 #include "fonttables/FontTypes.h"
 #include "fonttables/OpenTypeObj.h"
 #include "fonttables/Reason.h"
-#include "fonttables/TableDigest.h"
 #include "fonttables/TableInstructions.h"
 #include "fonttables/Tag.h"
 #include "platform/ReadableBytes.h"
@@ -16,13 +15,6 @@
 #include <vector>
 
 namespace fr {
-
-// What the build of one table proves besides the table: the digests of the installed table as
-// it lies in the font and of the new table as built (see tableDigest).
-struct TableProof {
-    Digest128 installed;
-    Digest128 made;
-};
 
 class TagObj : public OpenTypeObj {
 public:
@@ -40,13 +32,12 @@ public:
         return Tag(std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(m_TableList.tag), 4));
     }
     // Builds the new table from the installed one and its instructions straight into `into`
-    // (its place in the new image: zero, exactly the new table's length). False when an
-    // unchanged table's length differs, when a copy reads outside the installed table or any
-    // instruction writes outside the new one (then `into` is left untouched), or when the
-    // installed table can't be read; `why`, where given, says which. With `proof`, the installed table is read whole
-    // (once, the copies among what is read) and both digests are left there.
-    bool createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into,
-                               TableProof* proof = nullptr, Reason* why = nullptr);
+    // (its place in the new image: zero, exactly the new table's length): the old copies in
+    // their order, then the new data in theirs. False when an unchanged table's length
+    // differs, when a copy reads outside the installed table or any instruction writes
+    // outside the new one (then `into` is left untouched), or when the installed table can't
+    // be read; `why`, where given, says which.
+    bool createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, Reason* why = nullptr);
     std::int32_t getTableNum() const { return m_TableNum; }
     // The new table: getNewTableList().length bytes where it was built.
     const std::uint8_t* getNewUpdateData() const { return m_pNewUpdateData.data(); }
@@ -57,10 +48,6 @@ public:
     std::optional<std::vector<std::uint8_t>> installedTable() const;
 
 private:
-    // The installed table read once, in order, into its digest. `copies` (in the order of what
-    // they read) are read into their places in `into` on the way; the rest through a buffer.
-    bool digestInstalled(Digest128& digest, std::span<const _oldFontStruct> copies, std::span<std::uint8_t> into) const;
-
     _TableList m_TableList{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
     std::int32_t m_byte4length = 0;

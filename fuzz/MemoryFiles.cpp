@@ -42,10 +42,8 @@ bool MemoryFiles::setPermissions(const QString& path, std::uint32_t mode) {
     return true;
 }
 
-bool MemoryFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                                  const PieceWritten& written) {
+bool MemoryFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
     if (exists(path)) return false;
-    if (written) written(bytes);
     files[path].assign(bytes.begin(), bytes.end());
     return true;
 }

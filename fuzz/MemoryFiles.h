@@ -15,7 +15,6 @@ public:
 
     std::unique_ptr<platform::ReadableBytes> openForReading(const QString& path) const override;
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
-    using Files::createExclusive;
     using Files::readAll;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override { return files.count(path) != 0 || isFolder(path); }
@@ -28,8 +27,7 @@ public:
     }
     Removal removal(const QString&) const override { return Removal::Allowed; }
     bool remove(const QString& path) override { return files.erase(path) != 0; }
-    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                         const PieceWritten& written) override;
+    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
     bool rename(const QString& from, const QString& to) override;

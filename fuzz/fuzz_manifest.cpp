@@ -1,5 +1,5 @@
 // A "host" folder's manifest and its signature from the fuzzer, read as the search reads them
-// with the built-in key. Whatever the bytes, the reading ends in one state with a reason, and
+// with the key kept for tests. Whatever the bytes, the reading ends in one state with a reason, and
 // entries come only from a manifest that verified, exactly the ones its text gives.
 
 #include "FuzzSupport.h"
@@ -11,12 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [manifest, signature] = fuzzing::split(data, size);
     QString why;
     const auto parsed = fr::parseManifest(manifest, why);
-    (void)fr::verifyMinisign(manifest, signature, fr::trustedManifestKey(), why);
+    (void)fr::verifyMinisign(manifest, signature, QStringLiteral(FR_FUZZ_KEY), why);
 
     fuzzing::MemoryFiles files;
     files.files[QStringLiteral("/host/patches.manifest")] = manifest;
     files.files[QStringLiteral("/host/patches.manifest.minisig")] = signature;
-    const fr::ManifestReading reading = fr::readManifest(files, QStringLiteral("/host"), fr::trustedManifestKey());
+    const fr::ManifestReading reading = fr::readManifest(files, QStringLiteral("/host"), QStringLiteral(FR_FUZZ_KEY));
     using State = fr::ManifestReading::State;
     if (reading.state == State::Absent) fuzzing::finding("a manifest that is there read as absent");
     if (reading.state != State::Verified && (reading.detail.isEmpty() || !reading.entries.empty()))

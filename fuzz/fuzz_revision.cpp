@@ -40,7 +40,7 @@ struct OnePatch : fr::SourceLookup {
     fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return source; }
     bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
     fr::SourceEntryPtr sourceForInstalledName(const QString&) const override { return source; }
-    bool onAdmittedVolume(const QString&) const override { return true; }
+    bool searchFinds(const QString&) const override { return true; }
 };
 
 // The manifest's first entry, whatever patch it names (the signature is not what is fuzzed

@@ -140,27 +140,6 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
     }
 }
 
-namespace {
-// The digests a build proved are the ones the manifest lists: the same tables, each alike.
-bool sameTables(const std::vector<std::pair<Tag, Digest128>>& proved, const ManifestEntry::Tables& listed) {
-    if (proved.size() != listed.size()) return false;
-    return std::all_of(proved.begin(), proved.end(), [&](const auto& table) {
-        return std::find(listed.begin(), listed.end(), table) != listed.end();
-    });
-}
-
-// The tables where the two differ, as a reason names them: "table 'CFF '", "tables 'CFF ' 'hmtx'".
-QString differingTables(const std::vector<std::pair<Tag, Digest128>>& proved, const ManifestEntry::Tables& listed) {
-    QStringList tags;
-    for (const auto& table : proved)
-        if (std::find(listed.begin(), listed.end(), table) == listed.end()) tags << quoted(table.first);
-    for (const auto& table : listed)
-        if (std::none_of(proved.begin(), proved.end(), [&](const auto& p) { return p.first == table.first; }))
-            tags << quoted(table.first);
-    return (tags.size() == 1 ? QStringLiteral("table ") : QStringLiteral("tables ")) + tags.join(u' ');
-}
-}  // namespace
-
 std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, const QString& name,
                                                  const QString& tempPath, const ManifestEntry* expected) {
     const MakeSabunData& patch = *m_pSabunObject;
@@ -178,34 +157,33 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
     // The offset table: the installed font's, byte for byte.
     writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_installedFont.header());
 
-    // Each table built straight into its place, its record in its slot; with a manifest, each
-    // also proves what it was built from and what it became.
-    std::vector<std::pair<Tag, Digest128>> installedTables, madeTables;
+    // Each table built straight into its place, its record in its slot.
     for (std::size_t s = 0; s < slotTables.size(); ++s) {
         const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
         const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
         TagObj& table = *slotTables[s];
-        TableProof proof;
-        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength),
-                                         expected ? &proof : nullptr, &why))
+        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength), &why))
             return fail(result::kFontUnusable, progress.path, why);
         const _TableList r = table.getNewTableList();
         writeTableRecord(out, s, {table.tag(), r.checksum, r.offset, r.length});
-        if (expected && isDigested(table.tag())) {
-            installedTables.emplace_back(table.tag(), proof.installed);
-            madeTables.emplace_back(table.tag(), proof.made);
-        }
     }
-    // The installed font must be the very revision the patch was made from, and the new one
-    // the revision the vendor made, before anything is written.
-    if (expected && !sameTables(installedTables, expected->oldTables))
-        return fail(result::kFontUnusable, progress.path, "installed-digest",
-                    QStringLiteral("%1 is not the installed revision the manifest lists for %2")
-                        .arg(differingTables(installedTables, expected->oldTables), name));
-    if (expected && !sameTables(madeTables, expected->newTables))
-        return fail(result::kNewFileFailed, progress.path, "new-digest",
-                    QStringLiteral("%1 of the new font is not the revision the manifest lists for %2")
-                        .arg(differingTables(madeTables, expected->newTables), name));
+    // With a manifest, the installed font must be the very revision the patch was made from,
+    // and the new one the revision the vendor made, before anything is written.
+    if (expected) {
+        const auto installedTables = installedTableDigests(m_installedFont);
+        if (!installedTables)
+            return fail(result::kFontUnusable, progress.path, "font-unreadable",
+                        QStringLiteral("its tables can't be read"));
+        if (!sameTables(*installedTables, expected->oldTables))
+            return fail(result::kFontUnusable, progress.path, "installed-digest",
+                        QStringLiteral("%1 is not the installed revision the manifest lists for %2")
+                            .arg(differingTables(*installedTables, expected->oldTables), name));
+        const TableDigests madeTables = imageTableDigests(out, slotTables.size());
+        if (!sameTables(madeTables, expected->newTables))
+            return fail(result::kNewFileFailed, progress.path, "new-digest",
+                        QStringLiteral("%1 of the new font is not the revision the manifest lists for %2")
+                            .arg(differingTables(madeTables, expected->newTables), name));
+    }
     // Every table is built: the patch has given all it holds, and the font check below is the
     // revision's largest need of memory.
     m_pSabunObject.reset();
@@ -220,18 +198,12 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
         return fail(result::kNewFileFailed, progress.path, why);
     if (m_dryRun) return result::kRevised;
 
-    // A fresh file only: a name someone took meanwhile, or a link planted there, fails. What is
-    // written is known by its digest from here on.
-    Hasher written;
-    if (!m_files.createExclusive(tempPath, out,
-                                 [&written](std::span<const std::uint8_t> piece) { written.update(piece); }))
+    // What is written is known by its length and digest from here on. A fresh file only: a
+    // name someone took meanwhile, or a link planted there, fails.
+    m_written = writtenImageOf(out);
+    if (!m_files.createExclusive(tempPath, out))
         return fail(result::kNewFileFailed, tempPath, "temp-create",
                     QStringLiteral("the temporary file can't be made (taken meanwhile, or the disk is full)"));
-    m_imageDigest = written.digest();
-
-    // The checksum step made the words of the image add up to the font constant (every table
-    // lies on a word of its own, so the adjustment is one whole word of the sum).
-    m_VerifyCheckSum += sfnt::kWholeFontSum;
     return result::kRevised;
 }
 

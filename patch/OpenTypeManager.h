@@ -9,6 +9,7 @@
 #include "fonttables/OpenTypeObj.h"
 #include "fonttables/ZeroedBuffer.h"
 #include "patch/FontEntries.h"
+#include "patch/Integrity.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchManifest.h"
 #include "patch/ProgressText.h"
@@ -52,10 +53,9 @@ public:
     const Reason& reason() const { return m_reason; }
     // Reads the installed copy's License Description strings into the engine's two fields.
     bool readLicenseStrings();
-    // True when the file at `path` is as long as the image, its words add up to `sum`, and its
-    // digest is the image's as it was written: the file holds every byte of the image. Read
-    // through a buffer of its own, a piece at a time.
-    bool compareFontData(const QString& path, std::uint32_t sum) const;
+    // True when the file at `path` holds every byte of the image as it was written: its
+    // length and its digest. Read through a buffer of its own, a piece at a time.
+    bool compareFontData(const QString& path, const WrittenImage& written) const;
 
     // --- the installed font's table model ---
     TagObj* getTagObjectName(const char* tag) const { return m_installedFont.getTagObjectName(tag); }
@@ -120,8 +120,7 @@ private:
     std::unique_ptr<MakeSabunData> m_pSabunObject;
     ZeroedBuffer m_pWriteData;  // the new image
     std::uint32_t m_WriteLength = 0;
-    std::uint32_t m_VerifyCheckSum = 0;
-    Digest128 m_imageDigest;  // of the image as it was written
+    WrittenImage m_written;  // what the assembly wrote, once it has
     bool m_dryRun = false;
     Reason m_reason;
 };

@@ -3,12 +3,13 @@
 #include "platform/NativePath.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QStringList>
 
 #include <sodium.h>
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <cstring>
 
 #include "patch/TrustedKey.h"
@@ -34,24 +35,7 @@ std::optional<QByteArray> base64(QByteArrayView text, std::size_t size) {
     return decoded.decoded;
 }
 
-template <std::size_t N>
-std::optional<std::array<std::uint8_t, N>> bytesFromHex(QStringView text) {
-    if (static_cast<std::size_t>(text.size()) != 2 * N) return std::nullopt;
-    const QByteArray latin = text.toLatin1();
-    for (char c : latin)
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    const QByteArray raw = QByteArray::fromHex(latin);
-    if (static_cast<std::size_t>(raw.size()) != N) return std::nullopt;
-    std::array<std::uint8_t, N> out{};
-    std::memcpy(out.data(), raw.constData(), N);
-    return out;
-}
-
 }  // namespace
-
-QString Sha256::hex() const {
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size()).toHex());
-}
 
 Sha256 sha256Of(std::span<const std::uint8_t> bytes) {
     Sha256 digest;
@@ -59,13 +43,23 @@ Sha256 sha256Of(std::span<const std::uint8_t> bytes) {
     return digest;
 }
 
+QString manifestName(const QString& name) { return name.normalized(QString::NormalizationForm_KC); }
+
 std::shared_ptr<const ManifestEntry> ManifestReading::entryFor(const QString& patchName) const {
-    for (const auto& entry : entries)
-        if (entry->patch == patchName) return entry;
-    return nullptr;
+    return m_byName.value(manifestName(patchName));
 }
 
 QString trustedManifestKey() { return QString::fromLatin1(kTrustedManifestKey); }
+
+std::optional<QString> minisignKeyId(const QString& publicKey) {
+    // "Ed", the key's number (eight bytes, least significant first), the Ed25519 key.
+    const auto key = base64(publicKey.trimmed().toLatin1(), 2 + 8 + 32);
+    if (!key || !key->startsWith("Ed")) return std::nullopt;
+    QString id;
+    for (int i = 9; i >= 2; --i)
+        id += QStringLiteral("%1").arg(static_cast<std::uint8_t>(key->at(i)), 2, 16, QChar(u'0'));
+    return id.toUpper();
+}
 
 SignatureCheck verifyMinisign(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signatureFile,
                               const QString& publicKey, QString& why) {
@@ -136,6 +130,7 @@ std::optional<std::vector<std::shared_ptr<const ManifestEntry>>> parseManifest(s
         return std::nullopt;
     }
     std::vector<std::shared_ptr<const ManifestEntry>> entries;
+    QSet<QString> names;  // in Form KC: two spellings of one name are one name
     std::shared_ptr<ManifestEntry> entry;
     bool haveSha = false;
     auto finish = [&]() -> bool {
@@ -166,15 +161,16 @@ std::optional<std::vector<std::shared_ptr<const ManifestEntry>>> parseManifest(s
             entry->patch = line.mid(6);
             haveSha = false;
             if (entry->patch.isEmpty() || entry->patch.contains(u'/')) return wrong("not a patch file's name");
-            for (const auto& other : entries)
-                if (other->patch == entry->patch) return wrong("a patch listed twice");
+            const QString name = manifestName(entry->patch);
+            if (names.contains(name)) return wrong("a patch listed twice");
+            names.insert(name);
             continue;
         }
         if (!entry) return wrong("a line before the first patch");
         if (line.startsWith(QLatin1String("sha256 "))) {
-            const auto bytes = bytesFromHex<32>(QStringView(line).mid(7));
-            if (!bytes || haveSha) return wrong("not one sha256 of 64 hexadecimal digits");
-            entry->sha256.bytes = *bytes;
+            const auto digest = Sha256::fromHex(QStringView(line).mid(7));
+            if (!digest || haveSha) return wrong("not one sha256 of 64 hexadecimal digits");
+            entry->sha256 = *digest;
             haveSha = true;
             continue;
         }
@@ -216,6 +212,12 @@ ManifestReading readManifest(const platform::Files& files, const QString& folder
     if (!manifestThere && !signatureThere) return reading;
 
     using State = ManifestReading::State;
+    // A build that trusts no key can check no signature: the manifest is not even read.
+    if (trustedKey.trimmed().isEmpty()) {
+        reading.state = State::NoTrustedKey;
+        reading.detail = QStringLiteral("%1: this program trusts no signing key").arg(manifestPath);
+        return reading;
+    }
     // Read once: the bytes checked are the bytes parsed.
     const auto manifest = files.readAll(manifestPath, kLargestManifest);
     if (!manifest) {
@@ -250,6 +252,8 @@ ManifestReading readManifest(const platform::Files& files, const QString& folder
     }
     reading.state = State::Verified;
     reading.entries = std::move(*entries);
+    reading.sha256 = sha256Of(*manifest);
+    for (const auto& entry : reading.entries) reading.m_byName.insert(manifestName(entry->patch), entry);
     return reading;
 }
 

@@ -5,7 +5,7 @@
 
 #include "patch/RevisionDriver.h"
 
-#include "fonttables/CommonTool.h"
+#include "patch/Integrity.h"
 #include "patch/LeftoverClearing.h"
 #include "patch/OpenTypeManager.h"
 #include "patch/SourceLookup.h"
@@ -117,7 +117,9 @@ std::int32_t OpenTypeManager::cancelled() {
 
 QString replacedFile(const platform::Files& files, const SourceLookup& sources, const QString& targetPath) {
     const QString behind = revisionIdentity(files, targetPath);
-    return behind != targetPath && !sources.onAdmittedVolume(behind) ? targetPath : behind;
+    if (behind == targetPath) return targetPath;
+    const bool inPlace = sources.searchFinds(behind) && files.isDeletable(behind);
+    return inPlace ? behind : targetPath;
 }
 
 Reason whyNotReplaceable(const QString& path, platform::Files::Removal removal) {
@@ -168,22 +170,8 @@ std::int32_t OpenTypeManager::loadOpenTypeDiff(const FontProgress& progress) try
     return fail(result::kFontUnusable, progress.path, "font-memory", QStringLiteral("no memory for its directory"));
 }
 
-bool OpenTypeManager::compareFontData(const QString& path, std::uint32_t sum) const {
-    constexpr std::size_t kPiece = 256 * 1024;  // a whole number of words; hot in the cache for the sum and the digest
-    const auto file = m_files.openForReading(path);
-    // A sum cannot see a lost tail of zero words: the length must be the image's too.
-    if (!file || file->size() == 0 || file->size() != m_WriteLength) return false;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
-    std::uint32_t total = 0;
-    Hasher digest;
-    for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
-        const auto piece =
-            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
-        if (!file->readAt(at, piece)) return false;
-        total += CommonTool::tableChecksum(piece);
-        digest.update(piece);
-    }
-    return total == sum && digest.digest() == m_imageDigest;
+bool OpenTypeManager::compareFontData(const QString& path, const WrittenImage& written) const {
+    return written.length != 0 && fileHoldsImage(m_files, path, written);
 }
 
 // The load and the assembly end with their own codes when memory can't be had; anywhere after
@@ -195,14 +183,25 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     const FontProgress progress{proc, context, count, index, target.fullpath};
     const QString& path = target.fullpath;
     const std::uint32_t version = target.version;
+    // An installed path that is a symbolic link is revised in the file behind it where the
+    // search would find that file and this user may replace it: the link stays as the user
+    // made it, and every path to the font sees the new revision. Elsewhere the link itself is
+    // replaced by the revised font.
+    const QString installed = replacedFile(m_files, sources, path);
 
     // What interrupted runs left goes first. A file of ours that can't be removed is never
-    // multiplied by another run: nothing is made where one stays.
-    const SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
-    if (!m_dryRun && !clearLeftoversAround(m_files, path, sourceFor))
-        return fail(result::kTempNotRemovable, path, "leftover-not-removable",
-                    QStringLiteral("a file an interrupted run left beside it or in the temporary folder can't be "
-                                   "removed"));
+    // multiplied by another run, and one that may be the only good copy of this font is never
+    // put at risk by another: nothing is made where one stays.
+    if (!m_dryRun) {
+        const SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
+        const LeftoverClearing cleared = clearLeftoversAround(m_files, installed, sourceFor);
+        if (cleared.failed)
+            return fail(result::kTempNotRemovable, path, "leftover-not-removable",
+                        QStringLiteral("a file an interrupted run left beside it or in the temporary folder can't be "
+                                       "removed"));
+        for (const KeptCopy& kept : cleared.kept)
+            if (kept.installed == installed) return fail(result::kTempNotRemovable, QString(), kept.reason());
+    }
 
     if (const std::int32_t code = loadOpenTypeDiff(progress); code != result::kRevised) return code;
     // The file may have changed since the search admitted it.
@@ -236,11 +235,6 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     if (progress.report(step::kCopyIntoPlace, progress::copyingLine(platform::lastPathComponent(source->fullpath))))
         return finish(cancelled());
 
-    // An installed path that is a symbolic link is revised in the file behind it, where the
-    // search would look for that file: the link stays as the user made it, and every path to
-    // the font sees the new revision. Behind it elsewhere (another volume, or one the search
-    // passes over), the link itself is replaced by the revised font.
-    const QString installed = replacedFile(m_files, sources, path);
     const std::optional<std::uint32_t> permissions = m_files.permissions(installed);
     if (!permissions)
         return finish(fail(result::kNewFileFailed, installed, "permissions-unknown",
@@ -266,7 +260,7 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     };
     m_pauses.pause(100);
 
-    if (!compareFontData(staged.path(), m_VerifyCheckSum))
+    if (!compareFontData(staged.path(), m_written))
         return end(fail(result::kNewFileFailed, staged.path(), "copy-check",
                         QStringLiteral("the copy beside the font is not the new font as built")));
     const auto attributes = [&] {
@@ -283,22 +277,21 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
         return end(fail(result::kCopyFailed, installed, "exchange",
                         QStringLiteral("the new font could not be put in place of the old one")));
     // The old font now stands under the staged name, or under `kept` where the file system
-    // could not trade places (or nowhere, where it has no links either).
+    // could not trade places.
     staged.gone();
     StagedCopy old(m_files, *kept);
-    if (kept->isEmpty()) old.gone();
 
     // The file in place is checked once more; should it not be the image, the old font comes
     // back. Should even that fail, it stays under our name, never removed: the next run puts
     // it back.
-    if (!compareFontData(installed, m_VerifyCheckSum)) {
-        const bool back = !kept->isEmpty() && m_files.rename(*kept, installed);
+    if (!compareFontData(installed, m_written)) {
+        const bool back = m_files.rename(*kept, installed);
         old.gone();
         return finish(
             fail(result::kNewFileFailed, installed, "in-place-check",
                  back ? QStringLiteral("the file in place was not the new font as built; the old font is back")
                       : QStringLiteral("the file in place was not the new font as built; the old font stays beside "
-                                       "it as %1 until the next run puts it back")
+                                       "it as %1 until a run proves which one to keep")
                             .arg(*kept)));
     }
     if (old.done()) return finish(result::kRevised);

@@ -66,13 +66,26 @@ bool SabunTagObject::setOldNewData(std::span<const std::uint8_t> block, Reason* 
     if (*newCount > (block.size() - p) / b::kNewDataHeadSize) return cut();
     m_oldCopies = *copies;
 
+    // The instructions together write no more than the new table holds, so each byte of the
+    // installed table they read is read at most once per byte written: the work a patch asks
+    // for is bounded by the font it makes, whatever its copies overlap.
+    std::uint64_t written = 0;
+    const bytes::Reader copied(m_oldCopies);
+    for (std::uint32_t j = 0; j < *oldCount; ++j) written += copied.u32(b::kOldCopySize * j + 4).value_or(0);
     m_newAt.reserve(*newCount);
     for (std::uint32_t i = 0; i < *newCount; ++i) {
         const auto length = in.u32(p + 4);
         if (!length || !in.has(p + b::kNewDataHeadSize, *length)) return cut();
         m_newAt.push_back(static_cast<std::uint32_t>(p));
+        written += *length;
         p += b::kNewDataHeadSize + std::uint64_t{*length};
     }
+    if (written > allowed)
+        return refuse(why, "patch-work",
+                      QStringLiteral("the instructions of table %1 write %2 bytes into a table of %3")
+                          .arg(quoted(tag))
+                          .arg(written)
+                          .arg(allowed));
     return true;
 }
 

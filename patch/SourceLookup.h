@@ -22,9 +22,10 @@ public:
     virtual bool stillTarget(const platform::ReadableBytes& font, const QString& path, std::uint32_t version) const = 0;
     // The source the search pairs with an installed file of this name (as it stands).
     virtual SourceEntryPtr sourceForInstalledName(const QString& name) const = 0;
-    // Whether a file reached through a link lies where the search looks for fonts (a volume
-    // it walks), so it may be revised there.
-    virtual bool onAdmittedVolume(const QString& path) const = 0;
+    // Whether the search would find the file at `path` (a path without links) where it lies:
+    // on a volume or in a font folder it walks, in a folder it enters, under a name it
+    // examines. A file reached through a link is revised in place only there.
+    virtual bool searchFinds(const QString& path) const = 0;
 };
 
 }  // namespace fr

@@ -60,15 +60,8 @@ public:
     virtual bool remove(const QString& path) = 0;
 
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,
-    // holding the bytes; false when the name is taken or anything fails. `written`, when
-    // given, sees the bytes a piece at a time, each just before it is written, every byte
-    // once and in order: a digest of what is written is taken while it is in the cache.
-    using PieceWritten = std::function<void(std::span<const std::uint8_t>)>;
-    virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                                 const PieceWritten& written) = 0;
-    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
-        return createExclusive(path, bytes, {});
-    }
+    // holding the bytes; false when the name is taken or anything fails.
+    virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) = 0;
     // Replacing a file in place, in steps that never leave `to` holding anything but the old
     // file or a complete new one:
     // A flushed copy of `from` in a fresh file of ours beside `to` (in its folder, so that a
@@ -77,8 +70,8 @@ public:
     virtual std::optional<QString> copyBeside(const QString& from, const QString& to) = 0;
     // Puts `staged` at `to` in one step and flushes the folder. Until the caller is done with
     // it, the file that stood at `to` stays beside it under a name of ours, whose path is
-    // returned (empty when the file system can't keep one). Nothing when it failed; `to` is
-    // then untouched.
+    // returned: traded places with `staged` where the file system can, else a hard link, else
+    // a flushed copy made before the rename. Nothing when it failed; `to` is then untouched.
     virtual std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) = 0;
     // Renames `from` over `to` in one step (within one folder) and flushes the folder.
     virtual bool rename(const QString& from, const QString& to) = 0;

@@ -302,21 +302,12 @@ Files::Removal LinuxFiles::removal(const QString& path) const {
 
 bool LinuxFiles::remove(const QString& path) { return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0; }
 
-bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                                 const PieceWritten& written) {
+bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
     const QByteArray host = encodeNativePath(hostPath(path));
     Fd fd(::open(host.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return false;
-    // Not flushed: the file is removed once copied, and a crash leaves only a leftover. Seen
-    // pieces are small enough to stay in the cache until the kernel copies them.
-    constexpr std::size_t kSeenPiece = 256 * 1024;
-    const std::size_t piece = written ? kSeenPiece : std::max<std::size_t>(bytes.size(), 1);
-    bool ok = true;
-    for (std::size_t at = 0; ok && at < bytes.size(); at += piece) {
-        const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
-        if (written) written(part);
-        ok = writeFully(fd.get(), part.data(), part.size());
-    }
+    // Not flushed: the file is removed once copied, and a crash leaves only a leftover.
+    const bool ok = writeFully(fd.get(), bytes.data(), bytes.size());
     if (fd.close() && ok) return true;
     ::unlink(host.constData());  // the name was ours: nothing half-written stays behind
     return false;
@@ -339,6 +330,24 @@ Fd createBeside(const QByteArray& target, LeftoverKind kind, QByteArray& made) {
 void flushFolderOf(const QByteArray& path) {
     Fd dir(::open(splitNative(path).first.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir) (void)::fsync(dir.get());
+}
+
+// A flushed copy of the file at `target` beside it, under an old font's name of ours, in
+// `kept`; false (nothing left behind) when any step fails.
+bool copyOldBeside(const QByteArray& target, QByteArray& kept) {
+    struct stat st {};
+    Fd in(openRegularForReading(target, st));
+    if (!in) return false;
+    QByteArray made;
+    Fd out = createBeside(target, LeftoverKind::OldFont, made);
+    if (!out) return false;
+    const bool ok = copyContents(in.get(), out.get()) && ::fsync(out.get()) == 0;
+    if (!out.close() || !ok) {
+        ::unlink(made.constData());
+        return false;
+    }
+    kept = made;
+    return true;
 }
 
 bool processRuns(std::int64_t pid) {
@@ -392,7 +401,8 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return std::nullopt;
 
     // A file system without the exchange: the old font stays reachable through a hard link of
-    // ours, where it has them, while the new one is renamed over it.
+    // ours, where it has them, while the new one is renamed over it; where it has none, through
+    // a flushed copy of ours made first. Never is the new font put in place with no old copy.
     QByteArray kept;
     {
         const auto [folder, name] = splitNative(target);
@@ -404,15 +414,15 @@ std::optional<QString> LinuxFiles::replaceKeepingOld(const QString& staged, cons
             if (::link(target.constData(), candidate.constData()) == 0)
                 kept = candidate;
             else if (errno != EEXIST)
-                break;  // no hard links here: go on without
+                break;  // no hard links here
         }
     }
+    if (kept.isEmpty() && !copyOldBeside(target, kept)) return std::nullopt;
     if (::rename(from.constData(), target.constData()) != 0) {
-        if (!kept.isEmpty()) ::unlink(kept.constData());
+        ::unlink(kept.constData());
         return std::nullopt;
     }
     if (m_durable) flushFolderOf(target);
-    if (kept.isEmpty()) return QString();
     const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
     return to.left(slash + 1) + decodeNativePath(splitNative(kept).second);
 }

@@ -1,14 +1,16 @@
-// revise-font INSTALLED.otf PATCH [--no-pauses] [--no-fsync]
+// revise-font INSTALLED.otf PATCH [--trusted-key KEY.pub] [--no-pauses] [--no-fsync]
 //
 // Revises one installed font with one patch file, as the wizard revises one target, on the
 // real file system: the patch becomes the only source, paired by file name; the installed
 // file must be the exact revision the patch was made for. Every progress point is printed
 // as "overall step | line 1 | line 2"; the exit status is the revision's result code
 // (0 revised, 2 unusable font or data, 7 patch unreadable, 8, 10, 11, 12 as the wizard
-// reports them; 64 for a wrong command line). A signed manifest beside the patch is honoured
-// as the program honours one in its "host" folder. What an interrupted run of this program
-// left beside the font or in the temporary folder is cleared first. --no-fsync, for
-// benchmarks only, leaves the new file and its rename to the disk's own time.
+// reports them; 64 for a wrong command line), and a failure's reason goes to standard error.
+// With --trusted-key (a minisign public key file), a signed manifest beside the patch is
+// honoured as the program honours one in its "host" folder; without one, or without a
+// manifest, the patch is applied unverified, and the tool says so. What an interrupted run of
+// this program left beside the font or in the temporary folder is cleared first. --no-fsync,
+// for benchmarks only, leaves the new file and its rename to the disk's own time.
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
@@ -19,12 +21,14 @@
 #include "platform/LinuxPlatform.h"
 #include "platform/NativePath.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -44,14 +48,35 @@ void complain(const QString& message) {
 
 }  // namespace
 
+// The key of a minisign public key file (its second line); nothing when it is none.
+std::optional<QString> keyOf(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+    if (lines.size() != 2 || !fr::minisignKeyId(QString::fromLatin1(lines[1]))) return std::nullopt;
+    return QString::fromLatin1(lines[1].trimmed());
+}
+
 int main(int argc, char** argv) {
     // No QCoreApplication: nothing here needs an event loop, and the tool starts faster.
     QStringList args;
     for (int i = 1; i < argc; ++i) args << platform::decodeNativePath(QByteArrayView(argv[i]));
     const bool noPauses = args.removeAll(QStringLiteral("--no-pauses")) > 0;
     const bool noFsync = args.removeAll(QStringLiteral("--no-fsync")) > 0;
+    QString trustedKey;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--trusted-key")); at >= 0 && at + 1 < args.size()) {
+        const auto key = keyOf(args[at + 1]);
+        if (!key) {
+            complain(QStringLiteral("%1 is not a minisign public key file").arg(args[at + 1]));
+            return kUsageError;
+        }
+        trustedKey = *key;
+        args.remove(at, 2);
+    }
     if (args.size() != 2) {
-        complain(QStringLiteral("usage: revise-font INSTALLED.otf PATCH [--no-pauses] [--no-fsync]"));
+        complain(
+            QStringLiteral("usage: revise-font INSTALLED.otf PATCH [--trusted-key KEY.pub] [--no-pauses] "
+                           "[--no-fsync]"));
         return kUsageError;
     }
     const QString installed = QFileInfo(args[0]).absoluteFilePath();
@@ -69,33 +94,42 @@ int main(int argc, char** argv) {
 
     // A manifest beside the patch is honoured as the program honours one in its "host" folder:
     // only a patch it lists, signed with the trusted key, is applied, with the checks it allows.
+    // This tool applies an unsigned patch on its caller's word.
     const QString folder = QFileInfo(patch).path();
-    const fr::ManifestReading manifest = fr::readManifest(files, folder, fr::trustedManifestKey());
-    using State = fr::ManifestReading::State;
-    if (manifest.state != State::Absent && manifest.state != State::Verified) {
-        complain(QStringLiteral("the manifest beside the patch is not to be trusted: %1").arg(manifest.detail));
+    const fr::ManifestReading manifest = fr::readManifest(files, folder, trustedKey);
+    const fr::FolderTrust trust = fr::folderTrust(manifest, !trustedKey.isEmpty(), true, folder);
+    if (!trust.usable) {
+        complain(QStringLiteral("the manifest beside the patch is not to be trusted: %1").arg(trust.why.detail));
         return fr::result::kPatchLoadFailed;
     }
-    fr::SourceEntryPtr source = fr::FontCheckCtrl::sourceEntryFromPatch(files, patch);
-    if (source && manifest.state == State::Verified) {
-        auto listed = std::make_shared<fr::SourceEntry>(*source);
-        listed->manifest = manifest.entryFor(QFileInfo(patch).fileName());
-        if (!listed->manifest) {
-            complain(QStringLiteral("%1 is not listed in the manifest beside it").arg(patch));
-            return fr::result::kPatchLoadFailed;
-        }
-        source = std::move(listed);
+    if (!trust.verified) complain(QStringLiteral("unverified patch: %1").arg(trust.why.detail));
+    fr::Reason unlisted;
+    fr::SourceEntryPtr source =
+        fr::withManifestEntry(fr::FontCheckCtrl::sourceEntryFromPatch(files, patch), manifest, &unlisted);
+    if (unlisted) {
+        complain(QStringLiteral("%1 is not listed in the manifest beside it").arg(patch));
+        return fr::result::kPatchLoadFailed;
     }
     const fr::FixedSourceLookup sources({source}, *services.volumes);
     const fr::SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
 
     // What an interrupted run left beside this font and in the temporary folder goes first,
     // whether or not the font is still to be revised (as the search clears what it walks).
-    if (!fr::clearLeftoversAround(files, installed, sourceFor)) {
+    const fr::LeftoverClearing cleared =
+        fr::clearLeftoversAround(files, fr::replacedFile(files, sources, installed), sourceFor);
+    if (cleared.failed) {
         complain(QStringLiteral("a file an interrupted run left beside %1 or in the temporary folder can't be removed")
                      .arg(installed));
         return fr::result::kTempNotRemovable;
     }
+    // A file of ours that may be the only good copy of a font stays, and is told; beside this
+    // font it keeps the font from being revised.
+    bool keptHere = false;
+    for (const fr::KeptCopy& kept : cleared.kept) {
+        complain(QStringLiteral("%1: %2").arg(kept.reason().id, kept.reason().detail));
+        keptHere = keptHere || kept.installed == fr::replacedFile(files, sources, installed);
+    }
+    if (keptHere) return fr::result::kTempNotRemovable;
     if (!source) {
         complain(QStringLiteral("%1 is not a patch file").arg(patch));
         return fr::result::kPatchLoadFailed;
@@ -115,5 +149,8 @@ int main(int argc, char** argv) {
     }
 
     fr::OpenTypeManager manager(files, *services.pauses);
-    return manager.updateOpenTypeDiff(target, printProgress, nullptr, 1, 0, sources);
+    const std::int32_t code = manager.updateOpenTypeDiff(target, printProgress, nullptr, 1, 0, sources);
+    if (code != fr::result::kRevised)
+        complain(QStringLiteral("%1: %2").arg(manager.reason().id, manager.reason().detail));
+    return code;
 }

@@ -20,102 +20,6 @@
         <translation>--restart と --dry-run は同時に指定できません</translation>
     </message>
     <message>
-        <source>--json and --verbose go with --list or --revise</source>
-        <translation>--json と --verbose は --list か --revise とともに指定します</translation>
-    </message>
-    <message>
-        <source>Usage: %1 --list [--verbose] [--json]
-       %1 --revise [--dry-run | --restart] [--keep-going] [--verbose] [--json]
-
-Revises the installed Velmora and Kestrune OpenType fonts with the patches in the
-&quot;host&quot; folder beside the program. Without an option the wizard starts; with one,
-the program runs without windows (no display needed).
-
-  --list        search the local disks and fontconfig&apos;s font folders and print each
-                font that would be revised, with its revision, and whether this
-                user may replace it
-  --revise      search, then revise every font found, in the wizard&apos;s order; the
-                run stops at the first font that fails
-  --dry-run     with --revise: everything short of writing (the patches, the new
-                fonts built and checked in memory, the permissions); nothing is
-                written or removed, and the exit status is the one --revise would give
-  --keep-going  with --revise: try every font even after one fails; the exit
-                status is then the first failure&apos;s
-  --restart     after a successful --revise, also ask the system to restart
-                (without it the program only says that a restart is needed)
-  --verbose     also tell each file of &quot;host&quot; that is no patch, each font met
-                that is no target, and the volumes and font folders walked or not
-  --json        print one JSON object per event on standard output instead of text
-  --help        print this help
-  --version     print the version
-
-Progress goes to standard error; every failure comes with a reason (an identifier
-and a line in English). Messages follow the locale (LC_ALL, LC_MESSAGES, LANG):
-Japanese under a ja locale, English otherwise. SIGINT and SIGTERM stop the run as the
-Cancel button does: the font being revised is left untouched or completed.
-
-Exit status:
-   0  every font found was revised, or would be (--list: fonts were found)
-   2  an installed font or the data for it is unusable
-   6  stopped (SIGINT or SIGTERM)
-   7  a patch file could not be read, or is not the one the manifest lists
-   8  the new font file could not be made, or was not as built
-  10  an installed font may not be replaced by this user
-  11  putting the new font in place failed
-  12  a file of the program&apos;s could not be removed
-  20  no patch file in the &quot;host&quot; folder, or its manifest can&apos;t be trusted
-  21  no installed font to revise
-  22  the font manager is running
-  23  the fonts were revised, but the restart request could not be sent
-  64  a bad command line, or no option and no display
-</source>
-        <translation>使い方: %1 --list [--verbose] [--json]
-        %1 --revise [--dry-run | --restart] [--keep-going] [--verbose] [--json]
-
-プログラムの隣の &quot;host&quot; フォルダにあるパッチで、インストールされている Velmora と
-Kestrune の OpenType フォントを改訂します。オプションがなければウィザードが起動し、
-オプションがあればウィンドウなしで動作します（ディスプレイは不要です）。
-
-  --list        ローカルディスクと fontconfig のフォントフォルダを検索し、改訂される
-                フォントをそのリビジョンと、このユーザーが置き換えられるかどうかとともに
-                表示します
-  --revise      検索し、見つかったフォントをウィザードと同じ順に改訂します。失敗した
-                フォントで改訂を止めます
-  --dry-run     --revise とともに: 書き込みの手前まですべてを行います（パッチ、メモリ上で
-                組み立てて検査する新しいフォント、アクセス権）。何も書き込まず何も削除せず、
-                終了ステータスは --revise と同じです
-  --keep-going  --revise とともに: フォントが失敗しても残りのフォントを改訂します。
-                終了ステータスは最初の失敗のものです
-  --restart     --revise が成功したら、システムの再起動も要求します
-                （指定しなければ、再起動が必要であることを表示するだけです）
-  --verbose     &quot;host&quot; のパッチでないファイル、改訂対象でないフォント、検索した
-                ボリュームとフォントフォルダ、検索しなかったものも表示します
-  --json        テキストの代わりに、出来事ごとに JSON オブジェクトを1行ずつ標準出力に出します
-  --help        このヘルプを表示します
-  --version     バージョンを表示します
-
-進行状況は標準エラー出力に出ます。失敗にはすべて理由（識別子と英語の1行）が付きます。
-メッセージはロケール（LC_ALL、LC_MESSAGES、LANG）に従い、ja ロケールでは日本語、
-それ以外では英語です。SIGINT と SIGTERM はキャンセルボタンと同じく改訂を止めます。
-改訂中のフォントは変更されないか、改訂を終えます。
-
-終了ステータス:
-   0  見つかったフォントをすべて改訂した、または改訂できる（--list: フォントが見つかった）
-   2  インストールされているフォントまたはそのデータが使えない
-   6  中止した（SIGINT または SIGTERM）
-   7  パッチファイルを読み込めない、またはマニフェストのものではない
-   8  新しいフォントファイルを作れない、または組み立てたとおりではない
-  10  このユーザーはインストールされているフォントを置き換えられない
-  11  新しいフォントを所定の場所に置けなかった
-  12  プログラムのファイルを削除できなかった
-  20  &quot;host&quot; フォルダにパッチがない、またはマニフェストが信頼できない
-  21  改訂するフォントがない
-  22  フォント管理アプリケーションが起動している
-  23  フォントは改訂したが、再起動を要求できなかった
-  64  コマンドラインが正しくない、またはオプションもディスプレイもない
-</translation>
-    </message>
-    <message>
         <source>Reading the font to revise (%1) failed.
 
 The font was not updated correctly: run the update again.</source>
@@ -253,6 +157,174 @@ Try &apos;%1 --help&apos;.
         <translation>%1: %2
 &apos;%1 --help&apos; を参照してください。
 </translation>
+    </message>
+    <message>
+        <source>--json, --verbose and --allow-unsigned go with --list or --revise</source>
+        <translation>--json、--verbose、--allow-unsigned は --list か --revise とともに指定します</translation>
+    </message>
+    <message>
+        <source>search the local disks and fontconfig&apos;s font folders and print each
+font that would be revised, with its revision, and whether this
+user may replace it</source>
+        <translation>ローカルディスクと fontconfig のフォントフォルダを検索し、改訂される
+フォントをそのリビジョンと、このユーザーが置き換えられるかどうかとともに
+表示します</translation>
+    </message>
+    <message>
+        <source>search, then revise every font found, in the wizard&apos;s order; the
+run stops at the first font that fails</source>
+        <translation>検索し、見つかったフォントをウィザードと同じ順に改訂します。失敗した
+フォントで改訂を止めます</translation>
+    </message>
+    <message>
+        <source>with --revise: everything short of writing (the patches, the new
+fonts built and checked in memory, the permissions); nothing is
+written or removed, and the exit status is the one --revise would give</source>
+        <translation>--revise とともに: 書き込みの手前まですべてを行います（パッチ、メモリ上で
+組み立てて検査する新しいフォント、アクセス権）。何も書き込まず何も削除せず、
+終了ステータスは --revise と同じです</translation>
+    </message>
+    <message>
+        <source>with --revise: try every font even after one fails; the exit
+status is then the first failure&apos;s</source>
+        <translation>--revise とともに: フォントが失敗しても残りのフォントを改訂します。
+終了ステータスは最初の失敗のものです</translation>
+    </message>
+    <message>
+        <source>after a successful --revise, also ask the system to restart
+(without it the program only says that a restart is needed)</source>
+        <translation>--revise が成功したら、システムの再起動も要求します
+（指定しなければ、再起動が必要であることを表示するだけです）</translation>
+    </message>
+    <message>
+        <source>where this program trusts a signing key, it applies only patches
+whose signed manifest lies in &quot;host&quot;; with this option it also
+applies patches from a &quot;host&quot; folder without one, unverified</source>
+        <translation>署名の鍵を持つプログラムは、&quot;host&quot; に署名付きマニフェストのあるパッチ
+だけを適用します。このオプションを指定すると、マニフェストのない &quot;host&quot;
+フォルダのパッチも検証せずに適用します</translation>
+    </message>
+    <message>
+        <source>also tell each file of &quot;host&quot; that is no patch, each font met
+that is no target, and the volumes and font folders walked or not</source>
+        <translation>&quot;host&quot; のパッチでないファイル、改訂対象でないフォント、検索した
+ボリュームとフォントフォルダ、検索しなかったものも表示します</translation>
+    </message>
+    <message>
+        <source>print one JSON object per event on standard output instead of text</source>
+        <translation>テキストの代わりに、出来事ごとに JSON オブジェクトを1行ずつ標準出力に出します</translation>
+    </message>
+    <message>
+        <source>print this help</source>
+        <translation>このヘルプを表示します</translation>
+    </message>
+    <message>
+        <source>print the version and the key the patches must be signed with</source>
+        <translation>バージョンと、パッチの署名に必要な鍵を表示します</translation>
+    </message>
+    <message>
+        <source>every font found was revised, or would be (--list: fonts were found)</source>
+        <translation>見つかったフォントをすべて改訂した、または改訂できる（--list: フォントが見つかった）</translation>
+    </message>
+    <message>
+        <source>an installed font or the data for it is unusable</source>
+        <translation>インストールされているフォントまたはそのデータが使えない</translation>
+    </message>
+    <message>
+        <source>stopped (SIGINT or SIGTERM)</source>
+        <translation>中止した（SIGINT または SIGTERM）</translation>
+    </message>
+    <message>
+        <source>a patch file could not be read, or is not the one the manifest lists</source>
+        <translation>パッチファイルを読み込めない、またはマニフェストのものではない</translation>
+    </message>
+    <message>
+        <source>the new font file could not be made, or was not as built</source>
+        <translation>新しいフォントファイルを作れない、または組み立てたとおりではない</translation>
+    </message>
+    <message>
+        <source>an installed font may not be replaced by this user</source>
+        <translation>このユーザーはインストールされているフォントを置き換えられない</translation>
+    </message>
+    <message>
+        <source>putting the new font in place failed</source>
+        <translation>新しいフォントを所定の場所に置けなかった</translation>
+    </message>
+    <message>
+        <source>a file of the program&apos;s could not be removed, or one stays beside a
+font because it may be that font&apos;s only good copy</source>
+        <translation>プログラムのファイルを削除できなかった、またはフォントの唯一の正しい
+コピーかもしれないためフォントの隣に残した</translation>
+    </message>
+    <message>
+        <source>no patch file in the &quot;host&quot; folder, its manifest can&apos;t be trusted, or
+it has none where this program trusts a key (see --allow-unsigned)</source>
+        <translation>&quot;host&quot; フォルダにパッチがない、マニフェストが信頼できない、または鍵を
+持つプログラムなのにマニフェストがない（--allow-unsigned を参照）</translation>
+    </message>
+    <message>
+        <source>no installed font to revise</source>
+        <translation>改訂するフォントがない</translation>
+    </message>
+    <message>
+        <source>the font manager is running</source>
+        <translation>フォント管理アプリケーションが起動している</translation>
+    </message>
+    <message>
+        <source>the fonts were revised, but the restart request could not be sent</source>
+        <translation>フォントは改訂したが、再起動を要求できなかった</translation>
+    </message>
+    <message>
+        <source>a bad command line, or no option and no display</source>
+        <translation>コマンドラインが正しくない、またはオプションもディスプレイもない</translation>
+    </message>
+    <message>
+        <source>Usage: %1 --list [--allow-unsigned] [--verbose] [--json]
+       %1 --revise [--dry-run | --restart] [--keep-going] [--allow-unsigned]
+              [--verbose] [--json]
+</source>
+        <translation>使い方: %1 --list [--allow-unsigned] [--verbose] [--json]
+        %1 --revise [--dry-run | --restart] [--keep-going] [--allow-unsigned]
+               [--verbose] [--json]
+</translation>
+    </message>
+    <message>
+        <source>Revises the installed Velmora and Kestrune OpenType fonts with the patches in the
+&quot;host&quot; folder beside the program. Without an option the wizard starts; with one,
+the program runs without windows (no display needed).
+</source>
+        <translation>プログラムの隣の &quot;host&quot; フォルダにあるパッチで、インストールされている Velmora と
+Kestrune の OpenType フォントを改訂します。オプションがなければウィザードが起動し、
+オプションがあればウィンドウなしで動作します（ディスプレイは不要です）。
+</translation>
+    </message>
+    <message>
+        <source>Progress goes to standard error; every failure comes with a reason (an identifier
+and a line in English). Messages follow the locale (LC_ALL, LC_MESSAGES, LANG):
+Japanese under a ja locale, English otherwise. SIGINT and SIGTERM stop the run as the
+Cancel button does: the font being revised is left untouched or completed.
+</source>
+        <translation>進行状況は標準エラー出力に出ます。失敗にはすべて理由（識別子と英語の1行）が付きます。
+メッセージはロケール（LC_ALL、LC_MESSAGES、LANG）に従い、ja ロケールでは日本語、
+それ以外では英語です。SIGINT と SIGTERM はキャンセルボタンと同じく改訂を止めます。
+改訂中のフォントは変更されないか、改訂を終えます。
+</translation>
+    </message>
+    <message>
+        <source>Exit status:</source>
+        <translation>終了ステータス:</translation>
+    </message>
+    <message>
+        <source>Patches must be signed with the minisign key %1.</source>
+        <translation>パッチには minisign の鍵 %1 による署名が必要です。</translation>
+    </message>
+    <message>
+        <source>This build trusts no signing key: patches are applied unverified.</source>
+        <translation>このビルドは署名の鍵を持たないため、パッチを検証せずに適用します。</translation>
+    </message>
+    <message>
+        <source>Note: this program trusts no signing key, so the signed manifest in %1 can&apos;t be checked: the patches are applied unverified.</source>
+        <translation>注意: このプログラムは署名の鍵を持たないため、%1 の署名付きマニフェストを確かめられません。パッチは検証せずに適用します。</translation>
     </message>
 </context>
 </TS>

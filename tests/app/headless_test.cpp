@@ -47,12 +47,16 @@ void put(const QString& path, const QByteArray& bytes) {
 }
 
 // The six faces installed where desktops keep fonts (one name stored decomposed), their
-// patches in "host", with their signed manifest when asked.
+// patches in "host", with their signed manifest when asked. The sample program trusts the
+// test key for a signed tree, as a vendor's build trusts its own; an unsigned tree is
+// revised by a program that trusts no key, unless a test says otherwise.
 struct SampleTree {
     QTemporaryDir dir;
     QStringList installed;  // program-view paths, face by face
+    QByteArray sampleKey;   // FONT_REVISER_SAMPLE_KEY for the runs: empty for the test key
 
-    explicit SampleTree(const FixtureSet& set, bool signedManifest = false) {
+    explicit SampleTree(const FixtureSet& set, bool signedManifest = false)
+        : sampleKey(signedManifest ? QByteArray() : QByteArray("none")) {
         QDir().mkpath(dir.path() + QStringLiteral("/tmp"));
         for (int k = 0; k < kFixtureFaces.size(); ++k) {
             installed << installedPath(k);
@@ -126,6 +130,9 @@ Run run(const SampleTree& tree, const QStringList& options, const QString& local
     } else {
         environment.insert(QStringLiteral("LANG"), locale);
     }
+    environment.remove(QStringLiteral("FONT_REVISER_SAMPLE_KEY"));
+    if (!tree.sampleKey.isEmpty())
+        environment.insert(QStringLiteral("FONT_REVISER_SAMPLE_KEY"), QString::fromLatin1(tree.sampleKey));
     p.setProcessEnvironment(environment);
     p.start(program, QStringList{tree.dir.path()} + options);
     Run r;
@@ -402,11 +409,24 @@ private slots:
                 QVERIFY2(events.last().value(QStringLiteral("verified")).toBool(), c.what);
             QVERIFY2(tree.stray() == QStringList(), c.what);
         }
-        // Without a manifest the patches are applied as they are, and said to be unverified.
+        // Where a key is built in, a "host" without a manifest is no source, unless the
+        // administrator says so; where none is, a signed one is applied unverified, and said to be.
         SampleTree plain(set, false);
-        const Run r = run(plain, {QStringLiteral("--revise"), QStringLiteral("--json")});
-        QCOMPARE(r.status, fr::result::kRevised);
-        QVERIFY(!r.events().first().value(QStringLiteral("verified")).toBool(true));
+        plain.sampleKey.clear();
+        const Run strict = run(plain, {QStringLiteral("--revise"), QStringLiteral("--json")});
+        QCOMPARE(strict.status, wizard::exitcode::kNoPatchSource);
+        QCOMPARE(strict.events().last().value(QStringLiteral("reason")).toString(), QStringLiteral("unsigned-host"));
+        for (int k = 0; k < kFixtureFaces.size(); ++k)
+            QCOMPARE(contents(plain.real(plain.installed[k])), contents(set.oldFont(kFixtureFaces[k])));
+        const Run allowed =
+            run(plain, {QStringLiteral("--revise"), QStringLiteral("--allow-unsigned"), QStringLiteral("--json")});
+        QCOMPARE(allowed.status, fr::result::kRevised);
+        QVERIFY(!allowed.events().first().value(QStringLiteral("verified")).toBool(true));
+        SampleTree noKey(set, true);
+        noKey.sampleKey = "none";
+        const Run unverified = run(noKey, {QStringLiteral("--revise")});
+        QCOMPARE(unverified.status, fr::result::kRevised);
+        QVERIFY2(unverified.err.contains("trusts no signing key"), unverified.err.constData());
     }
 
     // --verbose tells what the search passed over and why; a file in "host" named like a patch
@@ -534,7 +554,7 @@ private slots:
             std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
             wizard::Console console(true, out.get(), out.get(), false);
             const std::atomic<bool> stop{false};
-            const int status = wizard::runHeadless(line, console, stop, tp.services());
+            const int status = wizard::runHeadless(line, console, stop, tp.services(), QString());
             QCOMPARE(status, answer == 0 ? 0 : wizard::exitcode::kRestartNotSent);
             QCOMPARE(tp.restart.sent().size(), 1u);
             std::rewind(out.get());
@@ -558,7 +578,7 @@ private slots:
     void anInterruptEndsTheRunAsACancel() {
         QFETCH(int, signal);
         const FixtureSet& set = *m_set;
-        SampleTree tree(set);
+        SampleTree tree(set, true);
         QProcess p;
         p.start(kProgram, {tree.dir.path(), QStringLiteral("--revise"), QStringLiteral("--json")});
         QVERIFY(p.waitForStarted());

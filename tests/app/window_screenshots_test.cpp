@@ -20,7 +20,7 @@ namespace {
 // Every label shows its whole text; labels for paths are clipped by design.
 bool fits(const QWidget* window) {
     for (const QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) continue;
+        if (!label->isVisible() || label->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) continue;
         if (label->wordWrap()) {
             if (label->height() < label->heightForWidth(label->width())) return false;
             continue;
@@ -66,6 +66,7 @@ private slots:
         showAndCheck(w.ctrl.r_searchWindow, QStringLiteral("search-window"));
 
         static_cast<wizard::WizardTableModel*>(w.ctrl.r_searchFontList->model())->reloadData();
+        w.ctrl.r_trustNote->show();  // as for patches no signature proves
         showAndCheck(w.ctrl.r_fontListWindow, QStringLiteral("font-list-window"));
 
         w.ctrl.updateProgress(

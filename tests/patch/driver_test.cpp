@@ -118,7 +118,7 @@ PatchLayout patchFor(const Bytes& font, std::uint32_t zeroTail = 0) {
         layout.tables.push_back(placed(tag, slot++, length, at));
         if (std::string(tag) == "head") {
             layout.tables.back().changed = true;
-            layout.tables.back().olds = {{0, length, 0}};
+            layout.tables.back().olds = {{0, 4, 0}, {8, length - 8, 8}};
             layout.tables.back().news = {{4, {0x00, 0x08, 0x01, 0x00}}};
         }
         layout.fontLength = at + length + zeroTail;
@@ -377,7 +377,7 @@ TEST(RevisionDriver, WithoutAPatchSourceMakesNoTemporaryFile) {
         bool stillTarget(const platform::ReadableBytes&, const QString&, std::uint32_t) const override { return true; }
         fr::SourceEntryPtr sourceForTarget(const QString&, std::uint64_t) const override { return nullptr; }
         fr::SourceEntryPtr sourceForInstalledName(const QString&) const override { return nullptr; }
-        bool onAdmittedVolume(const QString&) const override { return true; }
+        bool searchFinds(const QString&) const override { return true; }
     };
     Fixture f;
     OpenTypeManager m(f.files, f.tp.pauses);

@@ -4,6 +4,7 @@
 #include "patch/PatchManifest.h"
 #include "support/FakePlatform.h"
 #include "support/FontBytes.h"
+#include "support/TestKey.h"
 
 #include <QFile>
 #include <QProcess>
@@ -88,7 +89,7 @@ TEST(Manifest, OnlyWhatTheTrustedKeySignedIsRead) {
         ASSERT_TRUE(sign(tp.real(kManifest), c.signOptions));
         if (c.change) c.change(tp);
         const fr::ManifestReading reading =
-            fr::readManifest(tp.files(), QStringLiteral("/host"), fr::trustedManifestKey());
+            fr::readManifest(tp.files(), QStringLiteral("/host"), testsupport::testKey());
         EXPECT_EQ(reading.state, c.state);
         EXPECT_EQ(reading.entries.size(), c.state == State::Verified ? 1u : 0u);
         EXPECT_EQ(reading.detail.isEmpty(), c.state == State::Verified || c.state == State::Absent);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -183,16 +184,41 @@ TEST(HostilePatch, PositionsThatWouldWrapIn32BitsAreRefused) {
     }
 }
 
-TEST(HostilePatch, OverlappingAndOutlandishCopiesStillLoad) {
-    // The loader keeps copy instructions as numbers; they are checked where they are applied.
+// A block of the given old copies (src_offset, src_length, dst_offset) and new-data lengths.
+Bytes blockOf(const std::vector<std::array<std::uint32_t, 3>>& copies, const std::vector<std::uint32_t>& added) {
     Bytes block;
-    appendU32(block, 2);
-    appendU32(block, 0), appendU32(block, 0xFFFFFFFFu), appendU32(block, 0xFFFFFFFFu);
-    appendU32(block, 4), appendU32(block, 8), appendU32(block, 0);
-    appendU32(block, 0);
-    MakeSabunData patch;
-    ASSERT_TRUE(patch.loadSabunBytes(patchWithBlock(block)));
-    EXPECT_EQ(patch.getSabunTagTableNum(0)->getOldCopyArraySize(), 2);
+    appendU32(block, static_cast<std::uint32_t>(copies.size()));
+    for (const auto& [src, length, dst] : copies)
+        appendU32(block, src), appendU32(block, length), appendU32(block, dst);
+    appendU32(block, static_cast<std::uint32_t>(added.size()));
+    for (const std::uint32_t length : added) {
+        appendU32(block, 0), appendU32(block, length);
+        block.insert(block.end(), length, 0x5A);
+    }
+    return block;
+}
+
+TEST(HostilePatch, InstructionsWriteNoMoreThanTheirTableHolds) {
+    // The 64-byte table of patchWithBlock: whatever the copies overlap or read, all of them
+    // together write at most 64 bytes, so the work is bounded by the new font.
+    const std::vector<std::pair<const char*, Bytes>> refused = {
+        {"the same range copied twice", blockOf({{0, 64, 0}, {0, 64, 0}}, {})},
+        {"one copy of 4 GiB", blockOf({{0, 0xFFFFFFFFu, 0}}, {})},
+        {"copies whose lengths wrap to a small sum in 32 bits", blockOf({{0, 0xFFFFFFF0u, 0}, {0, 0x20u, 0}}, {})},
+        {"a whole copy and one byte of new data over it", blockOf({{0, 64, 0}}, {1})},
+    };
+    for (const auto& [what, block] : refused) {
+        MakeSabunData patch;
+        EXPECT_FALSE(patch.loadSabunBytes(patchWithBlock(block))) << what;
+        EXPECT_EQ(patch.problem().id, QStringLiteral("patch-work")) << what;
+    }
+    // Copies that read overlapping ranges, or name places no table has (checked where they
+    // are applied), load while they write no more than the table holds.
+    for (const Bytes& block :
+         {blockOf({{0, 32, 0}, {16, 32, 32}}, {}), blockOf({{0xFFFFFFF0u, 8, 0xFFFFFFF0u}}, {56}), blockOf({}, {64})}) {
+        MakeSabunData patch;
+        EXPECT_TRUE(patch.loadSabunBytes(patchWithBlock(block)));
+    }
 }
 
 TEST(HostilePatch, RandomByteFlipsNeverCrash) {

@@ -74,10 +74,9 @@ bool FaultyFiles::remove(const QString& path) {
     return !failRemove.hits(path) && m_inner.remove(path);
 }
 
-bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                                  const PieceWritten& written) {
+bool FaultyFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
     note(QStringLiteral("createExclusive ") + path);
-    return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes, written);
+    return !failCreateExclusive.hits(path) && m_inner.createExclusive(path, bytes);
 }
 
 std::optional<QString> FaultyFiles::copyBeside(const QString& from, const QString& to) {

@@ -43,7 +43,6 @@ public:
 
     std::unique_ptr<platform::ReadableBytes> openForReading(const QString& path) const override;
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
-    using Files::createExclusive;
     using Files::readAll;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
@@ -54,8 +53,7 @@ public:
     bool setTypeAndCreator(const QString& path, std::uint32_t type, std::uint32_t creator) override;
     Removal removal(const QString& path) const override;
     bool remove(const QString& path) override;
-    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes,
-                         const PieceWritten& written) override;
+    bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
     bool rename(const QString& from, const QString& to) override;

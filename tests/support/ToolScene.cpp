@@ -72,10 +72,12 @@ std::vector<QByteArray> ToolScene::environment(const std::vector<QByteArray>& sh
     for (char** e = environ; *e; ++e) {
         const QByteArray entry(*e);
         if (!entry.startsWith("TMPDIR=") && !entry.startsWith("LD_PRELOAD=") && !entry.startsWith("ASAN_OPTIONS=") &&
-            !entry.startsWith("FR_"))
+            !entry.startsWith("FR_") && !entry.startsWith("FONT_REVISER_"))
             env.push_back(entry);
     }
     env.push_back("TMPDIR=" + QFile::encodeName(temporaryFolder()));
+    // The scene's "host" has no manifest: the sample program runs as a build that trusts no key.
+    env.push_back("FONT_REVISER_SAMPLE_KEY=none");
     // The shim comes before the sanitizer's runtime in an instrumented build: allowed here.
     const QByteArray asan = qgetenv("ASAN_OPTIONS");
     env.push_back("ASAN_OPTIONS=" + asan + (asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
