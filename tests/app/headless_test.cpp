@@ -539,6 +539,62 @@ private slots:
     }
 
     // The fonts are revised either way; the status tells whether the restart was asked for.
+    // A run that failed twice left the old font beside a file in place that is not the new
+    // one; a later run whose "host" has no patch for that font can't tell which is good, and
+    // leaves both, with 12 naming them. The other fonts are revised.
+    void aCopyThatMayBeTheOnlyGoodOneStays() {
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set, true);
+        QByteArray changed = contents(set.referenceOf(kFixtureFaces[0]));
+        changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x55);
+        put(tree.real(tree.installed[0]), changed);
+        const QString kept = QFileInfo(tree.installed[0]).path() + QStringLiteral("/.") +
+                             QFileInfo(tree.installed[0]).fileName() + QStringLiteral(".font-reviser-4194300-0badcafe.old");
+        put(tree.real(kept), contents(set.oldFont(kFixtureFaces[0])));
+        QVERIFY(QFile::remove(tree.patch(0)));
+        const Run r = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
+        QCOMPARE(r.status, fr::result::kTempNotRemovable);
+        const QJsonObject summary = r.events().last();
+        QCOMPARE(summary.value(QStringLiteral("reason")).toString(), QStringLiteral("kept-copy"));
+        const QString detail = summary.value(QStringLiteral("detail")).toString();
+        QVERIFY2(detail.contains(kept) && detail.contains(tree.installed[0] + u':'), qPrintable(detail));
+        QCOMPARE(contents(tree.real(kept)), contents(set.oldFont(kFixtureFaces[0])));
+        QCOMPARE(contents(tree.real(tree.installed[0])), changed);
+        QCOMPARE(field(r.events(), "revised", "path").size(), kFixtureFaces.size() - 1);
+    }
+
+    // A stop asked for after a font ended and before the next began ends the run as a cancel.
+    void anInterruptBetweenTwoFontsIsACancel() {
+        const FixtureSet& set = *m_set;
+        // Pauses come only after a font's last progress point: the stop falls between fonts.
+        struct StopAtPause : platform::Pauses {
+            std::atomic<bool>* stop = nullptr;
+            void pause(int) override { stop->store(true); }
+        };
+        testsupport::TestPlatform tp;
+        tp.volumes.volumes = {{QStringLiteral("/")}};
+        for (int k : {0, 1})
+            tp.writeFile(QStringLiteral("/Library/Fonts/") + kFixtureFaces[k] + QStringLiteral(".otf"),
+                         bytesOf(contents(set.oldFont(kFixtureFaces[k]))));
+        for (int k : {0, 1})
+            tp.writeFile(QStringLiteral("/Applications/Reviser/host/") + kFixtureFaces[k] + QStringLiteral(".pa"),
+                         bytesOf(contents(set.patchOf(kFixtureFaces[k]))));
+        std::atomic<bool> stop{false};
+        StopAtPause pauses;
+        pauses.stop = &stop;
+        platform::Platform services = tp.services();
+        services.pauses = &pauses;
+        const wizard::CommandLine line = wizard::CommandLine::parse({QStringLiteral("--revise")});
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
+        wizard::Console console(false, out.get(), out.get(), false);
+        QCOMPARE(wizard::runHeadless(line, console, stop, services, QString()), fr::result::kCancelled);
+        int revised = 0;
+        for (int k : {0, 1})
+            revised += tp.files().readAll(QStringLiteral("/Library/Fonts/") + kFixtureFaces[k] +
+                                          QStringLiteral(".otf")) == bytesOf(contents(set.referenceOf(kFixtureFaces[k])));
+        QCOMPARE(revised, 1);
+    }
+
     void aRestartRequestNotSentHasItsOwnStatus() {
         const FixtureSet& set = *m_set;
         for (const std::int32_t answer : {0, -1}) {

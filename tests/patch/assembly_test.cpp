@@ -201,19 +201,26 @@ TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
         EXPECT_EQ(proved.runListed(layout, entry), fr::result::kRevised) << what;
         EXPECT_EQ(proved.written(), out) << what;
 
-        // One table that is not what was listed, before or after: nothing written.
         const auto listedOf = [&](fr::ManifestEntry::Tables& tables) -> fr::Digest128& {
             return std::find_if(tables.begin(), tables.end(), [&](const auto& e) { return e.first.text() == tag; })
                 ->second;
         };
-        for (const bool before : {true, false}) {
-            fr::ManifestEntry other = entry;
-            listedOf(before ? other.oldTables : other.newTables).bytes[15] ^= 1;
-            Fixture refused(true);
-            EXPECT_EQ(refused.runListed(layout, other), before ? fr::result::kFontUnusable : fr::result::kNewFileFailed)
-                << what;
-            EXPECT_TRUE(refused.wroteNothing()) << what;
-        }
+        // One table that is not what was listed, or one listed that the font lacks, before or
+        // after: nothing written.
+        for (const bool before : {true, false})
+            for (const bool extra : {false, true}) {
+                fr::ManifestEntry other = entry;
+                fr::ManifestEntry::Tables& tables = before ? other.oldTables : other.newTables;
+                if (extra)
+                    tables.emplace_back(fr::Tag("BASE"), fr::Digest128{});
+                else
+                    listedOf(tables).bytes[15] ^= 1;
+                Fixture refused(true);
+                EXPECT_EQ(refused.runListed(layout, other),
+                          before ? fr::result::kFontUnusable : fr::result::kNewFileFailed)
+                    << what << (extra ? ", a table listed that the font lacks" : "");
+                EXPECT_TRUE(refused.wroteNothing()) << what;
+            }
     }
 }
 
@@ -242,7 +249,8 @@ TEST(Assembly, CancelsWithoutWritingAnything) {
 
 TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
     using Change = std::function<void(PatchLayout&)>;
-    constexpr int kUnusable = fr::result::kFontUnusable, kNotLoaded = fr::result::kPatchLoadFailed;
+    constexpr int kUnusable = fr::result::kFontUnusable, kNotLoaded = fr::result::kPatchLoadFailed,
+                  kNewFile = fr::result::kNewFileFailed;
     struct Case {
         const char* what;
         Change change;
@@ -293,6 +301,15 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
              s.tables[3].tablePos = 3;
          },
          kNotLoaded, "patch-records"},
+        {"a new 'name' whose second record points past the table",
+         [](PatchLayout& s) {
+             // Record 1 (the Windows License Description) made a name ID 1 at offset 0x7F00.
+             PatchTable& name = const_cast<PatchTable&>(Fixture::in(s, "name"));
+             name.changed = true;
+             name.olds = {{0, 24, 0}, {26, 2, 26}, {30, name.up_datalength - 30, 30}};
+             name.news = {{24, {0x00, 0x01}}, {28, {0x7F, 0x00}}};
+         },
+         kNewFile, "new-font-name"},
         {"another font's patch", [](PatchLayout& s) { s.fontName = "b"; }, kNotLoaded, "patch-other-font"},
         {"another version of the patch", [](PatchLayout& s) { s.fontVersion = 1; }, kNotLoaded, "patch-other-font"},
     };
@@ -303,7 +320,8 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
         EXPECT_EQ(f.run(layout), code) << what;
         EXPECT_EQ(f.m.reason().id.toStdString(), reason) << what;
         EXPECT_TRUE(f.wroteNothing()) << what;
-        EXPECT_EQ(f.progress.points.size(), code == kNotLoaded ? 1u : 2u) << what;  // 40, and 55 once loaded
+        // 40, 55 once loaded, and to 90 where only the finished font is refused
+        EXPECT_EQ(f.progress.points.size(), code == kNotLoaded ? 1u : code == kNewFile ? 5u : 2u) << what;
     }
 }
 

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdlib>
@@ -213,18 +214,37 @@ TEST(RevisionDriver, RevisesOneFontInPlaceKeepingItsPermissions) {
 }
 
 TEST(RevisionDriver, RevisesTheFileBehindALinkWhereTheSearchLooksAndTheLinkElsewhere) {
-    for (const bool removable : {false, true}) {
-        SCOPED_TRACE(removable ? "behind it on a removable volume" : "behind it on the fixed disk");
+    // Where the file behind the link lies, and whether it is revised there (the link kept) or
+    // the link itself is replaced by the revised font (the file behind it untouched).
+    struct Case {
+        const char* what;
+        QString behind;
+        bool removable;
+        bool inPlace;
+    };
+    const QString font = kName + QStringLiteral(".otf");
+    const std::vector<Case> cases = {
+        {"on the fixed disk, where the search looks", QStringLiteral("/Fonts/") + font, false, true},
+        {"on a removable volume", QStringLiteral("/Fonts/") + font, true, false},
+        {"in a folder past the depth limit", QStringLiteral("/Fonts/a/b/c/d/") + font, false, false},
+        {"in a folder the search skips by name", QStringLiteral("/Fonts/Reviser.app/") + font, false, false},
+        {"under a name the search does not examine", QStringLiteral("/Fonts/font-0001.bin"), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         Fixture f;
-        f.tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/Fonts"), removable}};
-        const QString link = QStringLiteral("/Users/a/Library/Fonts/") + kName + QStringLiteral(".otf");
-        f.tp.makeLink(link, QStringLiteral("../../../../Fonts/") + kName + QStringLiteral(".otf"));
+        f.tp.volumes.volumes = {{QStringLiteral("/")}, {QStringLiteral("/Fonts"), c.removable}};
+        if (c.behind != kFont) {
+            f.tp.makeFolder(QFileInfo(c.behind).path());
+            ASSERT_TRUE(f.files.rename(kFont, c.behind));
+        }
+        const QString link = QStringLiteral("/Users/a/Library/Fonts/") + font;
+        f.tp.makeLink(link, QStringLiteral("../../../..") + c.behind);
         f.target.fullpath = link;
         ASSERT_EQ(f.run(), fr::result::kRevised);
-        EXPECT_EQ(f.tp.files().isSymbolicLink(link), !removable);
+        EXPECT_EQ(f.tp.files().isSymbolicLink(link), c.inPlace);
         EXPECT_EQ(f.onDisk(link).size(), patchFor(f.installed).fontLength);
-        EXPECT_EQ(f.onDisk() == f.installed, removable);  // the file behind the link
-        EXPECT_EQ(f.mode(), 0640u);
+        EXPECT_EQ(f.onDisk(c.behind) == f.installed, !c.inPlace);  // the file behind the link
         EXPECT_EQ(f.progress.lines1.front(), link + QStringLiteral("の改訂をしています。"));
     }
 }
@@ -515,6 +535,21 @@ TEST(RevisionDriver, AFileOfOursThatCannotBeRemovedIsNeverASuccessNorMultiplied)
     EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
 }
 
+// The revised font with a byte of its Macintosh License Description changed, and the 'name'
+// record's checksum made right again: every table checksum holds, every digest too ('name' is
+// not digested), only the whole-font sum does not.
+Bytes withOtherLicense(Bytes font) {
+    for (std::size_t i = 0; i < 7; ++i) {
+        const std::size_t record = 12 + 16 * i;
+        if (std::string(font.begin() + record, font.begin() + record + 4) != "name") continue;
+        const std::uint32_t at = getU32(font, record + 8), length = getU32(font, record + 12);
+        const auto serial = std::search(font.begin() + at, font.begin() + at + length, "MAC", "MAC" + 3);
+        *serial ^= 0x20;
+        putU32(font, record + 4, paddedSum(font, at, length));
+    }
+    return font;
+}
+
 TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPlace) {
     Bytes revised;
     {
@@ -525,11 +560,16 @@ TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPla
     Bytes corrupt = revised;
     corrupt[corrupt.size() / 2] ^= 0x55;
     const Bytes old = installedFont();
+    const Bytes otherLicense = withOtherLicense(revised);
+    ASSERT_EQ(paddedSum(otherLicense) == 0xB1B0AFBAu, false);
     struct Case {
         const char* what;
         std::optional<Bytes> inPlace, leftover;
         std::int32_t code;
         Bytes after;
+        bool patch = true;     // the run has the font's patch
+        bool manifest = false; // and its entry in a signed manifest
+        bool keptAfter = false;
     };
     const std::vector<Case> cases = {
         {"the old font kept beside a new one that is not whole: put back, then revised", corrupt, old,
@@ -539,10 +579,35 @@ TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPla
         {"the old font kept beside the whole new one: removed", revised, old, fr::result::kFontUnusable, revised},
         {"a part of a new copy beside the old font: removed", old, Bytes(revised.begin(), revised.begin() + 300),
          fr::result::kRevised, revised},
+        // Only the whole-font sum tells these from the complete new font.
+        {"beside a new font whose License Description changed: the old font put back", otherLicense, old,
+         fr::result::kRevised, revised},
+        {"the same under a manifest, whose digests leave 'name' out", otherLicense, old, fr::result::kRevised, revised,
+         true, true},
+        // A run without the font's patch proves nothing: what may be the only good copy stays.
+        {"no patch: the old font kept beside a new one that is not whole stays", corrupt, old,
+         fr::result::kTempNotRemovable, corrupt, false, false, true},
+        {"no patch: the old font kept beside the whole new one stays too", revised, old,
+         fr::result::kTempNotRemovable, revised, false, false, true},
+        {"no patch: a copy with the very bytes in place is removed", old, old, fr::result::kFontUnusable, old, false},
+        {"no patch: a part of a new copy, no font at all, is removed", old,
+         Bytes(revised.begin(), revised.begin() + 300), fr::result::kFontUnusable, old, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Fixture f;
+        if (c.manifest) {
+            const Bytes patch = f.onDisk(kPatch);
+            auto listed = std::make_shared<fr::ManifestEntry>();
+            listed->patch = kName + QStringLiteral(".pa");
+            listed->sha256 = fr::sha256Of(patch);
+            listed->oldTables = fr::imageTableDigests(old, 7);
+            listed->newTables = fr::imageTableDigests(revised, 7);
+            auto withEntry = std::make_shared<fr::SourceEntry>(*f.sources.front());
+            withEntry->manifest = listed;
+            f.sources = {withEntry};
+        }
+        if (!c.patch) f.sources.clear();
         if (c.inPlace)
             f.tp.writeFile(kFont, *c.inPlace);
         else
@@ -550,7 +615,12 @@ TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPla
         f.tp.writeFile(endedRunsName(".new"), *c.leftover);
         EXPECT_EQ(f.run(), c.code);
         EXPECT_EQ(f.onDisk(), c.after);
-        EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+        if (c.keptAfter) {
+            EXPECT_EQ(f.onDisk(endedRunsName(".new")), *c.leftover);
+            EXPECT_EQ(f.reason, "kept-copy");
+        } else {
+            EXPECT_EQ(f.fontFolder(), QStringList{kName + QStringLiteral(".otf")});
+        }
     }
 }
 

@@ -81,6 +81,7 @@ TEST(Manifest, OnlyWhatTheTrustedKeySignedIsRead) {
              QFile::remove(tp.real(kManifest));
          },
          State::Absent},
+        {"a program that trusts no key", {}, {}, State::NoTrustedKey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -88,11 +89,12 @@ TEST(Manifest, OnlyWhatTheTrustedKeySignedIsRead) {
         tp.writeFile(kManifest, Bytes(kText.begin(), kText.end()));
         ASSERT_TRUE(sign(tp.real(kManifest), c.signOptions));
         if (c.change) c.change(tp);
-        const fr::ManifestReading reading =
-            fr::readManifest(tp.files(), QStringLiteral("/host"), testsupport::testKey());
+        const QString key = c.state == State::NoTrustedKey ? QString() : testsupport::testKey();
+        const fr::ManifestReading reading = fr::readManifest(tp.files(), QStringLiteral("/host"), key);
         EXPECT_EQ(reading.state, c.state);
         EXPECT_EQ(reading.entries.size(), c.state == State::Verified ? 1u : 0u);
         EXPECT_EQ(reading.detail.isEmpty(), c.state == State::Verified || c.state == State::Absent);
+        EXPECT_EQ(reading.sha256 == fr::sha256Of(readReal(tp.real(kManifest))), c.state == State::Verified);
     }
 }
 
@@ -104,6 +106,8 @@ TEST(Manifest, OnlyTheFormThisProgramWritesIsRead) {
         {"an entry without its sha256", head + "patch a.pa\nold 'CFF ' " + std::string(32, '0') + "\n"},
         {"two sha256 lines", head + kEntry + sha},
         {"a patch listed twice", head + kEntry + kEntry},
+        {"one name listed composed and decomposed",
+         head + "patch Velmora\xe3\x82\xb4.pa\n" + sha + "patch Velmora\xe3\x82\xb3\xe3\x82\x99.pa\n" + sha},
         {"a patch name with a folder", head + "patch ../a.pa\n" + sha},
         {"a table listed twice", head + kEntry + "new 'CFF ' " + std::string(32, '2') + "\n"},
         {"a digest too short", head + "patch a.pa\n" + sha + "old 'CFF ' " + std::string(31, '0') + "\n"},
@@ -126,6 +130,26 @@ TEST(Manifest, OnlyTheFormThisProgramWritesIsRead) {
     ASSERT_EQ(entries->size(), 1u);
     EXPECT_EQ(entries->front()->patch, QStringLiteral("a.pa"));
     EXPECT_EQ(entries->front()->newTables.size(), 1u);
+}
+
+// A vendor's whole catalogue in one manifest reads in linear time, and a patch file whose name
+// the folder hands out decomposed (as one copied from another system) finds its entry.
+TEST(Manifest, ALargeManifestAndDecomposedNamesAreRead) {
+    std::string text = "font-reviser patch manifest 1\n";
+    const std::string sha = "sha256 " + std::string(64, 'c') + "\n";
+    for (int k = 0; k < 60000; ++k) text += "patch Velmora " + std::to_string(k) + ".pa\n" + sha;
+    text += "patch Velmora\xe8\xa7\x92\xe3\x82\xb4 StdN W9.pa\n" + sha;  // Velmora角ゴ StdN W9.pa, composed
+    TestPlatform tp;
+    tp.writeFile(kManifest, Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(sign(tp.real(kManifest)));
+    const fr::ManifestReading reading = fr::readManifest(tp.files(), QStringLiteral("/host"), testKey());
+    ASSERT_EQ(reading.state, State::Verified) << reading.detail.toStdString();
+    EXPECT_EQ(reading.entries.size(), 60001u);
+    EXPECT_TRUE(reading.entryFor(QStringLiteral("Velmora 59999.pa")));
+    const QString decomposed = QStringLiteral(u"Velmora角ゴ StdN W9.pa").normalized(QString::NormalizationForm_D);
+    ASSERT_NE(decomposed, QStringLiteral(u"Velmora角ゴ StdN W9.pa"));
+    EXPECT_TRUE(reading.entryFor(decomposed));
+    EXPECT_FALSE(reading.entryFor(QStringLiteral("Velmora 60000.pa")));
 }
 
 }  // namespace

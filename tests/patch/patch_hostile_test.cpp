@@ -124,6 +124,15 @@ Bytes emptyInstructions(std::uint32_t k) {
     return block;
 }
 
+// A block of `k` old copies that copy nothing.
+Bytes blockOfCopies(std::uint32_t k) {
+    Bytes block;
+    appendU32(block, k);
+    block.insert(block.end(), 12 * std::size_t{k}, 0);
+    appendU32(block, 0);
+    return block;
+}
+
 // `records` changed tables of 64 bytes, every one naming the block at `blockAt(k)` of
 // `block` appended once after the records.
 Bytes sharedBlock(std::size_t records, const Bytes& block, std::function<std::uint32_t(std::uint32_t)> blockAt) {
@@ -142,17 +151,27 @@ Bytes sharedBlock(std::size_t records, const Bytes& block, std::function<std::ui
 
 TEST(HostilePatch, InstructionsNoTableCanUseAreRefusedBeforeAnyIsKept) {
     const Bytes twoEmpty = emptyInstructions(2);
-    const std::vector<std::pair<const char*, Bytes>> refused = {
-        {"more instructions than the new table has bytes", patchWithBlock(emptyInstructions(65))},
-        {"255 records on one block", sharedBlock(255, emptyInstructions(64), [](std::uint32_t at) { return at; })},
-        {"two records on one block", sharedBlock(2, twoEmpty, [](std::uint32_t at) { return at; })},
-        {"a block that starts inside another",
-         sharedBlock(2, twoEmpty, [n = 0](std::uint32_t at) mutable { return at + 8 * n++; })},
-        {"a block over the records", sharedBlock(2, twoEmpty, [n = 0](std::uint32_t) mutable { return 53u + n++; })},
+    struct Refused {
+        const char* what;
+        Bytes bytes;
+        const char* reason;
     };
-    for (const auto& [what, bytes] : refused) {
+    const std::vector<Refused> refused = {
+        {"more instructions than the new table has bytes", patchWithBlock(emptyInstructions(65)),
+         "patch-instructions"},
+        {"more old copies than the new table has bytes", patchWithBlock(blockOfCopies(65)), "patch-instructions"},
+        {"255 records on one block", sharedBlock(255, emptyInstructions(64), [](std::uint32_t at) { return at; }),
+         "patch-blocks"},
+        {"two records on one block", sharedBlock(2, twoEmpty, [](std::uint32_t at) { return at; }), "patch-blocks"},
+        {"a block that starts inside another",
+         sharedBlock(2, twoEmpty, [n = 0](std::uint32_t at) mutable { return at + 8 * n++; }), "patch-truncated"},
+        {"a block over the records", sharedBlock(2, twoEmpty, [n = 0](std::uint32_t) mutable { return 53u + n++; }),
+         "patch-blocks"},
+    };
+    for (const auto& [what, bytes, reason] : refused) {
         MakeSabunData patch;
         EXPECT_FALSE(patch.loadSabunBytes(bytes)) << what;
+        EXPECT_EQ(patch.problem().id, QString::fromLatin1(reason)) << what;
         EXPECT_EQ(patch.getSabunTagTableNum(0), nullptr) << what;
     }
     MakeSabunData patch;

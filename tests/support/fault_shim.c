@@ -12,6 +12,8 @@
  *                   stops midway); for the others, the matching calls let through first
  *   FR_SLOW_US      every write, copy and fsync waits this long first and moves at most
  *                   FR_SLOW_CHUNK bytes (default 16384): a slow disk
+ *   FR_LACKS        what the file system lacks, besides the faults above: renameat2 (the
+ *                   exchange; EINVAL), link (hard links; EPERM), comma-separated
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -38,12 +40,14 @@ enum {
     OP_CLOSE = 64,
     OP_CHMOD = 128,
     OP_XATTR = 256,
-    OP_CREATE = 512
+    OP_CREATE = 512,
+    OP_LINK = 1024
 };
 
 static struct {
     int ready;
     unsigned ops;
+    unsigned lacks;
     int error;
     const char* path;
     long long after;
@@ -72,13 +76,16 @@ static void configure(void) {
         unsigned bit;
     } words[] = {{"read", OP_READ},     {"write", OP_WRITE},         {"copy", OP_COPY},   {"fsync", OP_FSYNC},
                  {"rename", OP_RENAME}, {"renameat2", OP_RENAMEAT2}, {"close", OP_CLOSE}, {"chmod", OP_CHMOD},
-                 {"xattr", OP_XATTR},   {"create", OP_CREATE}};
-    if (ops) {
+                 {"xattr", OP_XATTR},   {"create", OP_CREATE},       {"link", OP_LINK}};
+    const char* lists[2] = {ops, getenv("FR_LACKS")};
+    unsigned* bits[2] = {&config.ops, &config.lacks};
+    for (int k = 0; k < 2; ++k) {
+        if (!lists[k]) continue;
         char list[256];
-        snprintf(list, sizeof list, "%s", ops);
+        snprintf(list, sizeof list, "%s", lists[k]);
         for (char *save = NULL, *w = strtok_r(list, ",", &save); w; w = strtok_r(NULL, ",", &save))
             for (size_t i = 0; i < sizeof words / sizeof words[0]; ++i)
-                if (strcmp(w, words[i].name) == 0) config.ops |= words[i].bit;
+                if (strcmp(w, words[i].name) == 0) *bits[k] |= words[i].bit;
     }
     config.error = errorNamed(getenv("FR_FAULT_ERRNO"));
     config.path = getenv("FR_FAULT_PATH");
@@ -199,8 +206,31 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
 }
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     slowly();
+    if (config.lacks & OP_RENAMEAT2) {
+        errno = EINVAL;
+        return -1;
+    }
     if (failsCall(OP_RENAMEAT2, pathMatches(from) || pathMatches(to))) return -1;
     return NEXT(renameat2)(fromDir, from, toDir, to, flags);
+}
+
+int link(const char* from, const char* to) {
+    configure();
+    if (config.lacks & OP_LINK) {
+        errno = EPERM;
+        return -1;
+    }
+    if (failsCall(OP_LINK, pathMatches(from) || pathMatches(to))) return -1;
+    return NEXT(link)(from, to);
+}
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+    configure();
+    if (config.lacks & OP_LINK) {
+        errno = EPERM;
+        return -1;
+    }
+    if (failsCall(OP_LINK, pathMatches(from) || pathMatches(to))) return -1;
+    return NEXT(linkat)(fromDir, from, toDir, to, flags);
 }
 
 int close(int fd) {

@@ -131,6 +131,12 @@ TEST_F(Faults, EachFailingCallGivesItsCodeAndLeavesAWholeFont) {
         {"no exchange, and the rename fails",
          {"FR_FAULT_OP=renameat2,rename", "FR_FAULT_ERRNO=EINVAL", beside},
          result::kCopyFailed},
+        {"neither the exchange nor hard links: a flushed copy keeps the old font during the rename",
+         {"FR_LACKS=renameat2,link", beside},
+         result::kRevised},
+        {"neither the exchange nor hard links, and the old font's copy fails",
+         {"FR_LACKS=renameat2,link", "FR_FAULT_OP=copy,write", "FR_FAULT_PATH=.old"},
+         result::kCopyFailed},
     };
     for (const Case& c : cases) {
         scene->reset();
@@ -154,6 +160,11 @@ TEST_F(Faults, AFailureAtAnyPointLeavesTheOldFontOrTheVerifiedNewOne) {
         {"writes of the temporary file", {"FR_FAULT_OP=write", "FR_FAULT_PATH=/tmp/font-reviser-"}, bytes},
         {"the copy beside the font", {"FR_FAULT_OP=copy", "FR_FAULT_PATH=/Library/Fonts/."}, bytes},
         {"flushes and renames", {"FR_FAULT_OP=fsync,renameat2,rename"}, {0, 1, 2, 3}},
+        // The check of the file in place failing where only a copy of ours can bring the old
+        // font back.
+        {"reads of the installed font, without the exchange or hard links",
+         {"FR_FAULT_OP=read", fontPath(), "FR_LACKS=renameat2,link"},
+         reads},
     };
     for (const Sweep& sweep : sweeps)
         for (const int after : sweep.after) {
