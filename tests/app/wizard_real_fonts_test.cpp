@@ -5,10 +5,12 @@
 #include "WizardTestSupport.h"
 
 #include "support/FixtureSet.h"
+#include "support/TestKey.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -48,7 +50,13 @@ private slots:
         QVERIFY2(m_set, qPrintable(error));
     }
 
+    void revisesEveryInstalledFontAndOffersTheRestart_data() {
+        QTest::addColumn<bool>("signedHost");
+        QTest::newRow("patches without a manifest, a program that trusts no key") << false;
+        QTest::newRow("patches signed with the key the program trusts") << true;
+    }
     void revisesEveryInstalledFontAndOffersTheRestart() {
+        QFETCH(bool, signedHost);
         Wizard w;
         const FixtureSet& set = *m_set;
         w.tp.volumes.volumes = {{QStringLiteral("/")}};
@@ -79,6 +87,14 @@ private slots:
                 return std::vector<std::uint8_t>(b.begin(), b.end());
             }());
         }
+        if (signedHost) {
+            for (const QString& file : {set.manifest(), set.manifestSignature()})
+                w.tp.writeFile(apptest::kHost + QLatin1Char('/') + QFileInfo(file).fileName(), [&] {
+                    const QByteArray b = contents(file);
+                    return std::vector<std::uint8_t>(b.begin(), b.end());
+                }());
+            w.ctrl.setTrustedKey(testsupport::testKey());
+        }
         const QString link = QStringLiteral("/Users/kana/Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf");
         w.tp.makeLink(link, QStringLiteral("../../../../Library/Fonts/") + kFixtureFaces[0] + QStringLiteral(".otf"));
 
@@ -89,6 +105,8 @@ private slots:
         QCOMPARE(found.size(), kFixtureFaces.size() + 1);  // the linked face twice
         QVERIFY(found.contains(link));
         for (const QString& path : installed) QVERIFY2(found.contains(path), qPrintable(path));
+        // The font list says when no signature proves the patches.
+        QCOMPARE(w.ctrl.r_trustNote->isVisible(), !signedHost);
 
         button(w.ctrl.r_fontListWindow, "enterButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.ctrl.r_endWindow->isVisible(), 30000);
