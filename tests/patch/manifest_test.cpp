@@ -67,7 +67,10 @@ TEST(Manifest, OnlyWhatTheTrustedKeySignedIsRead) {
          State::SignatureRejected},
         {"the trusted comment altered",
          {},
-         edit(kSignature, [](std::string& t) { t.insert(t.find("\ntrusted comment: ") + 18, "x"); }),
+         edit(kSignature,
+              [](std::string& t) {
+                  t.insert(t.begin() + static_cast<std::ptrdiff_t>(t.find("\ntrusted comment: ") + 18), 'x');
+              }),
          State::SignatureRejected},
         {"a signature of three lines",
          {},
@@ -123,7 +126,8 @@ TEST(Manifest, OnlyTheFormThisProgramWritesIsRead) {
     }
     // Written on another system: lines ending in CR LF.
     std::string crlf = kText;
-    for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.insert(at, "\r");
+    for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+        crlf.insert(crlf.begin() + static_cast<std::ptrdiff_t>(at), '\r');
     QString why;
     const auto entries = fr::parseManifest(Bytes(crlf.begin(), crlf.end()), why);
     ASSERT_TRUE(entries) << why.toStdString();
