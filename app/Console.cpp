@@ -1,7 +1,8 @@
 #include "app/Console.h"
 
 #include "app/CommandLineText.h"
-#include "patch/ProgressText.h"
+#include "app/ProgressLines.h"
+#include "patch/FontProgress.h"
 #include "patch/RevisionCodes.h"
 
 #include <QJsonArray>
@@ -186,19 +187,21 @@ void Console::fontStarts(const fr::TargetEntry& target, std::int32_t index, std:
     m_count = count;
 }
 
-void Console::progress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2) {
+void Console::progress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName) {
+    const ProgressLines lines = progressLines(step, fontPath, fileName);
     if (m_json) {
         writeJson("progress", {{QStringLiteral("path"), m_font},
                                {QStringLiteral("index"), m_index},
                                {QStringLiteral("count"), m_count},
                                {QStringLiteral("overall"), overall},
                                {QStringLiteral("step"), step},
-                               {QStringLiteral("line1"), line1},
-                               {QStringLiteral("line2"), line2}});
+                               {QStringLiteral("file"), fileName},
+                               {QStringLiteral("line1"), lines.line1},
+                               {QStringLiteral("line2"), lines.line2}});
     } else if (m_terminal) {
-        live(QStringLiteral("[%1%] %2/%3 %4").arg(overall, 3).arg(m_index + 1).arg(m_count).arg(line2));
+        live(QStringLiteral("[%1%] %2/%3 %4").arg(overall, 3).arg(m_index + 1).arg(m_count).arg(lines.line2));
     } else {
-        line(m_err, QStringLiteral("%1% %2% %3 | %4").arg(overall).arg(step).arg(line1, line2));
+        line(m_err, QStringLiteral("%1% %2% %3 | %4").arg(overall).arg(step).arg(lines.line1, lines.line2));
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // What the command line tells: the fonts found, the progress of the revision, each font's
 // end with its reason and the outcome, as text for people or as one JSON object per event
-// for scripts. Its own texts follow the locale (CommandLineText.h); reasons and JSON field
-// names and values other than "message" never do.
+// for scripts. Its texts follow the locale (Language.h); reasons, JSON field names and values
+// other than "message", "line1" and "line2" never do.
 //
 // Text: results on standard output; progress, failures and notes on standard error, where a
 // terminal gets one live line per font redrawn in place and anything else one plain line
@@ -42,7 +42,8 @@ public:
     // The list of --list.
     void listTargets(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable);
     void fontStarts(const fr::TargetEntry& target, std::int32_t index, std::int32_t count);
-    void progress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2);
+    // A progress point as the engine reports it: the font, the file the step is about.
+    void progress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName);
     void fontEnds(const fr::TargetEntry& target, std::int32_t code, bool skipped, const QString& message,
                   const fr::Reason& reason);
     // The end of the run: its exit status, the fonts revised (or that would be), the ones that

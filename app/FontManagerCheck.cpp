@@ -1,6 +1,5 @@
 #include "app/FontManagerCheck.h"
 
-#include "app/Messages.h"
 
 #include <QLatin1String>
 
@@ -21,7 +20,8 @@ bool isDesktopFontManager(const QString& executable) {
 }  // namespace
 
 bool fontManagerRunning(const platform::Processes& processes) {
-    const QString fontManager = QString::fromUtf8(kFontManagerBundleName);
+    // The font manager application whose running keeps the program from starting.
+    const QString fontManager = QStringLiteral("Font Book.app");
     // A process whose bundle can't be located ends the walk for the system's font manager
     // with what was found so far. A desktop's font manager is looked for in every process:
     // a program of the user's that can't be inspected, such as an agent that refuses it, is

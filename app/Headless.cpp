@@ -3,6 +3,8 @@
 #include "app/CommandLineText.h"
 #include "app/Console.h"
 #include "app/FontManagerCheck.h"
+#include "app/ResultMessages.h"
+#include "app/WizardText.h"
 #include "discovery/SourceLookups.h"
 #include "patch/OpenTypeManager.h"
 #include "patch/RevisionDriver.h"
@@ -23,10 +25,10 @@ bool searchStatus(const QString& path, void* context) {
     return r->stop.load();
 }
 
-bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2,
+bool revisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName,
                       void* context) {
     auto* r = static_cast<Reporting*>(context);
-    r->console.progress(overall, step, line1, line2);
+    r->console.progress(overall, step, fontPath, fileName);
     return r->stop.load();
 }
 
@@ -35,6 +37,16 @@ fr::Reason noSourceReason(const fr::FolderTrust& trust, const QString& folder) {
     if (!trust.usable) return trust.why;
     return {QStringLiteral("no-patch-source"),
             QStringLiteral("%1: no patch file a font of these families takes (see --list --verbose)").arg(folder)};
+}
+
+// The message that ends a font or the run with `code`; where this user may not replace a font,
+// with what to do about it.
+QString failureMessage(std::int32_t code, const QString& path) {
+    QString message = resultMessage(code, path);
+    if (code == fr::result::kNotReplaceable)
+        message += QLatin1Char('\n') +
+                   CommandLineText::tr("Run the program as root (for example with sudo), or ask an administrator.");
+    return message;
 }
 
 fr::Reason cancelReason() { return {QStringLiteral("cancelled"), QStringLiteral("stopped by SIGINT or SIGTERM")}; }
@@ -46,10 +58,7 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     console.setDryRun(line.dryRun);
     console.setVerbose(line.verbose);
     if (fontManagerRunning(*services.processes)) {
-        console.fatal(exitcode::kFontManagerRunning,
-                      CommandLineText::tr("\"Font Book\" is running, so the revision program can't start.\n"
-                                          "Quit \"Font Book\", then start the OpenType Velmora font revision "
-                                          "program again."),
+        console.fatal(exitcode::kFontManagerRunning, WizardText::fontManagerRunning(),
                       {QStringLiteral("font-manager-running"), QStringLiteral("the system's font manager is running")});
         return exitcode::kFontManagerRunning;
     }
@@ -82,7 +91,7 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
     console.targetsFound(targets, notReplaceable);
     if (line.mode == CommandLine::Mode::List) console.listTargets(targets, notReplaceable);
     if (stop) {
-        console.fatal(fr::result::kCancelled, stoppedText(), cancelReason());
+        console.fatal(fr::result::kCancelled, resultMessage(fr::result::kCancelled, QString()), cancelReason());
         return fr::result::kCancelled;
     }
     if (targets.empty()) {
@@ -122,7 +131,7 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
             firstFailed = target.fullpath;
             outcome.reason = reason;
         }
-        console.fontEnds(target, code, skipped, resultText(code, target.fullpath), reason);
+        console.fontEnds(target, code, skipped, failureMessage(code, target.fullpath), reason);
     };
     const fr::RevisionRunResult run =
         fr::reviseTargets(*services.files, targets, revise, revisionProgress, &reporting, hooks);
@@ -135,14 +144,14 @@ int runHeadless(const CommandLine& line, Console& console, const std::atomic<boo
         firstFailed = kept.installed;
         outcome.reason = kept.reason();
         outcome.failed << kept.installed;
-        outcome.message = resultText(outcome.status, firstFailed);
+        outcome.message = failureMessage(outcome.status, firstFailed);
         console.summary(outcome);
         return outcome.status;
     }
     outcome.restartNeeded = !line.dryRun && !outcome.revised.isEmpty();
     if (outcome.status != fr::result::kRevised) {
         if (firstFailed.isEmpty()) outcome.reason = cancelReason();
-        outcome.message = resultText(outcome.status, firstFailed);
+        outcome.message = failureMessage(outcome.status, firstFailed);
         console.summary(outcome);
         return outcome.status;
     }

@@ -4,16 +4,17 @@
 #include "app/MainCtrl.h"
 
 #include "app/FontManagerCheck.h"
-#include "app/Messages.h"
+#include "app/WizardText.h"
+#include "app/WizardWindow.h"
 #include "app/WizardTableModel.h"
 #include "discovery/SourceLookups.h"
 #include "patch/OpenTypeManager.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -32,15 +33,6 @@ void leaveMainLoop() {
             app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
-// A window's default button is marked so in its description and is no auto-default button: it
-// stays the default wherever the focus goes. Outside a QDialog an auto-default button takes
-// the mark only while it has the focus, and answers Enter itself then.
-QPushButton* defaultButton(const QWidget& window) {
-    for (QPushButton* button : window.findChildren<QPushButton*>())
-        if (button->isDefault() && !button->autoDefault()) return button;
-    return nullptr;
-}
-
 // Centres the window over the window it belongs to, or on its screen when it belongs to none
 // on screen; shows it, brings it to the front and makes it key, with the focus on its default
 // button, so that Enter answers what that button does however the window was left last time.
@@ -56,7 +48,10 @@ void presentCentred(QWidget* window) {
     window->show();
     window->raise();
     window->activateWindow();
-    if (QPushButton* button = defaultButton(*window)) button->setFocus(Qt::ActiveWindowFocusReason);
+    if (auto* wizardWindow = dynamic_cast<WizardWindow*>(window); wizardWindow && wizardWindow->declaredDefault) {
+        wizardWindow->declaredDefault->setDefault(true);
+        wizardWindow->declaredDefault->setFocus(Qt::ActiveWindowFocusReason);
+    }
 }
 
 // Makes a confirmation or message window a dialog of the window it belongs to for as long as
@@ -72,24 +67,6 @@ public:
 private:
     QWidget& m_dialog;
 };
-
-// The keys a window answers once the widget with the focus has let them by: Enter and Return
-// press its default button, Escape closes it as its title bar does. A focused auto-default
-// button answers Enter itself.
-bool answerKey(QWidget& window, const QKeyEvent& key) {
-    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
-    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
-        QPushButton* button = defaultButton(window);
-        if (!button || !button->isVisible() || !button->isEnabled()) return false;
-        button->click();
-        return true;
-    }
-    if (key.matches(QKeySequence::Cancel)) {
-        window.close();
-        return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -122,7 +99,7 @@ void MainCtrl::awakeFromNib() {
     if (m_updateListModel) m_updateListModel->reloadData();
 
     if (fontManagerRunning(*m_services.processes)) {
-        alertErrorMessage(kFontManagerRunning);
+        alertErrorMessage(WizardText::fontManagerRunning());
         terminate();
         return;
     }
@@ -215,57 +192,25 @@ QWidget* MainCtrl::windowOnScreen() const {
 }
 
 int MainCtrl::runModalForWindow(QWidget* window) {
-    if (!window || m_ended) return kModalNotRun;
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (!dialog || m_ended) return kModalNotRun;
     QWidget* owner = windowOnScreen();
-    const DialogOf dialog(*window, owner != window ? owner : nullptr);
-    window->setWindowModality(Qt::ApplicationModal);
-    presentCentred(window);
-    QEventLoop loop;
-    m_modalLoops.push_back(&loop);
-    const int code = loop.exec(QEventLoop::DialogExec);
-    m_modalLoops.pop_back();
+    const DialogOf of(*dialog, owner != window ? owner : nullptr);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    presentCentred(dialog);
+    m_modalDialogs.push_back(dialog);
+    const int code = dialog->exec();
+    m_modalDialogs.pop_back();
     return code;
 }
 
 void MainCtrl::stopModalWithCode(int code) {
-    if (!m_modalLoops.empty()) m_modalLoops.back()->exit(code);
+    if (!m_modalDialogs.empty()) m_modalDialogs.back()->done(code);
 }
 
 void MainCtrl::askMessageOK() { stopModalWithCode(kModalYes); }
 void MainCtrl::askMessageCancel() { stopModalWithCode(kModalNo); }
 void MainCtrl::messageOK() { stopModalWithCode(kModalOK); }
-
-bool MainCtrl::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* window = qobject_cast<QWidget*>(watched);
-        if (window && answerKey(*window, *static_cast<QKeyEvent*>(event))) return true;
-        return QObject::eventFilter(watched, event);
-    }
-    if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
-    if (!m_modalLoops.empty() && (watched == r_AskMessageWindow || watched == r_MessageWindow)) {
-        event->ignore();
-        stopModalWithCode(watched == r_AskMessageWindow ? kModalNo : kModalOK);
-        return true;
-    }
-    // A wizard window closed from its title bar does what its Cancel button does, with the
-    // same confirmation; the window stays until that says otherwise. The program itself
-    // only ever hides these windows.
-    void (MainCtrl::*cancel)() = nullptr;
-    if (watched == r_startWindow)
-        cancel = &MainCtrl::startWindowCancelButton;
-    else if (watched == r_searchWindow)
-        cancel = &MainCtrl::searchWindowCancelButton;
-    else if (watched == r_fontListWindow)
-        cancel = &MainCtrl::fontListWindowCancelButton;
-    else if (watched == r_progressWindow)
-        cancel = &MainCtrl::progressWindowCancelButton;
-    else if (watched == r_endWindow)
-        cancel = &MainCtrl::endWindowCancelButton;
-    if (!cancel || m_ended) return QObject::eventFilter(watched, event);
-    event->ignore();
-    (this->*cancel)();
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Messages
@@ -283,7 +228,8 @@ bool MainCtrl::askAlertMessage(const QString& text) {
     return code == kModalYes;
 }
 
-void MainCtrl::alertErrorMessage(const char* utf8) { askAlertMessage(QString::fromUtf8(utf8)); }
+void MainCtrl::alertErrorMessage(const char* utf8) { alertErrorMessage(QString::fromUtf8(utf8)); }
+void MainCtrl::alertErrorMessage(const QString& text) { askAlertMessage(text); }
 
 void MainCtrl::alertErrorMessage2(const QString& text) {
     askAlertMessage(text);
@@ -318,7 +264,7 @@ bool MainCtrl::userStopsAtReport(Worker worker) {
     const bool search = worker == Worker::Search;
     std::atomic<signed char>& flag = search ? m_bWaitAbort : m_bUpdateAbort;
     if (flag.load() == 0) return false;
-    if (askAlertMessage(search ? kCancelSearch : kCancelRevision)) return true;
+    if (askAlertMessage(search ? WizardText::cancelSearch() : WizardText::cancelRevision())) return true;
     flag.store(0);
     return false;
 }
@@ -327,7 +273,7 @@ bool MainCtrl::userStopsAtReport(Worker worker) {
 // Start window
 
 void MainCtrl::startWindowCancelButton() {
-    if (!askAlertMessage(kCancelRevision)) return;
+    if (!askAlertMessage(WizardText::cancelRevision())) return;
     hideWindow(r_startWindow);
     releaseData();
     terminate();

@@ -26,7 +26,7 @@
 #include <optional>
 #include <vector>
 
-class QEventLoop;
+class QDialog;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -88,6 +88,7 @@ public:
     bool askAlertMessage(const char* utf8);
     bool askAlertMessage(const QString& text);
     void alertErrorMessage(const char* utf8);
+    void alertErrorMessage(const QString& text);
     void alertErrorMessage2(const QString& text);
     void alertErrorMessage3(const QString& text);
     void alertStopErrorMessage(const char* utf8);
@@ -166,12 +167,6 @@ public:
     QPushButton* r_OKButton = nullptr;
     QLabel* r_trustNote = nullptr;  // in the font list window: shown when the patches are not verified
 
-protected:
-    // Closing a modal window from its title bar answers it: "no" or OK; closing a wizard window
-    // does what its Cancel button does. Escape closes a window the same way, and Enter presses
-    // its default button.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     // Main thread: runs `f` at once; elsewhere: queues it to the main thread.
     void post(std::function<void()> f);
@@ -208,7 +203,7 @@ private:
     // search has ended, never the list the search worker fills.
     std::vector<fr::TargetEntryPtr> m_targets;
 
-    std::vector<QEventLoop*> m_modalLoops;
+    std::vector<QDialog*> m_modalDialogs;  // the modal runs under way, the innermost last
     std::unique_ptr<WizardTableModel> m_updateListModel;
     std::unique_ptr<WizardTableModel> m_searchFontListModel;
     std::vector<std::unique_ptr<QWidget>> m_windows;
@@ -218,8 +213,9 @@ private:
 
 // The search callback: shows the folder and, after a cancel press, asks whether to stop.
 bool MainCtrlSearchStatus(const QString& path, void* context);
-// The progress callback: shows the progress point and, after a cancel press, asks whether to stop.
-bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2,
-                              void* context);
+// The progress callback: shows the progress point, worded from the font and the file the
+// engine reports, and, after a cancel press, asks whether to stop.
+bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath,
+                              const QString& fileName, void* context);
 
 }  // namespace wizard

@@ -3,8 +3,9 @@
 
 #include "app/MainCtrl.h"
 
-#include "app/Messages.h"
+#include "app/ProgressLines.h"
 #include "app/ResultMessages.h"
+#include "app/WizardText.h"
 #include "patch/RevisionRun.h"
 
 #include <QLabel>
@@ -22,7 +23,7 @@ constexpr int kRevisionEndPauseMs = 500;
 void MainCtrl::fontListWindowEnterButton() {
     if (m_updateThread || m_ended) return;
     if (targets().empty()) {
-        alertErrorMessage(kNoTargetToRevise);
+        alertErrorMessage(WizardText::noTargetToRevise());
         return;
     }
     hideWindow(r_fontListWindow);
@@ -50,12 +51,12 @@ void MainCtrl::updateFontThread() {
 
     hideWindow(r_progressWindow);
     if (run.code == fr::result::kRevised) {
-        const QString full = QString::asprintf(kFullPercentFormat);
+        const QString full = percentText(100);
         setText(r_percent1, full);
         setBar(r_progressBar1, 100);
         setText(r_percent2, full);
         setBar(r_progressBar2, 100);
-        setText(r_endMessage, QString::fromUtf8(kRevisionSucceeded));
+        setText(r_endMessage, WizardText::revisionSucceeded());
         showWindow(r_endWindow);
     } else {
         alertErrorMessage3(resultMessage(run.code, failed));
@@ -65,10 +66,10 @@ void MainCtrl::updateFontThread() {
 
 void MainCtrl::updateProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2) {
     setText(r_progressMessage1, line1);
-    setText(r_percent1, QString::asprintf(kPercentFormat, overall));
+    setText(r_percent1, percentText(overall));
     setBar(r_progressBar1, overall);
     setText(r_progressMessage2, line2);
-    setText(r_percent2, QString::asprintf(kPercentFormat, step));
+    setText(r_percent2, percentText(step));
     setBar(r_progressBar2, step);
 }
 
@@ -85,12 +86,13 @@ void MainCtrl::endWindowCancelButton() {
     terminate();
 }
 
-bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2,
-                              void* context) {
+bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath,
+                              const QString& fileName, void* context) {
     auto* ctrl = static_cast<MainCtrl*>(context);
     if (!ctrl) return false;
     const bool stop = ctrl->userStopsAtReport(MainCtrl::Worker::Revision);
-    ctrl->updateProgress(overall, step, line1, line2);
+    const ProgressLines lines = progressLines(step, fontPath, fileName);
+    ctrl->updateProgress(overall, step, lines.line1, lines.line2);
     return stop;
 }
 

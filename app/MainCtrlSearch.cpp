@@ -3,7 +3,7 @@
 
 #include "app/MainCtrl.h"
 
-#include "app/Messages.h"
+#include "app/WizardText.h"
 #include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
 
@@ -23,7 +23,7 @@ void MainCtrl::startWindowNextButton() {
     m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services, m_trustedKey);
     m_fontCheckCtrl->checkUpdateFontFile();
     if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
-        alertErrorMessage3(QString::fromUtf8(kNoSource));
+        alertErrorMessage3(WizardText::noSource());
         return;
     }
     hideWindow(r_startWindow);
@@ -40,7 +40,7 @@ void MainCtrl::searchFontThread() {
 
     hideWindow(r_searchWindow);
     if (found.empty()) {
-        alertErrorMessage3(QString::fromUtf8(kNoTarget));
+        alertErrorMessage3(WizardText::noTarget());
         return;
     }
     // The windows get their own copy, on the main thread.
@@ -81,7 +81,7 @@ QVariant MainCtrl::tableView(const QTableView* table, const QString& columnIdent
 }
 
 void MainCtrl::fontListWindowCancelButton() {
-    if (!askAlertMessage(kCancelRevision)) return;
+    if (!askAlertMessage(WizardText::cancelRevision())) return;
     hideWindow(r_startWindow);
     releaseData();
     terminate();

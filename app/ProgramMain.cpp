@@ -4,6 +4,7 @@
 #include "app/CommandLineText.h"
 #include "app/Console.h"
 #include "app/Headless.h"
+#include "app/Language.h"
 #include "app/MainCtrl.h"
 #include "platform/DesktopServices.h"
 #include "platform/NativePath.h"
@@ -70,6 +71,7 @@ bool haveDisplay(int argc, char** argv) {
 int runWizard(int argc, char** argv, int firstOption, const ProgramSetup& setup) {
     const platform::LinuxPlatformOptions& options = setup.platform;
     QApplication app(argc, argv);
+    installLanguage();
     // Qt has taken its own options (-platform and the like); anything else is not ours.
     const QStringList rest = QApplication::arguments().mid(firstOption);
     if (!rest.isEmpty()) {
@@ -105,7 +107,7 @@ int programMain(int argc, char** argv, int firstOption, ProgramSetup setup) {
     // No window and no display: a core application, its texts in the locale's language, and
     // no pauses for anyone to watch.
     QCoreApplication app(argc, argv);
-    installCommandLineLanguage();
+    installLanguage();
     if (!any) {
         print(stderr, CommandLineText::tr("%1: no display: use --list or --revise, see --help\n").arg(program));
         return exitcode::kUsage;

@@ -4,6 +4,7 @@
 
 #include "app/MainCtrl.h"
 #include "app/WizardTableModel.h"
+#include "app/WizardWindow.h"
 
 #include "ui_AskMessageWindow.h"
 #include "ui_EndWindow.h"
@@ -19,15 +20,18 @@ namespace wizard {
 
 namespace {
 template <typename Ui>
-QWidget* makeWindow(std::vector<std::unique_ptr<QWidget>>& windows, Ui& ui) {
-    auto window = std::make_unique<QWidget>();
+WizardWindow* makeWindow(std::vector<std::unique_ptr<QWidget>>& windows, Ui& ui) {
+    auto window = std::make_unique<WizardWindow>();
     ui.setupUi(window.get());
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->isDefault()) window->declaredDefault = button;
     // Japanese letter forms for the Han characters, whatever the system's language.
     QFont font = window->font();
     font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP")});
     window->setFont(font);
+    WizardWindow* made = window.get();
     windows.push_back(std::move(window));
-    return windows.back().get();
+    return made;
 }
 
 // Long paths must not widen the window they are shown in.
@@ -89,17 +93,25 @@ void MainCtrl::loadWindows() {
     r_OKButton = message.r_OKButton;
     connect(r_OKButton, &QPushButton::clicked, this, &MainCtrl::messageOK);
 
-    // The confirmation and the message are dialogs: no minimise or maximise buttons, and a
-    // dialog of the window they belong to while they run.
-    for (QWidget* dialog : {r_AskMessageWindow, r_MessageWindow}) dialog->setWindowFlags(Qt::Dialog);
     // Each window starts with the focus on its default button, which Enter presses; the search
     // and progress windows have none, so that Enter never stops a running search or revision.
     for (QPushButton* button : {start.nextButton, fontList.enterButton, end.enterButton, r_AskCancelButton, r_OKButton})
         button->setFocus();
-    // Every window answers its title bar's close button, Escape and Enter.
-    for (QWidget* window : {r_startWindow, r_searchWindow, r_fontListWindow, r_progressWindow, r_endWindow,
-                            r_AskMessageWindow, r_MessageWindow})
-        window->installEventFilter(this);
+    // Escape and the title bar's close button do what each window's Cancel does (with its
+    // confirmation, which may keep the window); the confirmation answers no, the message OK.
+    const std::pair<QWidget*, void (MainCtrl::*)()> rejects[] = {
+        {r_startWindow, &MainCtrl::startWindowCancelButton},
+        {r_searchWindow, &MainCtrl::searchWindowCancelButton},
+        {r_fontListWindow, &MainCtrl::fontListWindowCancelButton},
+        {r_progressWindow, &MainCtrl::progressWindowCancelButton},
+        {r_endWindow, &MainCtrl::endWindowCancelButton},
+        {r_AskMessageWindow, &MainCtrl::askMessageCancel},
+        {r_MessageWindow, &MainCtrl::messageOK},
+    };
+    for (const auto& [window, cancel] : rejects)
+        static_cast<WizardWindow*>(window)->onReject = [this, cancel = cancel] {
+            if (!m_ended) (this->*cancel)();
+        };
 
     // The two tables; the font list is counted only when it is reloaded after the search.
     m_updateListModel = std::make_unique<WizardTableModel>(*this, *r_updateList, QStringLiteral("upFontList"));

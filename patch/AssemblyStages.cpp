@@ -22,7 +22,7 @@ std::int32_t OpenTypeManager::changeSerialNumber(const FontProgress& progress) {
                     QStringLiteral("the License Description strings of the new 'name' table lie outside it or over its "
                                    "records"));
 
-    if (progress.report(step::kSerialNumber, progress::serialNumberLine(platform::lastPathComponent(progress.path))))
+    if (progress.report(step::kSerialNumber, platform::lastPathComponent(progress.path)))
         return cancelled();
 
     writeLicenseStrings(out, *places, m_SerialNumber, m_SerialNumberUni);
@@ -36,7 +36,7 @@ std::int32_t OpenTypeManager::setCheckSumAdjustment(const FontProgress& progress
     const std::uint32_t adjustment =
         headTable ? prepareAdjustment(out, *headTable, m_installedFont.header().numTables) : 0;
 
-    if (progress.report(step::kChecksum, progress::checksumLine(platform::lastPathComponent(progress.path))))
+    if (progress.report(step::kChecksum, platform::lastPathComponent(progress.path)))
         return cancelled();
     if (!headTable)
         return fail(result::kFontUnusable, progress.path, "new-font-tables",

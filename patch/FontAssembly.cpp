@@ -111,7 +111,7 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
     } const release{*this};
     const QString name = platform::lastPathComponent(source.fullpath);
 
-    if (progress.report(step::kOpenPatch, progress::openingLine(name))) return cancelled();
+    if (progress.report(step::kOpenPatch, name)) return cancelled();
 
     // With a manifest, the patch is the one the vendor signed: its bytes, read once, have the
     // listed SHA-256.
@@ -130,7 +130,7 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
         return fail(result::kPatchLoadFailed, source.fullpath, "patch-memory", QStringLiteral("no memory to hold it"));
     }
 
-    if (progress.report(step::kPatchLoaded, progress::readingLine(name))) return cancelled();
+    if (progress.report(step::kPatchLoaded, name)) return cancelled();
 
     try {
         return buildAndWriteImage(progress, name, tempPath, expected);
@@ -191,7 +191,7 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
     if (const std::int32_t code = changeSerialNumber(progress); code != result::kRevised) return code;
     if (const std::int32_t code = setCheckSumAdjustment(progress); code != result::kRevised) return code;
 
-    if (progress.report(step::kWriteImage, progress::writingLine(name))) return cancelled();
+    if (progress.report(step::kWriteImage, name)) return cancelled();
 
     // Nothing is written that is not a font a system will open.
     if (!newFontOpens(out, m_installedFont.header().numTables, &why))

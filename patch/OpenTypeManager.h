@@ -12,7 +12,7 @@
 #include "patch/Integrity.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchManifest.h"
-#include "patch/ProgressText.h"
+#include "patch/FontProgress.h"
 #include "patch/RevisionCodes.h"
 #include "platform/Files.h"
 #include "platform/Pauses.h"

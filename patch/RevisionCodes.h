@@ -42,9 +42,11 @@ constexpr std::array<std::int32_t, 9> kAll = {kOpenFont,     kReadFont, kTablesR
 }  // namespace step
 
 // Called on the revision worker at each progress point: overall and step percentages, the
-// two progress lines, the caller's context. True means the user confirmed a cancel.
-using RevisionProgressProc = bool (*)(std::int32_t overall, std::int32_t step, const QString& line1,
-                                      const QString& line2, void* context);
+// installed font's path (what the first progress line names), the name of the file the step is
+// about (what the second names; empty at the point that names none), the caller's context.
+// True means the user confirmed a cancel.
+using RevisionProgressProc = bool (*)(std::int32_t overall, std::int32_t step, const QString& fontPath,
+                                      const QString& fileName, void* context);
 
 // The overall percentage of a progress point: step S of target i among n.
 constexpr std::int32_t overallPercent(std::int32_t step, std::int32_t count, std::int32_t index) {

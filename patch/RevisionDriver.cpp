@@ -148,19 +148,19 @@ std::int32_t OpenTypeManager::notReplaceable(const QString& path, platform::File
 // Memory that can't be had for the installed font's directory makes the font unusable here.
 std::int32_t OpenTypeManager::loadOpenTypeDiff(const FontProgress& progress) try {
     const QString name = platform::lastPathComponent(progress.path);
-    if (progress.report(step::kOpenFont, progress::openingLine(name))) return cancelled();
+    if (progress.report(step::kOpenFont, name)) return cancelled();
 
     // The font is opened here and read where it lies: its directory now, its tables as the
     // revision needs them, straight into the new image.
     auto file = m_files.openForReading(progress.path);
     const bool opened = file != nullptr, read = opened && file->size() != 0;
 
-    if (progress.report(step::kReadFont, progress::readingLine(name))) return cancelled();
+    if (progress.report(step::kReadFont, name)) return cancelled();
 
     Reason why;
     if (read && !m_installedFont.load(std::move(file), &why)) return fail(result::kFontUnusable, progress.path, why);
 
-    if (progress.report(step::kTablesRead, progress::tagsReadLine())) return cancelled();
+    if (progress.report(step::kTablesRead, QString())) return cancelled();
     if (!opened)
         return fail(result::kFontUnusable, progress.path, "font-unreadable",
                     QStringLiteral("the file can't be opened for reading"));
@@ -232,7 +232,7 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
         return ended;
     };
 
-    if (progress.report(step::kCopyIntoPlace, progress::copyingLine(platform::lastPathComponent(source->fullpath))))
+    if (progress.report(step::kCopyIntoPlace, platform::lastPathComponent(source->fullpath)))
         return finish(cancelled());
 
     const std::optional<std::uint32_t> permissions = m_files.permissions(installed);

@@ -3,7 +3,7 @@
 // Revises one installed font with one patch file, as the wizard revises one target, on the
 // real file system: the patch becomes the only source, paired by file name; the installed
 // file must be the exact revision the patch was made for. Every progress point is printed
-// as "overall step | line 1 | line 2"; the exit status is the revision's result code
+// as "overall step | font | file"; the exit status is the revision's result code
 // (0 revised, 2 unusable font or data, 7 patch unreadable, 8, 10, 11, 12 as the wizard
 // reports them; 64 for a wrong command line), and a failure's reason goes to standard error.
 // With --trusted-key (a minisign public key file), a signed manifest beside the patch is

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>AskMessageWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>いいえ</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>はい</translation>
+    </message>
+</context>
+<context>
     <name>CommandLineText</name>
     <message>
         <source>unknown option: %1</source>
@@ -18,38 +33,6 @@
     <message>
         <source>--restart and --dry-run exclude each other</source>
         <translation>--restart と --dry-run は同時に指定できません</translation>
-    </message>
-    <message>
-        <source>Reading the font to revise (%1) failed.
-
-The font was not updated correctly: run the update again.</source>
-        <translation>改訂元（%1）ファイルの読み込みに失敗しました。
-
-正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
-    </message>
-    <message>
-        <source>Making the new font file (%1) failed.
-
-The font was not updated correctly: run the update again.</source>
-        <translation>新しいフォントファイル（%1）の作成に失敗しました。
-
-正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
-    </message>
-    <message>
-        <source>Reading the patch file for %1 failed.
-
-The font was not updated correctly: run the update again.</source>
-        <translation>%1の改訂ファイルの読み込みに失敗しました。
-
-正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
-    </message>
-    <message>
-        <source>This user may not replace the font %1: run the program as root (for example with sudo), or ask an administrator.</source>
-        <translation>このユーザーにはフォント(%1)を置き換える権限がありません。root として（たとえば sudo で）実行するか、管理者に依頼してください。</translation>
-    </message>
-    <message>
-        <source>The revision of the OpenType Velmora fonts was stopped.</source>
-        <translation>OpenType Velmoraフォント の改訂を中止しました。</translation>
     </message>
     <message>
         <source>Note: the patches in %1 are not verified by a signed manifest.</source>
@@ -106,12 +89,6 @@ The font was not updated correctly: run the update again.</source>
     <message>
         <source>Revised fonts:</source>
         <translation>改訂したフォント:</translation>
-    </message>
-    <message>
-        <source>&quot;Font Book&quot; is running, so the revision program can&apos;t start.
-Quit &quot;Font Book&quot;, then start the OpenType Velmora font revision program again.</source>
-        <translation>&quot;Font Book&quot;が起動中ですので改訂プログラムを起動できません。
-&quot;Font Book&quot;を終了してから&quot;OpenType Velmoraフォント 改訂プログラム&quot;を起動してください。</translation>
     </message>
     <message>
         <source>There is no patch to revise the fonts with in %1: the revision stops.</source>
@@ -325,6 +302,241 @@ Cancel button does: the font being revised is left untouched or completed.
     <message>
         <source>Note: this program trusts no signing key, so the signed manifest in %1 can&apos;t be checked: the patches are applied unverified.</source>
         <translation>注意: このプログラムは署名の鍵を持たないため、%1 の署名付きマニフェストを確かめられません。パッチは検証せずに適用します。</translation>
+    </message>
+    <message>
+        <source>Run the program as root (for example with sudo), or ask an administrator.</source>
+        <translation>root として（たとえば sudo で）実行するか、管理者に依頼してください。</translation>
+    </message>
+</context>
+<context>
+    <name>EndWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Restart</source>
+        <translation>再起動</translation>
+    </message>
+</context>
+<context>
+    <name>FontListWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>The following fonts will be revised.
+To begin, press the “Start Revision” button.</source>
+        <translation>次のフォントを改訂します。
+改訂を始めるには、”改訂開始”ボタンを押してください。</translation>
+    </message>
+    <message>
+        <source>Note: no signature of the vendor proves these patches.</source>
+        <translation>注意：改訂ファイルは、販売元の署名で確かめられていません。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Start Revision</source>
+        <translation>改訂開始</translation>
+    </message>
+</context>
+<context>
+    <name>MessageWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressText</name>
+    <message>
+        <source>Opening the file %1.</source>
+        <translation>%1のファイルをオープンしています。</translation>
+    </message>
+    <message>
+        <source>Reading the file %1.</source>
+        <translation>%1のファイルを読み込んでいます。</translation>
+    </message>
+    <message>
+        <source>The tables have been read.</source>
+        <translation>タグデータを読み込みました。</translation>
+    </message>
+    <message>
+        <source>Writing the serial number into the file %1.</source>
+        <translation>%1のファイルにシリアルナンバーを書き込んでいます。</translation>
+    </message>
+    <message>
+        <source>Recomputing the checksums of the file %1.</source>
+        <translation>%1のファイルのチェックサムを再計算しています。</translation>
+    </message>
+    <message>
+        <source>Writing the file %1.</source>
+        <translation>%1のファイルを書き込んでいます。</translation>
+    </message>
+    <message>
+        <source>Copying the file %1 from the temporary folder.</source>
+        <translation>%1のファイルをテンポラリフォルダからファイルをコピーしています。</translation>
+    </message>
+    <message>
+        <source>Revising %1.</source>
+        <translation>%1の改訂をしています。</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+<context>
+    <name>ResultText</name>
+    <message>
+        <source>Reading the font to revise (%1) failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>改訂元（%1）ファイルの読み込みに失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>Making the new font file (%1) failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>新しいフォントファイル（%1）の作成に失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>Reading the patch file for %1 failed.
+
+The font was not updated correctly: run the update again.</source>
+        <translation>%1の改訂ファイルの読み込みに失敗しました。
+
+正しくフォントのアップデートができなかったので、再度アップデートを行ってください。</translation>
+    </message>
+    <message>
+        <source>The font (%1) can&apos;t be updated: the access rights differ in this environment.
+
+For a font managed by another system, start that system and run the update there.</source>
+        <translation>アクセス権が異なる環境のためフォント(%1)が更新できません。
+
+他のOSで管理されているフォントの場合は、管理OSを起動の上、アップデータを実行してください。</translation>
+    </message>
+    <message>
+        <source>The revision of the OpenType Velmora fonts was stopped.</source>
+        <translation>OpenType Velmoraフォント の改訂を中止しました。</translation>
+    </message>
+</context>
+<context>
+    <name>SearchWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>Searching for the fonts to revise. Please wait.</source>
+        <translation>改訂対象のフォントを検索しています。しばらくお待ちください。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+<context>
+    <name>StartWindow</name>
+    <message>
+        <source>OpenType Velmora Font Reviser</source>
+        <translation>OpenType Velmoraフォント 改訂プログラム</translation>
+    </message>
+    <message>
+        <source>This program revises the following installed fonts.
+To begin, press the “Next” button.</source>
+        <translation>このプログラムは、インストールされている次のフォントを改訂します。
+改訂を始めるには、”次へ”ボタンを押してください。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+</context>
+<context>
+    <name>WizardText</name>
+    <message>
+        <source>&quot;Font Book&quot; is running, so the revision program can&apos;t start.
+Quit &quot;Font Book&quot;, then start the &quot;OpenType Velmora font revision program&quot;.</source>
+        <translation>&quot;Font Book&quot;が起動中ですので改訂プログラムを起動できません。
+&quot;Font Book&quot;を終了してから&quot;OpenType Velmoraフォント 改訂プログラム&quot;を起動してください。</translation>
+    </message>
+    <message>
+        <source>The font revision will be stopped.
+
+To stop it, press the “Yes” button;
+not to stop it, press the “No” button.</source>
+        <translation>フォントの改訂を中止します。
+
+中止する場合は、”はい”ボタン、
+中止しない場合は、”いいえ”ボタンを押してください。</translation>
+    </message>
+    <message>
+        <source>The search for fonts to revise will be stopped.
+Is that all right?
+To stop it, press the “Yes” button;
+not to stop it, press the “No” button.</source>
+        <translation>改訂対象フォントの検索を中止します。
+よろしいですか？
+中止する場合は、”はい”ボタン、
+中止しない場合は、”いいえ”ボタンを押してください。</translation>
+    </message>
+    <message>
+        <source>There is no font to revise from.
+The revision is stopped.</source>
+        <translation>改訂元のフォントが存在しません。
+改訂を中止します。</translation>
+    </message>
+    <message>
+        <source>No font to revise was found.
+
+The revision program ends.</source>
+        <translation>該当するフォントがありませんでした。
+
+改訂プログラムを終了します。</translation>
+    </message>
+    <message>
+        <source>There is no font to revise.
+The revision can&apos;t start.</source>
+        <translation>改訂対象となるフォントが存在しません。
+改訂を開始できません</translation>
+    </message>
+    <message>
+        <source>The revision ended normally.
+
+To make the revised fonts take effect, the system will restart.
+To restart it, press “Restart”.</source>
+        <translation>改訂が正常に終了しました。
+
+改訂したフォントを有効にする為に、システムを再起動します。
+再起動する場合は、”再起動”を押してください。</translation>
     </message>
 </context>
 </TS>

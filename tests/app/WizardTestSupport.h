@@ -72,9 +72,14 @@ void pressKey(QWidget* window, Qt::Key key);
 // initTestCase, after the test framework has set up its own message handling.
 void quietPlatformWarnings();
 
-// The platform doubles, then the controller made on them with its windows loaded. `volumes`
-// stands in for the doubles' own when given (it is used only once a search starts), and
-// `reviser` for the real engine's revision of each font.
+// The desktop's language for the wizards made from here on, as its locale says it
+// ("ja_JP", "en_US", "C"): the translator the program installs for it. Japanese unless a test
+// says otherwise, so that the product's texts are compared byte for byte.
+void useLanguage(const char* locale);
+
+// The platform doubles, then the controller made on them with its windows loaded, in the
+// language useLanguage chose. `volumes` stands in for the doubles' own when given (it is used
+// only once a search starts), and `reviser` for the real engine's revision of each font.
 struct Wizard {
     explicit Wizard(std::int32_t systemVersion = 0x1070, std::vector<platform::RunningProcess> processes = {},
                     platform::Volumes* volumes = nullptr, fr::FontReviser reviser = {});

@@ -4,7 +4,7 @@
 
 #include "WizardTestSupport.h"
 
-#include "app/Messages.h"
+#include "JapaneseTexts.h"
 #include "app/WizardTableModel.h"
 
 #include <QDir>
@@ -69,18 +69,17 @@ private slots:
         w.ctrl.r_trustNote->show();  // as for patches no signature proves
         showAndCheck(w.ctrl.r_fontListWindow, QStringLiteral("font-list-window"));
 
-        w.ctrl.updateProgress(
-            fr::overallPercent(65, 2, 0), 65, QStringLiteral("%1の改訂をしています。").arg(font),
-            QStringLiteral(u"Velmora角ゴ StdN W9.otfのファイルにシリアルナンバーを書き込んでいます。"));
+        wizard::MainCtrlRevisionProgress(fr::overallPercent(65, 2, 0), 65, font, QStringLiteral(u"Velmora角ゴ StdN W9.otf"),
+                                         &w.ctrl);
         showAndCheck(w.ctrl.r_progressWindow, QStringLiteral("progress-window"));
 
-        w.ctrl.r_endMessage->setText(QString::fromUtf8(wizard::kRevisionSucceeded));
+        w.ctrl.r_endMessage->setText(QString::fromUtf8(jatext::kRevisionSucceeded));
         showAndCheck(w.ctrl.r_endWindow, QStringLiteral("end-window"));
 
-        w.ctrl.r_AskMessageText->setText(QString::fromUtf8(wizard::kFontManagerRunning));
+        w.ctrl.r_AskMessageText->setText(QString::fromUtf8(jatext::kFontManagerRunning));
         showAndCheck(w.ctrl.r_AskMessageWindow, QStringLiteral("confirmation-window"));
 
-        w.ctrl.r_MessageText->setText(QString::fromUtf8(wizard::kNotReplaceable).replace(QLatin1String("%@"), font));
+        w.ctrl.r_MessageText->setText(QString::fromUtf8(jatext::kNotReplaceable).replace(QLatin1String("%@"), font));
         showAndCheck(w.ctrl.r_MessageWindow, QStringLiteral("message-window"));
     }
 };

@@ -3,7 +3,7 @@
 
 #include "WizardTestSupport.h"
 
-#include "app/Messages.h"
+#include "JapaneseTexts.h"
 #include "platform/RestartRequest.h"
 
 #include <QLabel>
@@ -52,8 +52,7 @@ struct RevisionWizard : Wizard {
                 QMetaObject::invokeMethod(
                     window, [window, way] { apptest::cancel(window, way); }, Qt::BlockingQueuedConnection);
             }
-            const QString line1 = QStringLiteral("%1の改訂をしています。").arg(t.fullpath);
-            if (proc(fr::overallPercent(step, n, i), step, line1, QStringLiteral("step %1").arg(step), context))
+            if (proc(fr::overallPercent(step, n, i), step, t.fullpath, QStringLiteral("step %1").arg(step), context))
                 return fr::result::kCancelled;
         }
         return code;
@@ -123,7 +122,7 @@ private slots:
         QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("100 %"));
         QCOMPARE(w.ctrl.r_progressBar1->value(), 100);
         QCOMPARE(w.ctrl.r_progressBar2->value(), 100);
-        QCOMPARE(w.ctrl.r_endMessage->text(), QString::fromUtf8(wizard::kRevisionSucceeded));
+        QCOMPARE(w.ctrl.r_endMessage->text(), QString::fromUtf8(jatext::kRevisionSucceeded));
         QVERIFY(!w.ctrl.r_progressWindow->isVisible());
         QCOMPARE(w.revisedPaths(), fonts(count));
         // 0.1 s after every font, 0.5 s at the end.
@@ -149,12 +148,13 @@ private slots:
         w.log->ok();
         w.enter();
         QTRY_COMPARE(w.terminated.load(), 1);
-        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
-        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kRevisionStopped)});
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(jatext::kCancelRevision)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kRevisionStopped)});
         // The question over the progress window; the message once that has gone.
         QCOMPARE(w.log->over, (QStringList{QStringLiteral("ProgressWindow"), QString()}));
         // The point at which the user answered is the one left on screen.
-        QCOMPARE(w.ctrl.r_progressMessage2->text(), QStringLiteral("step %1").arg(fr::step::kPatchLoaded));
+        QCOMPARE(w.ctrl.r_progressMessage2->text(),
+                 QString::fromUtf8(jatext::kReading).replace(QLatin1String("%@"), QStringLiteral("step 55")));
         QCOMPARE(w.ctrl.r_percent2->text(), QStringLiteral("%1 %").arg(fr::step::kPatchLoaded));
         QCOMPARE(w.revisedPaths(), fonts(1));
         QVERIFY(!w.ctrl.r_progressWindow->isVisible());
@@ -183,8 +183,8 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString path = QStringLiteral(u"/Library/Fonts/Velmora角ゴ StdN W9.otf");
         const QString name = QStringLiteral(u"Velmora角ゴ StdN W9.otf");
-        const QString stopped = QString::fromUtf8(wizard::kRevisionStopped);
-        const QString newFile = QString::fromUtf8(wizard::kNewFileFailed).replace("%@", name);
+        const QString stopped = QString::fromUtf8(jatext::kRevisionStopped);
+        const QString newFile = QString::fromUtf8(jatext::kNewFileFailed).replace("%@", name);
         namespace result = fr::result;
         // Codes no stage returns are named by their numbers.
         QTest::newRow("1") << 1 << stopped;
@@ -192,14 +192,14 @@ private slots:
         QTest::newRow("13") << 13 << stopped;
         QTest::newRow("-1") << -1 << stopped;
         QTest::newRow("font unusable") << int(result::kFontUnusable)
-                                       << QString::fromUtf8(wizard::kSourceReadFailed).replace("%@", path);
+                                       << QString::fromUtf8(jatext::kSourceReadFailed).replace("%@", path);
         QTest::newRow("3") << int(result::kNewFileFailedAlso3) << newFile;
         QTest::newRow("new file failed") << int(result::kNewFileFailed) << newFile;
         QTest::newRow("temporary file not removable") << int(result::kTempNotRemovable) << newFile;
         QTest::newRow("patch load failed")
-            << int(result::kPatchLoadFailed) << name + QString::fromUtf8(wizard::kPatchReadFailed);
+            << int(result::kPatchLoadFailed) << name + QString::fromUtf8(jatext::kPatchReadFailed);
         QTest::newRow("not replaceable") << int(result::kNotReplaceable)
-                                         << QString::fromUtf8(wizard::kNotReplaceable).replace("%@", path);
+                                         << QString::fromUtf8(jatext::kNotReplaceable).replace("%@", path);
     }
     void messageForEachResultCode() {
         QFETCH(int, code);
@@ -222,7 +222,7 @@ private slots:
         w.ctrl.r_fontListWindow->show();
         w.log->yes();
         w.enter();
-        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kNoTargetToRevise)});
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(jatext::kNoTargetToRevise)});
         QCOMPARE(w.log->over, QStringList{QStringLiteral("FontListWindow")});
         QVERIFY(w.ctrl.r_fontListWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_progressWindow), 0);

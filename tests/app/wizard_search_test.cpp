@@ -3,7 +3,7 @@
 
 #include "WizardTestSupport.h"
 
-#include "app/Messages.h"
+#include "JapaneseTexts.h"
 #include "discovery/FontCheckCtrl.h"
 #include "platform/Platform.h"
 
@@ -105,7 +105,7 @@ private slots:
             apptest::pressKey(w.ctrl.r_startWindow, Qt::Key(key));
         else
             w.ctrl.r_startWindow->findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
-        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoSource)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kNoSource)});
         QCOMPARE(w.log->over, QStringList{QStringLiteral("StartWindow")});
         QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
         QVERIFY(w.terminated.load() > 0);
@@ -133,7 +133,7 @@ private slots:
         w.log->ok();
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.terminated.load() > 0);
-        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kNoTarget)});
         QCOMPARE(w.log->over, QStringList{QString()});  // the search window has gone
         QVERIFY(!w.ctrl.r_searchWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
@@ -153,7 +153,7 @@ private slots:
         w.log->yes();
         w.ctrl.startWindowNextButton();
         QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
-        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelSearch)});
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(jatext::kCancelSearch)});
         QCOMPARE(w.log->over, QStringList{QStringLiteral("SearchWindow")});
         QCOMPARE(w.fontList(), QStringList{apptest::stdNW9Path(kFontsA)});
         // The folder at which the user answered is the one shown.
@@ -168,7 +168,7 @@ private slots:
         w.log->ok();
         w.ctrl.startWindowNextButton();
         QTRY_COMPARE(w.terminated.load(), 1);
-        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(wizard::kNoTarget)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kNoTarget)});
         QCOMPARE(w.log->timesShown(w.ctrl.r_fontListWindow), 0);
     }
 
@@ -211,7 +211,7 @@ private slots:
         QCOMPARE(w.terminated.load(), 1);
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
         QCOMPARE(w.log->asked,
-                 (QStringList{QString::fromUtf8(wizard::kCancelRevision), QString::fromUtf8(wizard::kCancelRevision)}));
+                 (QStringList{QString::fromUtf8(jatext::kCancelRevision), QString::fromUtf8(jatext::kCancelRevision)}));
         QCOMPARE(w.log->over, (QStringList{QStringLiteral("FontListWindow"), QStringLiteral("FontListWindow")}));
     }
 

@@ -3,7 +3,7 @@
 
 #include "WizardTestSupport.h"
 
-#include "app/Messages.h"
+#include "JapaneseTexts.h"
 #include "app/WizardTableModel.h"
 
 #include <QApplication>
@@ -83,7 +83,7 @@ private slots:
             QCOMPARE(w.terminated.load(), 0);
             return;
         }
-        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kFontManagerRunning)});
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(jatext::kFontManagerRunning)});
         QCOMPARE(w.log->over, QStringList{QString()});  // no window is on screen yet
         QVERIFY(!w.ctrl.r_AskMessageWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_startWindow), 0);
@@ -106,7 +106,7 @@ private slots:
         const QByteArray composed("\xE3\x83\x97\xE3\x83\xAD\xE3\x82\xB0\xE3\x83\xA9\xE3\x83\xA0");
         const QByteArray decomposed(
             "\xE3\x83\x95\xE3\x82\x9A\xE3\x83\xAD\xE3\x82\xAF\xE3\x82\x99\xE3\x83\xA9\xE3\x83\xA0");
-        const QByteArray stored(wizard::kFontManagerRunning);
+        const QByteArray stored(jatext::kFontManagerRunning);
         QCOMPARE(stored.count(composed), 1);
         QCOMPARE(stored.count(decomposed), 1);
         QVERIFY(stored.indexOf(composed) < stored.indexOf(decomposed));
@@ -157,7 +157,7 @@ private slots:
         const auto cancel = [&] { apptest::cancel(w.ctrl.r_startWindow, way); };
         w.log->no();
         cancel();
-        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(wizard::kCancelRevision)});
+        QCOMPARE(w.log->asked, QStringList{QString::fromUtf8(jatext::kCancelRevision)});
         QVERIFY(w.ctrl.r_startWindow->isVisible());
         QVERIFY(!w.ctrl.r_AskMessageWindow->isVisible());
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 4);

@@ -1,9 +1,11 @@
 #include "WizardTestSupport.h"
 
+#include "app/Language.h"
 #include "support/FontBytes.h"
 
 #include <QEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -24,6 +26,12 @@ void dropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const 
     if (g_previousHandler) g_previousHandler(type, context, message);
 }
 }  // namespace
+
+namespace {
+const char* g_locale = "ja_JP";
+}  // namespace
+
+void useLanguage(const char* locale) { g_locale = locale; }
 
 void quietPlatformWarnings() {
     if (!g_previousHandler) g_previousHandler = qInstallMessageHandler(dropPlatformNotes);
@@ -127,6 +135,8 @@ Wizard::Wizard(std::int32_t systemVersion, std::vector<platform::RunningProcess>
           return std::make_unique<wizard::MainCtrl>(services, std::move(ends));
       }()),
       ctrl(*ctrlPtr) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(g_locale)));
+    wizard::installLanguage();
     ctrl.loadWindows();
     log = std::make_unique<WindowLog>(ctrl);
 }

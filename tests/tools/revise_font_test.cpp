@@ -136,9 +136,7 @@ TEST_F(RealFonts, TheToolRevisesEachFont) {
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 9);
-        EXPECT_EQ(lines.front(),
-                  QStringLiteral("10 10 | %1の改訂をしています。 | %2.otfのファイルをオープンしています。")
-                      .arg(installedOf(name), name));
+        EXPECT_EQ(lines.front(), QStringLiteral("10 10 | %1 | %2.otf").arg(installedOf(name), name));
         EXPECT_TRUE(lines.back().startsWith(QStringLiteral("100 100 | ")));
         expectRevised(name);
     }

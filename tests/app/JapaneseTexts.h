@@ -1,21 +1,8 @@
 #pragma once
-// Every text the wizard shows on its own, in one place, as UTF-8. "\n" is a line break;
-// the typographic ” around a button name belongs to the text. Texts with "%@" take one
-// inserted text; "%d %%" is the percentage format.
+// The product's Japanese texts, byte for byte: what the wizard must show under a Japanese
+// locale, whatever the translation holds. "%@" stands for the one inserted text.
 
-namespace wizard {
-
-// The families the program revises, shown in the start window: fixed 255-byte slots.
-inline constexpr int kUpdateFontNameCount = 4;
-inline constexpr char kUpdateFontNames[kUpdateFontNameCount][255] = {
-    "Velmora角ゴ Std/StdN W9",
-    "Velmora丸ゴ Std/StdN W6",
-    "Velmora行書 StdN W8",
-    "Kestruneゴシック StdN W3",
-};
-
-// The font manager application whose running keeps the program from starting.
-inline constexpr char kFontManagerBundleName[] = "Font Book.app";
+namespace jatext {
 
 // The font manager message, byte for byte as the product has it: the first プログラム is
 // precomposed, the second decomposed (フ + U+309A, ク + U+3099). Shown exactly as stored;
@@ -60,14 +47,21 @@ inline constexpr char kRevisionSucceeded[] =
     "改訂が正常に終了しました。\n\n改訂したフォントを有効にする為に、システムを再起動します。\n再起動する場合は、”再起"
     "動”を押してください。";
 
-// The command line's own texts, where the wizard would show a window instead.
-inline constexpr char kRevisionSucceededHeadless[] = "改訂が正常に終了しました。";
-inline constexpr char kRestartNeeded[] = "改訂したフォントを有効にするには、システムを再起動してください。";
-inline constexpr char kRestartRequested[] = "システムの再起動を要求しました。";
-inline constexpr char kRestartNotRequested[] = "システムの再起動を要求できませんでした。";
+// The window titles and buttons, and the progress lines.
+inline constexpr char kTitle[] = "OpenType Velmoraフォント 改訂プログラム";
+inline constexpr char kYes[] = "はい";
+inline constexpr char kNo[] = "いいえ";
+inline constexpr char kCancel[] = "キャンセル";
+inline constexpr char kNext[] = "次へ";
+inline constexpr char kStartRevision[] = "改訂開始";
+inline constexpr char kRestart[] = "再起動";
+inline constexpr char kRevising[] = "%@の改訂をしています。";
+inline constexpr char kOpening[] = "%@のファイルをオープンしています。";
+inline constexpr char kReading[] = "%@のファイルを読み込んでいます。";
+inline constexpr char kTagsRead[] = "タグデータを読み込みました。";
+inline constexpr char kSerialNumber[] = "%@のファイルにシリアルナンバーを書き込んでいます。";
+inline constexpr char kChecksum[] = "%@のファイルのチェックサムを再計算しています。";
+inline constexpr char kWriting[] = "%@のファイルを書き込んでいます。";
+inline constexpr char kCopying[] = "%@のファイルをテンポラリフォルダからファイルをコピーしています。";
 
-// Percentage texts: "37 %", and the full one set when every font is done.
-inline constexpr char kPercentFormat[] = "%d %%";
-inline constexpr char kFullPercentFormat[] = "100 %%";
-
-}  // namespace wizard
+}  // namespace jatext
