@@ -29,7 +29,6 @@ struct CommandLine {
     QString error;               // set when the command line is bad
 
     static CommandLine parse(const QStringList& options);
-    bool headless() const { return mode != Mode::Wizard; }
 };
 
 // The text of --help; `program` is the name to show in the usage line.

@@ -10,6 +10,8 @@
 #include "patch/RevisionDriver.h"
 #include "patch/RevisionRun.h"
 
+#include <optional>
+
 namespace wizard {
 
 namespace {
@@ -53,131 +55,177 @@ fr::Reason cancelReason() { return {QStringLiteral("cancelled"), QStringLiteral(
 
 }  // namespace
 
-int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
-                const platform::Platform& services, const QString& trustedKey) {
-    console.setDryRun(line.dryRun);
-    console.setVerbose(line.verbose);
-    if (fontManagerRunning(*services.processes)) {
-        console.fatal(exitcode::kFontManagerRunning, WizardText::fontManagerRunning(),
-                      {QStringLiteral("font-manager-running"), QStringLiteral("the system's font manager is running")});
+namespace {
+
+// One run of the command line, as its steps: the start-up check, the patch sources, the
+// search, the revision of what it found, and the outcome.
+class HeadlessRun {
+public:
+    HeadlessRun(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
+                const platform::Platform& services, const QString& trustedKey)
+        : m_line(line),
+          m_console(console),
+          m_stop(stop),
+          m_services(services),
+          m_discovery(services, trustedKey),
+          m_reporting{console, stop},
+          m_sources(m_discovery) {}
+
+    int run() {
+        m_console.setDryRun(m_line.dryRun);
+        m_console.setVerbose(m_line.verbose);
+        if (const auto ended = refuseBesideFontManager()) return *ended;
+        if (const auto ended = listSources()) return *ended;
+        if (const auto ended = search()) return *ended;
+        return revise();
+    }
+
+private:
+    // Nothing runs while the system's font manager does.
+    std::optional<int> refuseBesideFontManager() {
+        if (!fontManagerRunning(*m_services.processes)) return std::nullopt;
+        m_console.fatal(exitcode::kFontManagerRunning, WizardText::fontManagerRunning(),
+                        {QStringLiteral("font-manager-running"), QStringLiteral("the system's font manager is running")});
         return exitcode::kFontManagerRunning;
     }
-    fr::FontCheckCtrl discovery(services, trustedKey);
-    discovery.setAllowUnsigned(line.allowUnsigned);
-    // Only a run that writes clears what interrupted runs left; a list or a dry run only looks.
-    discovery.setClearsLeftovers(line.mode == CommandLine::Mode::Revise && !line.dryRun);
-    discovery.setNotes([&console](const fr::SearchNote& note) { console.searchNote(note); });
-    discovery.checkUpdateFontFile();
-    const QString folder = discovery.patchSourceFolder();
-    if (discovery.getUpdateSrcFileCount() == 0) {
-        console.fatal(
-            exitcode::kNoPatchSource,
-            CommandLineText::tr("There is no patch to revise the fonts with in %1: the revision stops.").arg(folder),
-            noSourceReason(discovery.getTrust(), folder));
-        return exitcode::kNoPatchSource;
-    }
-    console.patchesVerified(discovery.getTrust(), folder);
 
-    Reporting reporting{console, stop};
-    discovery.searchOpenTypeFont(searchStatus, &reporting);
-    const std::vector<fr::TargetEntryPtr> targets = discovery.getUpdateFontArray();
-    const fr::DiscoverySourceLookup sources(discovery);
-    // Which of them this user may not replace, and why.
-    std::vector<fr::Reason> notReplaceable;
-    for (const auto& target : targets) {
-        const QString file = fr::replacedFile(*services.files, sources, target->fullpath);
-        notReplaceable.push_back(fr::whyNotReplaceable(file, services.files->removal(file)));
+    // The patches of "host", as far as they may be trusted.
+    std::optional<int> listSources() {
+        m_discovery.setAllowUnsigned(m_line.allowUnsigned);
+        // Only a run that writes clears what interrupted runs left; a list or a dry run only looks.
+        m_discovery.setClearsLeftovers(m_line.mode == CommandLine::Mode::Revise && !m_line.dryRun);
+        m_discovery.setNotes([this](const fr::SearchNote& note) { m_console.searchNote(note); });
+        m_discovery.checkUpdateFontFile();
+        const QString folder = m_discovery.patchSourceFolder();
+        if (m_discovery.getUpdateSrcFileCount() == 0) {
+            m_console.fatal(
+                exitcode::kNoPatchSource,
+                CommandLineText::tr("There is no patch to revise the fonts with in %1: the revision stops.").arg(folder),
+                noSourceReason(m_discovery.getTrust(), folder));
+            return exitcode::kNoPatchSource;
+        }
+        m_console.patchesVerified(m_discovery.getTrust(), folder);
+        return std::nullopt;
     }
-    console.targetsFound(targets, notReplaceable);
-    if (line.mode == CommandLine::Mode::List) console.listTargets(targets, notReplaceable);
-    if (stop) {
-        console.fatal(fr::result::kCancelled, resultMessage(fr::result::kCancelled, QString()), cancelReason());
-        return fr::result::kCancelled;
-    }
-    if (targets.empty()) {
-        console.fatal(exitcode::kNoTarget, CommandLineText::tr("No installed font is to be revised."),
-                      {QStringLiteral("no-target"),
-                       QStringLiteral("no installed font is the revision a patch is for (see --list --verbose)")});
-        return exitcode::kNoTarget;
-    }
-    if (line.mode == CommandLine::Mode::List) {
-        console.summary({});
+
+    // The targets, each with why this user may not replace it; --list ends here.
+    std::optional<int> search() {
+        m_discovery.searchOpenTypeFont(searchStatus, &m_reporting);
+        m_targets = m_discovery.getUpdateFontArray();
+        std::vector<fr::Reason> notReplaceable;
+        for (const auto& target : m_targets) {
+            const QString file = fr::replacedFile(*m_services.files, m_sources, target->fullpath);
+            notReplaceable.push_back(fr::whyNotReplaceable(file, m_services.files->removal(file)));
+        }
+        m_console.targetsFound(m_targets, notReplaceable);
+        if (m_line.mode == CommandLine::Mode::List) m_console.listTargets(m_targets, notReplaceable);
+        if (m_stop) {
+            m_console.fatal(fr::result::kCancelled, resultMessage(fr::result::kCancelled, QString()), cancelReason());
+            return fr::result::kCancelled;
+        }
+        if (m_targets.empty()) {
+            m_console.fatal(exitcode::kNoTarget, CommandLineText::tr("No installed font is to be revised."),
+                            {QStringLiteral("no-target"),
+                             QStringLiteral("no installed font is the revision a patch is for (see --list --verbose)")});
+            return exitcode::kNoTarget;
+        }
+        if (m_line.mode != CommandLine::Mode::List) return std::nullopt;
+        m_console.summary({});
         return fr::result::kRevised;
     }
 
-    Console::Outcome outcome;
-    fr::Reason reason;  // of the font just revised
-    QString firstFailed;
-    const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                                       std::int32_t count, std::int32_t index) {
-        console.fontStarts(target, index, count);
-        fr::OpenTypeManager engine(*services.files, *services.pauses);
-        engine.setDryRun(line.dryRun);
-        const std::int32_t code = engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
-        reason = engine.reason();
-        return code;
-    };
-    fr::RevisionRunHooks hooks;
-    hooks.keepGoing = line.keepGoing;
-    hooks.stopBeforeFont = [&] { return stop.load(); };
-    hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
-        if (code == fr::result::kRevised) {
-            if (!skipped) outcome.revised << target.fullpath;
-            console.fontEnds(target, code, skipped, {}, {});
-            return;
-        }
-        outcome.failed << target.fullpath;
-        if (firstFailed.isEmpty()) {
-            firstFailed = target.fullpath;
-            outcome.reason = reason;
-        }
-        console.fontEnds(target, code, skipped, failureMessage(code, target.fullpath), reason);
-    };
-    const fr::RevisionRunResult run =
-        fr::reviseTargets(*services.files, targets, revise, revisionProgress, &reporting, hooks);
-    outcome.status = run.code != fr::result::kRevised ? run.code : run.stoppedBeforeFont ? fr::result::kCancelled : 0;
-    // A file of ours the search kept beside a font, since it may be that font's only good
-    // copy, is never a success: the administrator must look at both.
-    if (outcome.status == fr::result::kRevised && !line.dryRun && !discovery.keptCopies().empty()) {
-        const fr::KeptCopy& kept = discovery.keptCopies().front();
-        outcome.status = fr::result::kTempNotRemovable;
-        firstFailed = kept.installed;
-        outcome.reason = kept.reason();
-        outcome.failed << kept.installed;
-        outcome.message = failureMessage(outcome.status, firstFailed);
-        console.summary(outcome);
-        return outcome.status;
-    }
-    outcome.restartNeeded = !line.dryRun && !outcome.revised.isEmpty();
-    if (outcome.status != fr::result::kRevised) {
-        if (firstFailed.isEmpty()) outcome.reason = cancelReason();
-        outcome.message = failureMessage(outcome.status, firstFailed);
-        console.summary(outcome);
-        return outcome.status;
-    }
-    if (line.dryRun) {
-        outcome.message = CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be revised.")
-                              .arg(outcome.revised.size());
-        console.summary(outcome);
-        return fr::result::kRevised;
+    // Every target through a fresh engine, in the wizard's order, then the outcome.
+    int revise() {
+        fr::Reason reason;  // of the font just revised
+        const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc,
+                                           void* context, std::int32_t count, std::int32_t index) {
+            m_console.fontStarts(target, index, count);
+            fr::OpenTypeManager engine(*m_services.files, *m_services.pauses);
+            engine.setDryRun(m_line.dryRun);
+            const std::int32_t code = engine.updateOpenTypeDiff(target, proc, context, count, index, m_sources);
+            reason = engine.reason();
+            return code;
+        };
+        fr::RevisionRunHooks hooks;
+        hooks.keepGoing = m_line.keepGoing;
+        hooks.stopBeforeFont = [this] { return m_stop.load(); };
+        hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
+            if (code == fr::result::kRevised) {
+                if (!skipped) m_outcome.revised << target.fullpath;
+                m_console.fontEnds(target, code, skipped, {}, {});
+                return;
+            }
+            m_outcome.failed << target.fullpath;
+            if (m_firstFailed.isEmpty()) {
+                m_firstFailed = target.fullpath;
+                m_outcome.reason = reason;
+            }
+            m_console.fontEnds(target, code, skipped, failureMessage(code, target.fullpath), reason);
+        };
+        const fr::RevisionRunResult run =
+            fr::reviseTargets(*m_services.files, m_targets, revise, revisionProgress, &m_reporting, hooks);
+        m_outcome.status =
+            run.code != fr::result::kRevised ? run.code : run.stoppedBeforeFont ? fr::result::kCancelled : 0;
+        return conclude();
     }
 
-    outcome.message = CommandLineText::tr("The revision finished successfully.") + QLatin1Char('\n') +
-                      CommandLineText::tr("Restart the system so that the revised fonts take effect.");
-    if (line.restart) {
-        const int sent = services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart);
-        outcome.restartRequested = sent == 0;
-        outcome.message += QLatin1Char('\n') + (outcome.restartRequested
-                                                    ? CommandLineText::tr("Asked the system to restart.")
-                                                    : CommandLineText::tr("Could not ask the system to restart."));
-        if (!outcome.restartRequested) {
-            outcome.status = exitcode::kRestartNotSent;
-            outcome.reason = {QStringLiteral("restart-request"),
-                              QStringLiteral("the system did not take the restart request (error %1)").arg(sent)};
+    // The run's end: a kept copy or a failure, a dry run, or the revised fonts and the restart.
+    int conclude() {
+        // A file of ours the search kept beside a font, since it may be that font's only good
+        // copy, is never a success: the administrator must look at both.
+        if (m_outcome.status == fr::result::kRevised && !m_line.dryRun && !m_discovery.keptCopies().empty()) {
+            const fr::KeptCopy& kept = m_discovery.keptCopies().front();
+            m_outcome.status = fr::result::kTempNotRemovable;
+            m_firstFailed = kept.installed;
+            m_outcome.reason = kept.reason();
+            m_outcome.failed << kept.installed;
         }
+        m_outcome.restartNeeded = !m_line.dryRun && !m_outcome.revised.isEmpty();
+        if (m_outcome.status != fr::result::kRevised) {
+            if (!m_outcome.reason) m_outcome.reason = cancelReason();
+            m_outcome.message = failureMessage(m_outcome.status, m_firstFailed);
+        } else if (m_line.dryRun) {
+            m_outcome.message = CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be revised.")
+                                    .arg(m_outcome.revised.size());
+        } else {
+            m_outcome.message = CommandLineText::tr("The revision finished successfully.") + QLatin1Char('\n') +
+                                CommandLineText::tr("Restart the system so that the revised fonts take effect.");
+            if (m_line.restart) askForRestart();
+        }
+        m_console.summary(m_outcome);
+        return m_outcome.status;
     }
-    console.summary(outcome);
-    return outcome.status;
+
+    // The administrator's --restart: the system is asked at once.
+    void askForRestart() {
+        const int sent = m_services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart);
+        m_outcome.restartRequested = sent == 0;
+        m_outcome.message += QLatin1Char('\n') + (m_outcome.restartRequested
+                                                      ? CommandLineText::tr("Asked the system to restart.")
+                                                      : CommandLineText::tr("Could not ask the system to restart."));
+        if (m_outcome.restartRequested) return;
+        m_outcome.status = exitcode::kRestartNotSent;
+        m_outcome.reason = {QStringLiteral("restart-request"),
+                            QStringLiteral("the system did not take the restart request (error %1)").arg(sent)};
+    }
+
+    const CommandLine& m_line;
+    Console& m_console;
+    const std::atomic<bool>& m_stop;
+    const platform::Platform& m_services;
+    fr::FontCheckCtrl m_discovery;
+    Reporting m_reporting;
+    const fr::DiscoverySourceLookup m_sources;
+    std::vector<fr::TargetEntryPtr> m_targets;
+    Console::Outcome m_outcome;
+    QString m_firstFailed;
+};
+
+}  // namespace
+
+int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
+                const platform::Platform& services, const QString& trustedKey) {
+    return HeadlessRun(line, console, stop, services, trustedKey).run();
 }
 
 }  // namespace wizard

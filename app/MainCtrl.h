@@ -8,6 +8,7 @@
 // never touches a widget: waitFontString, updateProgress and the window switches are queued to
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
+#include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
 #include "patch/FontEntries.h"
 #include "patch/RevisionCodes.h"
@@ -36,9 +37,7 @@ class QWidget;
 
 namespace wizard {
 
-class WizardTableModel;
-
-class MainCtrl : public QObject {
+class MainCtrl : public QObject, public TableDataSource {
     Q_OBJECT
 
 public:
@@ -115,8 +114,8 @@ public:
     void SetbWaitAbort(signed char flag) { m_bWaitAbort.store(flag); }
 
     // --- the two tables' data source (main thread) ---
-    std::int32_t numberOfRowsInTableView(const QTableView* table) const;
-    QVariant tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const;
+    std::int32_t numberOfRowsInTableView(const QTableView* table) const override;
+    QVariant tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const override;
     void fontListWindowCancelButton();
 
     // --- revision phase ---

@@ -1,17 +1,15 @@
 #include "app/WizardTableModel.h"
 
-#include "app/MainCtrl.h"
-
 #include <algorithm>
 
 namespace wizard {
 
-WizardTableModel::WizardTableModel(const MainCtrl& ctrl, const QTableView& table, QString columnIdentifier)
-    : m_ctrl(ctrl), m_table(table), m_columnIdentifier(std::move(columnIdentifier)) {}
+WizardTableModel::WizardTableModel(const TableDataSource& source, const QTableView& table, QString columnIdentifier)
+    : m_source(source), m_table(table), m_columnIdentifier(std::move(columnIdentifier)) {}
 
 void WizardTableModel::reloadData() {
     beginResetModel();
-    m_rows = std::max(0, static_cast<int>(m_ctrl.numberOfRowsInTableView(&m_table)));
+    m_rows = std::max(0, static_cast<int>(m_source.numberOfRowsInTableView(&m_table)));
     endResetModel();
 }
 
@@ -22,7 +20,7 @@ int WizardTableModel::columnCount(const QModelIndex& parent) const { return pare
 QVariant WizardTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() != 0) return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return m_ctrl.tableView(&m_table, m_columnIdentifier, index.row());
+    return m_source.tableView(&m_table, m_columnIdentifier, index.row());
 }
 
 }  // namespace wizard

@@ -59,8 +59,6 @@ public:
     // read or isn't signed with the trusted key makes no file there a source, and so does a
     // folder without one where a key is built in (unless unsigned patches are allowed).
     bool checkUpdateFontFile();
-    // What the folder's manifest came to, once the sources are listed.
-    const ManifestReading& getManifest() const { return m_manifest; }
     // Whether the folder's patches may be applied, and are verified, once they are listed.
     const FolderTrust& getTrust() const { return m_trust; }
     // The source of the installed font of this name, as leftovers beside it are judged by it.

@@ -1,7 +1,7 @@
 #include "discovery/SourceLookups.h"
 
 #include "discovery/TextRules.h"
-#include "patch/OpenTypeManager.h"
+#include "patch/IdentityChecks.h"
 #include "platform/PathText.h"
 
 namespace fr {
@@ -10,7 +10,7 @@ bool PairingSourceLookup::stillTarget(const platform::ReadableBytes& font, const
                                       std::uint32_t version) const {
     const SourceEntryPtr paired = sourceForName(text::formKC(platform::lastPathComponent(path)));
     std::uint64_t revision = 0;
-    return paired && OpenTypeManager::checkOpenTypeVersion(font, *paired, revision) && revision == version;
+    return paired && identity::checkOpenTypeVersion(font, *paired, revision) && revision == version;
 }
 
 SourceEntryPtr PairingSourceLookup::sourceForInstalledName(const QString& name) const {

@@ -3,7 +3,7 @@
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/TextRules.h"
 #include "patch/LeftoverClearing.h"
-#include "patch/OpenTypeManager.h"
+#include "patch/IdentityChecks.h"
 #include "platform/Leftovers.h"
 #include "platform/PathText.h"
 
@@ -282,7 +282,7 @@ bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
     std::uint64_t revision = 0;
     const auto file = m_files.openForReading(path);
     Reason why{QStringLiteral("font-unreadable"), QStringLiteral("the file can't be opened for reading")};
-    if (!file || !OpenTypeManager::checkOpenTypeVersion(*file, *source, revision, &why)) {
+    if (!file || !identity::checkOpenTypeVersion(*file, *source, revision, &why)) {
         note(SearchNote::Kind::CandidateSkipped, path, why);
         return false;
     }

@@ -50,17 +50,10 @@ private:
 
 class Reader {
 public:
-    constexpr Reader() = default;
     constexpr explicit Reader(std::span<const std::uint8_t> data) : m_data(data) {}
 
-    constexpr std::size_t size() const { return m_data.size(); }
-    constexpr std::span<const std::uint8_t> data() const { return m_data; }
     constexpr bool has(std::size_t offset, std::size_t count) const { return fits(m_data.size(), offset, count); }
 
-    std::optional<std::uint8_t> u8(std::size_t offset) const {
-        if (!has(offset, 1)) return std::nullopt;
-        return m_data[offset];
-    }
     std::optional<std::uint16_t> u16(std::size_t offset) const {
         if (!has(offset, 2)) return std::nullopt;
         return static_cast<std::uint16_t>((m_data[offset] << 8) | m_data[offset + 1]);

@@ -66,11 +66,6 @@ std::optional<std::span<const std::uint8_t>> tableBytes(std::span<const std::uin
     return bytes::Reader(font).slice(record.offset, record.length);
 }
 
-std::optional<std::span<std::uint8_t>> tableBytes(std::span<std::uint8_t> image, const TableRecord& record) {
-    if (!bytes::fits(image.size(), record.offset, record.length)) return std::nullopt;
-    return image.subspan(record.offset, record.length);
-}
-
 void refreshTableChecksum(std::span<std::uint8_t> image, const FoundTable& table) {
     const auto bytes = tableBytes(std::span<const std::uint8_t>(image), table.record);
     if (!bytes) return;

@@ -43,7 +43,6 @@ std::optional<FoundTable> findTable(std::span<const std::uint8_t> font, std::siz
 
 // The table's bytes, when they lie inside the font.
 std::optional<std::span<const std::uint8_t>> tableBytes(std::span<const std::uint8_t> font, const TableRecord& record);
-std::optional<std::span<std::uint8_t>> tableBytes(std::span<std::uint8_t> image, const TableRecord& record);
 
 // Stores the checksum of the table's bytes (zero-padded to four) in its directory record.
 void refreshTableChecksum(std::span<std::uint8_t> image, const FoundTable& table);

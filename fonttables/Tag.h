@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 
 namespace fr {
 
@@ -20,15 +19,6 @@ public:
     constexpr explicit Tag(std::span<const std::uint8_t, 4> bytes) : m_bytes{bytes[0], bytes[1], bytes[2], bytes[3]} {}
 
     constexpr const std::array<std::uint8_t, 4>& bytes() const { return m_bytes; }
-    // The characters before the first zero byte.
-    std::string text() const {
-        std::string out;
-        for (std::uint8_t b : m_bytes) {
-            if (b == 0) break;
-            out.push_back(static_cast<char>(b));
-        }
-        return out;
-    }
     friend constexpr bool operator==(const Tag& a, const Tag& b) {
         for (std::size_t i = 0; i < 4; ++i) {
             if (a.m_bytes[i] != b.m_bytes[i]) return false;

@@ -21,9 +21,7 @@ public:
         return b;
     }
     std::size_t size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
     std::span<std::uint8_t> bytes() { return {m_data.get(), m_size}; }
-    std::span<const std::uint8_t> bytes() const { return {m_data.get(), m_size}; }
 
 private:
     struct Free {

@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "patch/OpenTypeManager.h"
+#include "patch/IdentityChecks.h"
 
 #include <cstring>
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     const platform::BytesInMemory font(std::vector<std::uint8_t>(data, data + size));
     std::uint64_t revision = 0;
-    if (!fr::OpenTypeManager::checkOpenTypeVersion(font, source, revision)) return 0;
+    if (!fr::identity::checkOpenTypeVersion(font, source, revision)) return 0;
     if (size < 12 || std::memcmp(data, "OTTO", 4) != 0) fuzzing::finding("a target that is no CFF OpenType font");
     if (revision != 0x00080000) fuzzing::finding("a target of another revision");
     return 0;

@@ -4,7 +4,8 @@
 #include "fonttables/NameTable.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
-#include "patch/OpenTypeManager.h"
+#include "patch/IdentityChecks.h"
+#include "patch/FontProgress.h"
 #include "platform/NativePath.h"
 #include "platform/PathText.h"
 
@@ -14,7 +15,7 @@
 #include <limits>
 #include <vector>
 
-namespace fr {
+namespace fr::identity {
 
 namespace {
 
@@ -73,8 +74,8 @@ private:
 }  // namespace
 
 // Only what the checks need is read: never the whole file.
-bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                                           std::uint64_t& revision, Reason* why) {
+bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
+                          std::uint64_t& revision, Reason* why) {
     if (font.size() == 0) return refuse(why, "font-truncated", QStringLiteral("the file is empty"));
     if (font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return refuse(why, "font-too-large",
@@ -113,7 +114,7 @@ bool OpenTypeManager::checkOpenTypeVersion(const platform::ReadableBytes& font, 
                       .arg(source.fontname.value_or(QString())));
 }
 
-bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
+bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
     // Never trust the stated length beyond the bytes actually held.
     const std::size_t usable = std::min<std::size_t>(length < 0 ? 0 : static_cast<std::size_t>(length), bytes.size());
     const auto header = readOffsetTable(bytes.first(usable));
@@ -122,7 +123,7 @@ bool OpenTypeManager::checkOpenTypeHeader(std::span<const std::uint8_t> bytes, s
     return hasCffOutlines(*header);
 }
 
-bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
+bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
                                            const SourceEntry& source, std::uint64_t& revision) {
     const auto record = recordWithTag(font, recordOffset, Tag("head"));
     if (!record) return false;
@@ -136,7 +137,7 @@ bool OpenTypeManager::checkHeadTbleVersion(std::size_t recordOffset, const platf
     return expected && *expected == fontRevision;
 }
 
-bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
+bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
                                            const SourceEntry& source) {
     const auto record = recordWithTag(font, recordOffset, Tag("name"));
     if (!record) return false;
@@ -164,4 +165,4 @@ bool OpenTypeManager::checknameTblFontName(std::size_t recordOffset, const platf
     return *fullName == *source.fontname;
 }
 
-}  // namespace fr
+}  // namespace fr::identity

@@ -6,7 +6,7 @@
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDigest.h"
 #include "fonttables/TableDirectory.h"
-#include "patch/OpenTypeManager.h"
+#include "patch/IdentityChecks.h"
 #include "platform/PathText.h"
 
 #include <QStringList>
@@ -53,7 +53,7 @@ bool tableChecksumsHold(std::span<const std::uint8_t> font, std::size_t numTable
 // The font's Macintosh full name is the one the patch is for.
 bool hasFullNameOf(const InstalledFont& font, const SourceEntry& source) {
     for (std::size_t i = 0; i < font.header().numTables; ++i)
-        if (OpenTypeManager::checknameTblFontName(sfnt::recordAt(i), font.bytes(), source)) return true;
+        if (identity::checknameTblFontName(sfnt::recordAt(i), font.bytes(), source)) return true;
     return false;
 }
 }  // namespace
@@ -173,7 +173,7 @@ bool isTheOldFont(const platform::Files& files, const QString& path, const Sourc
     if (!source) return false;
     std::uint64_t revision = 0;
     const auto file = files.openForReading(path);
-    if (!file || !OpenTypeManager::checkOpenTypeVersion(*file, *source, revision)) return false;
+    if (!file || !identity::checkOpenTypeVersion(*file, *source, revision)) return false;
     if (!source->manifest) return true;
     InstalledFont font;
     if (!font.load(files.openForReading(path))) return false;

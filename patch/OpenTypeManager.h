@@ -9,6 +9,7 @@
 #include "fonttables/OpenTypeObj.h"
 #include "fonttables/ZeroedBuffer.h"
 #include "patch/FontEntries.h"
+#include "patch/IdentityChecks.h"
 #include "patch/Integrity.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchManifest.h"
@@ -74,18 +75,22 @@ public:
     std::int32_t changeSerialNumber(const FontProgress& progress);
     std::int32_t setCheckSumAdjustment(const FontProgress& progress);
 
-    // --- the identity checks (IdentityChecks.cpp): class-level, they use no engine's state ---
-    // Each reads only what it needs of the font: the offset table, the directory, the
-    // fontRevision and the Macintosh full name.
-    // When it is not the font, `why` (where given) says what differs.
+    // --- the identity checks (IdentityChecks.h): class-level, they use no engine's state ---
     static bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                                     std::uint64_t& revision, Reason* why = nullptr);
-    static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out);
-    // `recordOffset` is the table record's position in the font.
+                                     std::uint64_t& revision, Reason* why = nullptr) {
+        return identity::checkOpenTypeVersion(font, source, revision, why);
+    }
+    static bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
+        return identity::checkOpenTypeHeader(bytes, length, out);
+    }
     static bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
-                                     const SourceEntry& source, std::uint64_t& revision);
+                                     const SourceEntry& source, std::uint64_t& revision) {
+        return identity::checkHeadTbleVersion(recordOffset, font, source, revision);
+    }
     static bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
-                                     const SourceEntry& source);
+                                     const SourceEntry& source) {
+        return identity::checknameTblFontName(recordOffset, font, source);
+    }
 
 private:
     // Ends with `code`, for the reason given about `file`.
@@ -95,8 +100,13 @@ private:
     }
     // The code of a cancel, said as one.
     std::int32_t cancelled();
-    // Where the file at `path` can't be replaced: 10, and why.
-    std::int32_t notReplaceable(const QString& path, platform::Files::Removal removal);
+    // The revision's steps: what interrupted runs left cleared, the font loaded and checked
+    // again, its License Description strings read and its patch found (`source`); then, once
+    // the assembly has written the new font, the replacement of the installed file.
+    std::int32_t prepareRevision(const FontProgress& progress, const TargetEntry& target, const SourceLookup& sources,
+                                 const QString& installed, SourceEntryPtr& source);
+    std::int32_t replaceInPlace(const FontProgress& progress, const SourceEntry& source, const QString& temporaryPath,
+                                const QString& installed);
 
     // The new font the patch describes is well formed: every directory slot filled by a
     // record of an installed table, each installed table once, every table inside the file,

@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 
 namespace fr {
@@ -36,9 +35,6 @@ constexpr std::int32_t kSerialNumber = 65;    // writing the carried-over name s
 constexpr std::int32_t kChecksum = 75;        // recomputing the checksums
 constexpr std::int32_t kWriteImage = 90;      // writing the new font image
 constexpr std::int32_t kCopyIntoPlace = 100;  // putting the new file in place
-// In the order one font reports them.
-constexpr std::array<std::int32_t, 9> kAll = {kOpenFont,     kReadFont, kTablesRead, kOpenPatch,    kPatchLoaded,
-                                              kSerialNumber, kChecksum, kWriteImage, kCopyIntoPlace};
 }  // namespace step
 
 // Called on the revision worker at each progress point: overall and step percentages, the

@@ -35,8 +35,6 @@ public:
     // A whole regular file of at most `limit` bytes; nothing when it can't be read or is
     // larger (then nothing beyond the limit is read).
     virtual std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const = 0;
-    std::optional<std::vector<std::uint8_t>> readAll(const QString& path) const { return readAll(path, kAnySize); }
-    static constexpr std::uint64_t kAnySize = ~std::uint64_t{0};
     // The entries of a folder, hidden ones included, without "." and ".."; empty when it
     // can't be listed.
     virtual std::vector<DirEntry> listEntries(const QString& folder) const = 0;

@@ -16,7 +16,6 @@ public:
 
     std::unique_ptr<ReadableBytes> openForReading(const QString& path) const override;
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
-    using Files::readAll;
     std::vector<DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;

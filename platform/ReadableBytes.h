@@ -33,7 +33,6 @@ public:
     explicit BytesInMemory(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
     std::uint64_t size() const override { return m_bytes.size(); }
     bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override;
-    std::span<const std::uint8_t> bytes() const { return m_bytes; }
 
 private:
     std::vector<std::uint8_t> m_bytes;

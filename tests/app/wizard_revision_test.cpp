@@ -5,6 +5,7 @@
 
 #include "JapaneseTexts.h"
 #include "platform/RestartRequest.h"
+#include "support/ProgressSteps.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -22,8 +23,8 @@ using apptest::Wizard;
 
 namespace {
 
-constexpr auto kSteps = fr::step::kAll;
-const QList<int> kStepList(fr::step::kAll.begin(), fr::step::kAll.end());
+constexpr auto kSteps = testsupport::kAllSteps;
+const QList<int> kStepList(testsupport::kAllSteps.begin(), testsupport::kAllSteps.end());
 
 // Targets handed to the wizard directly, and a revision that reports the nine progress points
 // of a font and returns a chosen code.

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using apptest::CancelBy;
 using apptest::Wizard;
 using testsupport::FakeProcesses;
@@ -87,7 +89,6 @@ private slots:
         QCOMPARE(w.log->over, QStringList{QString()});  // no window is on screen yet
         QVERIFY(!w.ctrl.r_AskMessageWindow->isVisible());
         QCOMPARE(w.log->timesShown(w.ctrl.r_startWindow), 0);
-        QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
     }
 
@@ -162,13 +163,11 @@ private slots:
         QVERIFY(!w.ctrl.r_AskMessageWindow->isVisible());
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 4);
         QCOMPARE(w.terminated.load(), 0);
-        QCOMPARE(w.terminated.load(), 0);
 
         w.log->yes();
         cancel();
         QVERIFY(!w.ctrl.r_startWindow->isVisible());
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
-        QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
         // Once ended, no further window comes up.
         QCOMPARE(w.ctrl.askAlertMessage("?"), false);
@@ -219,7 +218,6 @@ private slots:
         QCOMPARE(w.terminated.load(), 0);
         w.log->yes();
         w.ctrl.alertErrorMessage2(QStringLiteral("z"));
-        QVERIFY(w.terminated.load() > 0);
         QCOMPARE(w.terminated.load(), 1);
     }
 
@@ -333,6 +331,62 @@ private slots:
         }
         apptest::pressKey(shown, Qt::Key_Return);
         QCOMPARE(clicked, enter.isEmpty() ? QStringList{} : QStringList{enter});
+    }
+
+    // Every window in the desktop's language: under a Japanese locale the product's own
+    // texts byte for byte, under any other English; the messages too.
+    void everyWindowSpeaksTheDesktopsLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("buttons");  // left to right
+        QTest::addColumn<QString>("title");
+        const auto ja = [](const char* text) { return QString::fromUtf8(text); };
+        const struct {
+            const char* window;
+            QStringList japanese, english;
+        } windows[] = {
+            {"StartWindow", {ja(jatext::kCancel), ja(jatext::kNext)}, {"Cancel", "Next"}},
+            {"SearchWindow", {ja(jatext::kCancel)}, {"Cancel"}},
+            {"FontListWindow", {ja(jatext::kCancel), ja(jatext::kStartRevision)}, {"Cancel", "Start Revision"}},
+            {"ProgressWindow", {ja(jatext::kCancel)}, {"Cancel"}},
+            {"EndWindow", {ja(jatext::kCancel), ja(jatext::kRestart)}, {"Cancel", "Restart"}},
+            {"AskMessageWindow", {ja(jatext::kNo), ja(jatext::kYes)}, {"No", "Yes"}},
+            {"MessageWindow", {"OK"}, {"OK"}},
+        };
+        for (const auto& w : windows) {
+            QTest::addRow("%s, Japanese", w.window) << "ja_JP" << w.window << w.japanese << ja(jatext::kTitle);
+            QTest::addRow("%s, English", w.window) << "C" << w.window << w.english << "OpenType Velmora Font Reviser";
+        }
+    }
+    void everyWindowSpeaksTheDesktopsLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(QString, window);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, title);
+        apptest::useLanguage(locale == QLatin1String("C") ? "C" : "ja_JP");
+        Wizard w;
+        apptest::useLanguage("ja_JP");
+        QWidget* shown = nullptr;
+        for (QWidget* candidate : QApplication::topLevelWidgets())
+            if (candidate->objectName() == window) shown = candidate;
+        QVERIFY(shown);
+        QCOMPARE(shown->windowTitle(), title);
+        QList<QPushButton*> found = shown->findChildren<QPushButton*>();
+        w.log->ok();  // for the confirmation and the message, shown here on their own
+        shown->show();  // laid out, so the buttons stand in their order
+        std::sort(found.begin(), found.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+        QStringList texts;
+        for (const QPushButton* button : found) texts << button->text();
+        QCOMPARE(texts, buttons);
+        shown->hide();
+        // A message of the run in the same language.
+        const bool japanese = locale != QLatin1String("C");
+        w.log->no();
+        w.ctrl.startWindowCancelButton();
+        QCOMPARE(w.log->asked.last(), japanese ? QString::fromUtf8(jatext::kCancelRevision)
+                                                 : QStringLiteral("The font revision will be stopped.\n\nTo stop it, "
+                                                                  "press the “Yes” button;\nnot to stop it, press the "
+                                                                  "“No” button."));
     }
 };
 

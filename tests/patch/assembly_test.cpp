@@ -202,7 +202,10 @@ TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
         EXPECT_EQ(proved.written(), out) << what;
 
         const auto listedOf = [&](fr::ManifestEntry::Tables& tables) -> fr::Digest128& {
-            return std::find_if(tables.begin(), tables.end(), [&](const auto& e) { return e.first.text() == tag; })
+            return std::find_if(tables.begin(), tables.end(), [&](const auto& e) {
+                       return e.first == fr::Tag(std::span<const std::uint8_t, 4>(
+                                             reinterpret_cast<const std::uint8_t*>(tag), 4));
+                   })
                 ->second;
         };
         // One table that is not what was listed, or one listed that the font lacks, before or

@@ -18,6 +18,9 @@
 
 namespace testsupport {
 
+// No limit on what a readAll reads.
+inline constexpr std::uint64_t kAnySize = ~std::uint64_t{0};
+
 class FakeVolumes : public platform::Volumes {
 public:
     struct Volume {

@@ -1,4 +1,5 @@
 #include "support/FaultyFiles.h"
+#include "support/FakePlatform.h"
 
 #include <QFile>
 
@@ -22,7 +23,7 @@ bool FaultyFiles::overwrite(const QString& path, const std::vector<std::uint8_t>
 }
 
 bool FaultyFiles::flipLastByte(const QString& path) {
-    auto bytes = m_inner.readAll(path);
+    auto bytes = m_inner.readAll(path, testsupport::kAnySize);
     if (!bytes || bytes->empty()) return false;
     bytes->back() ^= 0xFF;
     return overwrite(path, *bytes);

@@ -43,7 +43,6 @@ public:
 
     std::unique_ptr<platform::ReadableBytes> openForReading(const QString& path) const override;
     std::optional<std::vector<std::uint8_t>> readAll(const QString& path, std::uint64_t limit) const override;
-    using Files::readAll;
     std::vector<platform::DirEntry> listEntries(const QString& folder) const override;
     bool exists(const QString& path) const override;
     bool isFolder(const QString& path) const override;
