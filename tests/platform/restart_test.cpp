@@ -4,15 +4,69 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace {
 
 using platform::LinuxRestart;
+using platform::SessionManager;
+
+// A bus of the test's own (dbus-daemon), where anyone may own any name. Its service folder
+// makes each session manager startable: starting one leaves a file named after it in
+// startedFolder().
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+        if (daemon.isEmpty() || !m_dir.isValid()) return;
+        QDir(m_dir.path()).mkpath("services");
+        QDir(m_dir.path()).mkpath("started");
+        for (const char* service :
+             {"org.gnome.SessionManager", "org.kde.Shutdown", "org.kde.ksmserver", "org.xfce.SessionManager"}) {
+            QFile file(m_dir.path() + "/services/" + service + ".service");
+            if (!file.open(QIODevice::WriteOnly)) return;
+            file.write("[D-BUS Service]\nName=" + QByteArray(service) + "\nExec=/usr/bin/touch " +
+                       QFile::encodeName(startedFolder()) + "/" + service + "\n");
+        }
+        QFile config(m_dir.path() + "/bus.conf");
+        if (!config.open(QIODevice::WriteOnly)) return;
+        const QByteArray dir = QFile::encodeName(m_dir.path());
+        config.write("<busconfig><type>session</type><listen>unix:path=" + dir +
+                     "/bus</listen><auth>EXTERNAL</auth><servicedir>" + dir +
+                     "/services</servicedir><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                     "<allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        m_daemon.start(daemon, {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000)) return;
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    // Empty when dbus-daemon could not start.
+    QString address() const { return m_address; }
+    QString startedFolder() const { return m_dir.path() + "/started"; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+};
 
 TEST(LinuxRestart, OnlyTheRestartEventIsHandled) {
     LinuxRestart restart(false, "unix:path=/nonexistent/bus");
@@ -30,8 +84,9 @@ TEST(LinuxRestart, TheSampleRunOnlyLogs) {
 }
 
 TEST(LinuxRestart, NoBusIsAFailureCode) {
-    LinuxRestart restart(false, "unix:path=/nonexistent/bus");
+    LinuxRestart restart(false, "unix:path=/nonexistent/bus", "unix:path=/nonexistent/bus");
     EXPECT_LT(restart.sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart), 0);
+    EXPECT_EQ(restart.askSessionToRestart(), SessionManager::None);
 }
 
 }  // namespace
@@ -49,27 +104,14 @@ public slots:
 namespace {
 
 TEST(LinuxRestart, AsksLogindOnceToRebootInteractively) {
-    const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-    if (daemon.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
     int argc = 1;
     char name[] = "platform_tests";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile config(dir.path() + "/bus.conf");
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write("<busconfig><type>session</type><listen>unix:path=" + QFile::encodeName(dir.path()) +
-                 "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                 "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                 "<allow own=\"*\"/></policy></busconfig>\n");
-    config.close();
-    QProcess bus;
-    bus.start(daemon, {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
-    ASSERT_TRUE(bus.waitForStarted(5000));
-    ASSERT_TRUE(bus.waitForReadyRead(5000)) << bus.readAllStandardError().toStdString();
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    PrivateBus bus;
+    const QString address = bus.address();
+    ASSERT_FALSE(address.isEmpty());
 
     {
         QDBusConnection logind = QDBusConnection::connectToBus(address, "logind-double");
@@ -90,8 +132,140 @@ TEST(LinuxRestart, AsksLogindOnceToRebootInteractively) {
         logind.unregisterObject("/org/freedesktop/login1");
     }
     QDBusConnection::disconnectFromBus("logind-double");
-    bus.kill();
-    bus.waitForFinished(5000);
+}
+
+// Stands in for a session manager: records every call that reaches its object and answers
+// it, or refuses it with a D-Bus error.
+class SessionManagerDouble : public QDBusVirtualObject {
+public:
+    explicit SessionManagerDouble(bool refuses) : m_refuses(refuses) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        QStringList arguments;
+        for (const QVariant& argument : message.arguments()) arguments << argument.toString();
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls << message.interface() + "." + message.member() + "(" + arguments.join(", ") + ")";
+        }
+        connection.send(m_refuses ? message.createErrorReply(QDBusError::AccessDenied, "locked down")
+                                  : message.createReply());
+        return true;
+    }
+    QStringList calls() const {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    bool m_refuses;
+    mutable std::mutex m_mutex;
+    QStringList m_calls;
+};
+
+// Asks on a thread of its own: the doubles answer from this thread's event loop meanwhile.
+SessionManager askWhileServing(LinuxRestart& restart) {
+    QEventLoop loop;
+    SessionManager answer = SessionManager::None;
+    std::thread asker([&] {
+        answer = restart.askSessionToRestart();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    asker.join();
+    return answer;
+}
+
+TEST(LinuxRestart, AsksTheFirstSessionManagerThatAcceptsOnce) {
+    struct Present {
+        QString service, path;
+        bool refuses = false;
+        QStringList expectedCalls;
+    };
+    const struct Case {
+        const char* what;
+        std::vector<Present> present;
+        bool logOnly;
+        SessionManager expected;
+        const char* log;
+    } cases[] = {
+        {"GNOME",
+         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", false, {"org.gnome.SessionManager.Reboot()"}}},
+         false,
+         SessionManager::Gnome,
+         ""},
+        {"Plasma",
+         {{"org.kde.Shutdown", "/Shutdown", false, {"org.kde.Shutdown.logoutAndReboot()"}}},
+         false,
+         SessionManager::Kde,
+         ""},
+        {"older Plasma",
+         {{"org.kde.ksmserver", "/KSMServer", false, {"org.kde.KSMServerInterface.logout(1, 1, 3)"}}},
+         false,
+         SessionManager::Kde,
+         ""},
+        {"Xfce",
+         {{"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {"org.xfce.Session.Manager.Restart(true)"}}},
+         false,
+         SessionManager::Xfce,
+         ""},
+        {"GNOME before Xfce",
+         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", false, {"org.gnome.SessionManager.Reboot()"}},
+          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {}}},
+         false,
+         SessionManager::Gnome,
+         ""},
+        {"GNOME refuses, Xfce takes it",
+         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", true, {"org.gnome.SessionManager.Reboot()"}},
+          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {"org.xfce.Session.Manager.Restart(true)"}}},
+         false,
+         SessionManager::Xfce,
+         ""},
+        {"the only manager refuses",
+         {{"org.kde.Shutdown", "/Shutdown", true, {"org.kde.Shutdown.logoutAndReboot()"}}},
+         false,
+         SessionManager::None,
+         ""},
+        {"none runs (each could be started)", {}, false, SessionManager::None, ""},
+        {"log only",
+         {{"org.kde.Shutdown", "/Shutdown", false, {}},
+          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {}}},
+         true,
+         SessionManager::Kde,
+         "restart through the session manager org.kde.Shutdown (not sent in the sample run)\n"},
+        {"log only, none runs", {}, true, SessionManager::None, "no session manager answers on the session bus\n"},
+    };
+
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
+    int argc = 1;
+    char name[] = "platform_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::unique_ptr<SessionManagerDouble>> doubles;
+        for (const Present& p : c.present) {
+            QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), p.service);
+            ASSERT_TRUE(connection.isConnected());
+            doubles.push_back(std::make_unique<SessionManagerDouble>(p.refuses));
+            ASSERT_TRUE(connection.registerVirtualObject(p.path, doubles.back().get()));
+            ASSERT_TRUE(connection.registerService(p.service));
+        }
+
+        LinuxRestart restart(c.logOnly, "unix:path=/nonexistent/bus", bus.address());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(askWhileServing(restart), c.expected);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.log);
+
+        for (std::size_t i = 0; i < c.present.size(); ++i) {
+            EXPECT_EQ(doubles[i]->calls(), c.present[i].expectedCalls) << c.present[i].service.toStdString();
+            QDBusConnection::connectToBus(bus.address(), c.present[i].service).unregisterObject(c.present[i].path);
+            QDBusConnection::disconnectFromBus(c.present[i].service);
+        }
+        EXPECT_EQ(QDir(bus.startedFolder()).entryList(QDir::Files), QStringList{}) << "a manager was started";
+    }
 }
 
 }  // namespace

@@ -52,9 +52,18 @@ std::int32_t RecordingRestart::sendToSystemProcess(std::uint32_t eventClass, std
     m_sent.push_back({eventClass, eventId});
     return answer;
 }
+platform::SessionManager RecordingRestart::askSessionToRestart() {
+    std::lock_guard lock(m_mutex);
+    ++m_sessionAsked;
+    return sessionAnswer;
+}
 std::vector<RecordingRestart::Sent> RecordingRestart::sent() const {
     std::lock_guard lock(m_mutex);
     return m_sent;
+}
+int RecordingRestart::sessionAsked() const {
+    std::lock_guard lock(m_mutex);
+    return m_sessionAsked;
 }
 
 struct TestPlatform::Impl {
