@@ -38,6 +38,16 @@ QString FakeVolumes::mountPointOf(const QString& path) const {
     return best;
 }
 
+bool FakeFontFolders::refreshCaches(const QStringList& folders) {
+    std::lock_guard lock(m_mutex);
+    m_refreshed.push_back(folders);
+    return refreshAnswer;
+}
+std::vector<QStringList> FakeFontFolders::refreshed() const {
+    std::lock_guard lock(m_mutex);
+    return m_refreshed;
+}
+
 void InstantPauses::pause(int milliseconds) {
     std::lock_guard lock(m_mutex);
     m_taken.push_back(milliseconds);

@@ -41,7 +41,15 @@ public:
 class FakeFontFolders : public platform::FontFolders {
 public:
     QStringList folders;
+    bool refreshAnswer = true;
     QStringList fontFolders() const override { return folders; }
+    // Each call's folders, in order.
+    bool refreshCaches(const QStringList& folders) override;
+    std::vector<QStringList> refreshed() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<QStringList> m_refreshed;
 };
 
 class FakeProcesses : public platform::Processes {
