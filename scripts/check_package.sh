@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package (a Release build, warnings as errors) and checks it as a user's
 # machine would meet it: lintian reports no error, the desktop entry and the AppStream
-# metainfo validate, and the program unpacked into a scratch root runs: --version, --list
+# metainfo validate, the polkit action validates and names the packaged program, and the
+# program unpacked into a scratch root runs: --version, --list
 # without a "host" folder (status 20), and --list of a fixture font in a font folder with a
 # signed "host" beside the program.
 # Usage: check_package.sh BUILD_DIR FIXTURE_DIR
@@ -26,6 +27,8 @@ id=org.velmora.FontReviser
 desktop-file-validate "$scratch/root/usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/$id.metainfo.xml"
 test -f "$scratch/root/usr/share/icons/hicolor/scalable/apps/$id.svg"
+test -x "$scratch/root/usr/lib/font-reviser/font-reviser"
+bash "$top/scripts/check_policy.sh" "$scratch/root/usr/share/polkit-1/actions/$id.policy" /usr/lib/font-reviser/font-reviser
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share/man/man1/font-reviser.1.gz" 2>&1 >/dev/null)
 [[ -z $warnings ]] || { echo "$warnings"; exit 1; }
 
@@ -54,4 +57,4 @@ cmake -S "$top" -B "$build" -DFR_HOST_FOLDER="$fixtures/patches" >/dev/null
 DESTDIR="$scratch/installed" cmake --install "$build" >/dev/null
 cmake -S "$top" -B "$build" -DFR_HOST_FOLDER= >/dev/null
 cmp "$fixtures/patches/patches.manifest" "$scratch/installed/usr/lib/font-reviser/host/patches.manifest"
-echo "package: lintian, desktop entry, metainfo, manual, the program unpacked and a host folder installed all good"
+echo "package: lintian, desktop entry, metainfo, polkit action, manual, the program unpacked and a host folder installed all good"
