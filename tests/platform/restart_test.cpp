@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -134,32 +135,29 @@ TEST(LinuxRestart, AsksLogindOnceToRebootInteractively) {
     QDBusConnection::disconnectFromBus("logind-double");
 }
 
-// Stands in for a session manager: records every call that reaches its object and answers
-// it, or refuses it with a D-Bus error.
+// Stands in for the session managers: logs every call that reaches one, in order, and
+// answers it, or refuses it with a D-Bus error.
 class SessionManagerDouble : public QDBusVirtualObject {
 public:
-    explicit SessionManagerDouble(bool refuses) : m_refuses(refuses) {}
+    SessionManagerDouble(QStringList& log, std::mutex& mutex, bool refuses)
+        : m_log(log), m_mutex(mutex), m_refuses(refuses) {}
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         QStringList arguments;
         for (const QVariant& argument : message.arguments()) arguments << argument.toString();
         {
             std::lock_guard lock(m_mutex);
-            m_calls << message.interface() + "." + message.member() + "(" + arguments.join(", ") + ")";
+            m_log << message.interface() + "." + message.member() + "(" + arguments.join(", ") + ")";
         }
         connection.send(m_refuses ? message.createErrorReply(QDBusError::AccessDenied, "locked down")
                                   : message.createReply());
         return true;
     }
-    QStringList calls() const {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
 
 private:
+    QStringList& m_log;
+    std::mutex& m_mutex;
     bool m_refuses;
-    mutable std::mutex m_mutex;
-    QStringList m_calls;
 };
 
 // Asks on a thread of its own: the doubles answer from this thread's event loop meanwhile.
@@ -175,64 +173,44 @@ SessionManager askWhileServing(LinuxRestart& restart) {
     return answer;
 }
 
-TEST(LinuxRestart, AsksTheFirstSessionManagerThatAcceptsOnce) {
-    struct Present {
-        QString service, path;
-        bool refuses = false;
-        QStringList expectedCalls;
-    };
+TEST(LinuxRestart, AsksTheFirstRunningSessionManagerThatAccepts) {
+    const QString gnome = "org.gnome.SessionManager", plasma = "org.kde.Shutdown", ksm = "org.kde.ksmserver",
+                  xfce = "org.xfce.SessionManager";
+    const QHash<QString, QString> paths = {{gnome, "/org/gnome/SessionManager"},
+                                           {plasma, "/Shutdown"},
+                                           {ksm, "/KSMServer"},
+                                           {xfce, "/org/xfce/SessionManager"}};
+    const QString reboot = "org.gnome.SessionManager.Reboot()", restartXfce = "org.xfce.Session.Manager.Restart(true)";
     const struct Case {
         const char* what;
-        std::vector<Present> present;
+        QStringList running, refusing;
         bool logOnly;
         SessionManager expected;
-        const char* log;
+        QStringList calls;
+        const char* log = "";
     } cases[] = {
-        {"GNOME",
-         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", false, {"org.gnome.SessionManager.Reboot()"}}},
-         false,
-         SessionManager::Gnome,
-         ""},
-        {"Plasma",
-         {{"org.kde.Shutdown", "/Shutdown", false, {"org.kde.Shutdown.logoutAndReboot()"}}},
-         false,
-         SessionManager::Kde,
-         ""},
-        {"older Plasma",
-         {{"org.kde.ksmserver", "/KSMServer", false, {"org.kde.KSMServerInterface.logout(1, 1, 3)"}}},
-         false,
-         SessionManager::Kde,
-         ""},
-        {"Xfce",
-         {{"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {"org.xfce.Session.Manager.Restart(true)"}}},
-         false,
-         SessionManager::Xfce,
-         ""},
-        {"GNOME before Xfce",
-         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", false, {"org.gnome.SessionManager.Reboot()"}},
-          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {}}},
-         false,
-         SessionManager::Gnome,
-         ""},
-        {"GNOME refuses, Xfce takes it",
-         {{"org.gnome.SessionManager", "/org/gnome/SessionManager", true, {"org.gnome.SessionManager.Reboot()"}},
-          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {"org.xfce.Session.Manager.Restart(true)"}}},
-         false,
-         SessionManager::Xfce,
-         ""},
-        {"the only manager refuses",
-         {{"org.kde.Shutdown", "/Shutdown", true, {"org.kde.Shutdown.logoutAndReboot()"}}},
-         false,
-         SessionManager::None,
-         ""},
-        {"none runs (each could be started)", {}, false, SessionManager::None, ""},
+        {"GNOME", {gnome}, {}, false, SessionManager::Gnome, {reboot}},
+        {"Plasma", {plasma}, {}, false, SessionManager::Kde, {"org.kde.Shutdown.logoutAndReboot()"}},
+        {"older Plasma", {ksm}, {}, false, SessionManager::Kde, {"org.kde.KSMServerInterface.logout(1, 1, 3)"}},
+        {"Xfce", {xfce}, {}, false, SessionManager::Xfce, {restartXfce}},
+        {"GNOME before Xfce", {xfce, gnome}, {}, false, SessionManager::Gnome, {reboot}},
+        {"GNOME refuses, Xfce accepts", {gnome, xfce}, {gnome}, false, SessionManager::Xfce, {reboot, restartXfce}},
+        {"the only one refuses", {gnome}, {gnome}, false, SessionManager::None, {reboot}},
+        {"none runs, each could be started", {}, {}, false, SessionManager::None, {}},
         {"log only",
-         {{"org.kde.Shutdown", "/Shutdown", false, {}},
-          {"org.xfce.SessionManager", "/org/xfce/SessionManager", false, {}}},
+         {xfce, plasma},
+         {},
          true,
          SessionManager::Kde,
+         {},
          "restart through the session manager org.kde.Shutdown (not sent in the sample run)\n"},
-        {"log only, none runs", {}, true, SessionManager::None, "no session manager answers on the session bus\n"},
+        {"log only, none runs",
+         {},
+         {},
+         true,
+         SessionManager::None,
+         {},
+         "no session manager answers on the session bus\n"},
     };
 
     if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
@@ -245,26 +223,28 @@ TEST(LinuxRestart, AsksTheFirstSessionManagerThatAcceptsOnce) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        QStringList log;
+        std::mutex mutex;
         std::vector<std::unique_ptr<SessionManagerDouble>> doubles;
-        for (const Present& p : c.present) {
-            QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), p.service);
-            ASSERT_TRUE(connection.isConnected());
-            doubles.push_back(std::make_unique<SessionManagerDouble>(p.refuses));
-            ASSERT_TRUE(connection.registerVirtualObject(p.path, doubles.back().get()));
-            ASSERT_TRUE(connection.registerService(p.service));
+        for (const QString& service : c.running) {
+            QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), service);
+            doubles.push_back(std::make_unique<SessionManagerDouble>(log, mutex, c.refusing.contains(service)));
+            ASSERT_TRUE(connection.registerVirtualObject(paths[service], doubles.back().get()));
+            ASSERT_TRUE(connection.registerService(service));
         }
 
         LinuxRestart restart(c.logOnly, "unix:path=/nonexistent/bus", bus.address());
         testing::internal::CaptureStderr();
         EXPECT_EQ(askWhileServing(restart), c.expected);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.log);
-
-        for (std::size_t i = 0; i < c.present.size(); ++i) {
-            EXPECT_EQ(doubles[i]->calls(), c.present[i].expectedCalls) << c.present[i].service.toStdString();
-            QDBusConnection::connectToBus(bus.address(), c.present[i].service).unregisterObject(c.present[i].path);
-            QDBusConnection::disconnectFromBus(c.present[i].service);
-        }
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(log, c.calls);
         EXPECT_EQ(QDir(bus.startedFolder()).entryList(QDir::Files), QStringList{}) << "a manager was started";
+
+        for (const QString& service : c.running) {
+            QDBusConnection::connectToBus(bus.address(), service).unregisterObject(paths[service]);
+            QDBusConnection::disconnectFromBus(service);
+        }
     }
 }
 
