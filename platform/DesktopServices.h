@@ -1,6 +1,6 @@
 #pragma once
-// The platform services that need the desktop's session: the restart request (logind over
-// D-Bus) and the system information with the relaunch switch (the session manager, through
+// The platform services that need the desktop's session: the restart request (the session
+// manager, or logind, over D-Bus) and the system information with the relaunch switch (the session manager, through
 // Qt Gui). Only the program itself links them; the engine and its tools never do.
 
 #include "platform/LinuxRestart.h"

@@ -13,6 +13,9 @@ class Files;
 class FontconfigFolders : public FontFolders {
 public:
     QStringList fontFolders() const override;
+    // Scans each folder and writes its cache where fontconfig keeps it (the system's cache
+    // folder when it may write there, the user's otherwise). A folder that is not there fails.
+    bool refreshCaches(const QStringList& folders) override;
 };
 
 // The standard folders of a Linux system inside a rooted view: /usr/share/fonts,
@@ -22,6 +25,9 @@ class StandardFontFolders : public FontFolders {
 public:
     explicit StandardFontFolders(const Files& files) : m_files(files) {}
     QStringList fontFolders() const override;
+    // The caches on this machine belong to its user, not to the rooted view: each folder is
+    // only named on stderr, and the refresh succeeds.
+    bool refreshCaches(const QStringList& folders) override;
 
 private:
     const Files& m_files;

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Makes the Debian package (a Release build, warnings as errors, trusting a vendor key made
 # for this check) and checks it as a user's machine would meet it: lintian reports no error,
-# the desktop entry and the AppStream metainfo validate, and the program unpacked into a
-# scratch root runs: --version names the key, --list without a "host" folder (status 20), an
-# unsigned "host" refused (20) unless --allow-unsigned, and --list of a fixture font in a font
-# folder with a "host" signed with the vendor's key beside the program. The package script
-# refuses the test-only key.
+# the desktop entry and the AppStream metainfo validate, the polkit action validates and names
+# the packaged program, and the program unpacked into a scratch root runs: --version names the
+# key, --list without a "host" folder (status 20), an unsigned "host" refused (20) unless
+# --allow-unsigned, and --list of a fixture font in a font folder with a "host" signed with the
+# vendor's key beside the program. The package script refuses the test-only key.
 # Usage: check_package.sh BUILD_DIR FIXTURE_DIR
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +39,8 @@ id=org.velmora.FontReviser
 desktop-file-validate "$scratch/root/usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/$id.metainfo.xml"
 test -f "$scratch/root/usr/share/icons/hicolor/scalable/apps/$id.svg"
+test -x "$scratch/root/usr/lib/font-reviser/font-reviser"
+bash "$top/scripts/check_policy.sh" "$scratch/root/usr/share/polkit-1/actions/$id.policy" /usr/lib/font-reviser/font-reviser
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share/man/man1/font-reviser.1.gz" 2>&1 >/dev/null)
 [[ -z $warnings ]] || { echo "$warnings"; exit 1; }
 
@@ -75,4 +77,4 @@ cmake -S "$top" -B "$build" -DFR_HOST_FOLDER="$fixtures/patches" >/dev/null
 DESTDIR="$scratch/installed" cmake --install "$build" >/dev/null
 cmake -S "$top" -B "$build" -DFR_HOST_FOLDER= >/dev/null
 cmp "$fixtures/patches/patches.manifest" "$scratch/installed/usr/lib/font-reviser/host/patches.manifest"
-echo "package: lintian, desktop entry, metainfo, manual, the program unpacked and a host folder installed all good"
+echo "package: lintian, desktop entry, metainfo, polkit action, manual, the program unpacked and a host folder installed all good"

@@ -38,6 +38,16 @@ QString FakeVolumes::mountPointOf(const QString& path) const {
     return best;
 }
 
+bool FakeFontFolders::refreshCaches(const QStringList& folders) {
+    std::lock_guard lock(m_mutex);
+    m_refreshed.push_back(folders);
+    return refreshAnswer;
+}
+std::vector<QStringList> FakeFontFolders::refreshed() const {
+    std::lock_guard lock(m_mutex);
+    return m_refreshed;
+}
+
 void InstantPauses::pause(int milliseconds) {
     std::lock_guard lock(m_mutex);
     m_taken.push_back(milliseconds);
@@ -52,9 +62,18 @@ std::int32_t RecordingRestart::sendToSystemProcess(std::uint32_t eventClass, std
     m_sent.push_back({eventClass, eventId});
     return answer;
 }
+platform::SessionManager RecordingRestart::askSessionToRestart() {
+    std::lock_guard lock(m_mutex);
+    ++m_sessionAsked;
+    return sessionAnswer;
+}
 std::vector<RecordingRestart::Sent> RecordingRestart::sent() const {
     std::lock_guard lock(m_mutex);
     return m_sent;
+}
+int RecordingRestart::sessionAsked() const {
+    std::lock_guard lock(m_mutex);
+    return m_sessionAsked;
 }
 
 struct TestPlatform::Impl {

@@ -44,7 +44,15 @@ public:
 class FakeFontFolders : public platform::FontFolders {
 public:
     QStringList folders;
+    bool refreshAnswer = true;
     QStringList fontFolders() const override { return folders; }
+    // Each call's folders, in order.
+    bool refreshCaches(const QStringList& folders) override;
+    std::vector<QStringList> refreshed() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<QStringList> m_refreshed;
 };
 
 class FakeProcesses : public platform::Processes {
@@ -82,12 +90,17 @@ public:
         std::uint32_t eventClass, eventId;
     };
     std::int32_t answer = 0;
+    // The session manager that takes the request; None: no manager answers.
+    platform::SessionManager sessionAnswer = platform::SessionManager::None;
     std::int32_t sendToSystemProcess(std::uint32_t eventClass, std::uint32_t eventId) override;
+    platform::SessionManager askSessionToRestart() override;
     std::vector<Sent> sent() const;
+    int sessionAsked() const;
 
 private:
     mutable std::mutex m_mutex;
     std::vector<Sent> m_sent;
+    int m_sessionAsked = 0;
 };
 
 // A scratch folder as the whole file system, with the doubles above.
