@@ -29,12 +29,25 @@ CommandLine CommandLine::parse(const QStringList& options) {
             line.mode = Mode::Help;
         else if (option == QLatin1String("--version"))
             line.mode = Mode::Version;
+        else if (option == QLatin1String("--helper") && options.size() == 1)
+            line.mode = Mode::Helper;
+        else if (option == QLatin1String("--helper")) {
+            line.error = CommandLineText::tr("--helper takes no other option");
+            return line;
+        }
         else {
             line.error = CommandLineText::tr("unknown option: %1").arg(option);
             return line;
         }
     }
     if (line.mode == Mode::Help || line.mode == Mode::Version) return line;
+    if (line.mode == Mode::Helper) {
+        // The helper an administrator's authentication starts takes no option that changes
+        // what or where it writes: its JSON events, its own "host" and key, nothing else.
+        line.json = true;
+        line.verbose = true;
+        return line;
+    }
     if (list && revise)
         line.error = CommandLineText::tr("--list and --revise exclude each other");
     else if ((line.restart || line.dryRun || line.keepGoing) && !revise)

@@ -18,7 +18,7 @@ constexpr int kUsage = 64;               // a bad command line, or none without 
 }  // namespace exitcode
 
 struct CommandLine {
-    enum class Mode { Wizard, List, Revise, Help, Version };
+    enum class Mode { Wizard, List, Revise, Help, Version, Helper };
     Mode mode = Mode::Wizard;
     bool json = false;
     bool restart = false;

@@ -5,6 +5,7 @@
 #include "patch/FontProgress.h"
 #include "patch/RevisionCodes.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +17,9 @@
 namespace wizard {
 
 namespace {
+// The form of the JSON events: raised when a field changes meaning or goes.
+constexpr int kJsonSchema = 1;
+
 // Columns a character takes on a terminal: wide East Asian forms take two, combining marks
 // none.
 int columnsOf(char32_t c) {
@@ -74,12 +78,18 @@ void Console::endLive() {
     m_liveShown = false;
 }
 
+void Console::runStarts() {
+    if (m_json)
+        writeJson("start", {{QStringLiteral("schema"), kJsonSchema}, {QStringLiteral("version"), QStringLiteral(FR_VERSION)}});
+}
+
 void Console::writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields) {
-    QJsonObject object{{QStringLiteral("event"), QString::fromLatin1(event)}};
+    QJsonObject object{{QStringLiteral("event"), QString::fromLatin1(event)},
+                       {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
     for (const auto& [key, value] : fields) object.insert(key, QJsonValue::fromVariant(value));
     if (m_verified) object.insert(QStringLiteral("verified"), *m_verified);
     if (m_verified == false) object.insert(QStringLiteral("unverified"), m_unverified);
-    if (m_dryRun) object.insert(QStringLiteral("dryRun"), true);
+    object.insert(QStringLiteral("dryRun"), m_dryRun);
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
     std::fflush(m_out);  // each event as it happens, for monitoring

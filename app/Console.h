@@ -31,6 +31,9 @@ public:
     // "host" that look like patches and are none.
     void setVerbose(bool verbose) { m_verbose = verbose; }
 
+    // The run begins: in JSON, the first event, with the version of the events' form and the
+    // program's.
+    void runStarts();
     // Whether the patches are the vendor's, proven by the signed manifest of their folder, and
     // why not: said once in text, and carried by every JSON event from here on.
     void patchesVerified(const fr::FolderTrust& trust, const QString& folder);

@@ -10,6 +10,7 @@
 #include "patch/RevisionDriver.h"
 #include "patch/RevisionRun.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace wizard {
@@ -62,8 +63,9 @@ namespace {
 class HeadlessRun {
 public:
     HeadlessRun(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
-                const platform::Platform& services, const QString& trustedKey)
-        : m_line(line),
+                const platform::Platform& services, const QString& trustedKey, QStringList listed = {})
+        : m_listed(std::move(listed)),
+          m_line(line),
           m_console(console),
           m_stop(stop),
           m_services(services),
@@ -74,6 +76,7 @@ public:
     int run() {
         m_console.setDryRun(m_line.dryRun);
         m_console.setVerbose(m_line.verbose);
+        m_console.runStarts();
         if (const auto ended = refuseBesideFontManager()) return *ended;
         if (const auto ended = listSources()) return *ended;
         if (const auto ended = search()) return *ended;
@@ -110,8 +113,16 @@ private:
 
     // The targets, each with why this user may not replace it; --list ends here.
     std::optional<int> search() {
-        m_discovery.searchOpenTypeFont(searchStatus, &m_reporting);
-        m_targets = m_discovery.getUpdateFontArray();
+        if (m_line.mode == CommandLine::Mode::Helper) {
+            // The helper walks nothing: it admits what it is given as the search would.
+            for (const QString& path : m_listed) {
+                fr::Reason why;
+                if (fr::TargetEntryPtr target = m_discovery.admitListed(path, why)) m_targets.push_back(target);
+            }
+        } else {
+            m_discovery.searchOpenTypeFont(searchStatus, &m_reporting);
+            m_targets = m_discovery.getUpdateFontArray();
+        }
         std::vector<fr::Reason> notReplaceable;
         for (const auto& target : m_targets) {
             const QString file = fr::replacedFile(*m_services.files, m_sources, target->fullpath);
@@ -181,6 +192,7 @@ private:
             m_outcome.failed << kept.installed;
         }
         m_outcome.restartNeeded = !m_line.dryRun && !m_outcome.revised.isEmpty();
+        if (!m_line.dryRun) refreshFontCaches();
         if (m_outcome.status != fr::result::kRevised) {
             if (!m_outcome.reason) m_outcome.reason = cancelReason();
             m_outcome.message = failureMessage(m_outcome.status, m_firstFailed);
@@ -196,9 +208,23 @@ private:
         return m_outcome.status;
     }
 
-    // The administrator's --restart: the system is asked at once.
+    // Programs started from now on see the new fonts at once: the caches of their folders.
+    void refreshFontCaches() {
+        QStringList folders;
+        for (const QString& path : m_outcome.revised) {
+            const QString file = fr::replacedFile(*m_services.files, m_sources, path);
+            const QString folder = file.left(std::max<qsizetype>(file.lastIndexOf(u'/'), 1));
+            if (!folders.contains(folder)) folders << folder;
+        }
+        if (!folders.isEmpty()) m_services.fontFolders->refreshCaches(folders);
+    }
+
+    // The administrator's --restart: the desktop session's manager where one runs (it lets
+    // programs save their work), logind otherwise.
     void askForRestart() {
-        const int sent = m_services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart);
+        const int sent = m_services.restart->askSessionToRestart() != platform::SessionManager::None
+                             ? 0
+                             : m_services.restart->sendToSystemProcess(platform::kCoreEventClass, platform::kAERestart);
         m_outcome.restartRequested = sent == 0;
         m_outcome.message += QLatin1Char('\n') + (m_outcome.restartRequested
                                                       ? CommandLineText::tr("Asked the system to restart.")
@@ -209,6 +235,7 @@ private:
                             QStringLiteral("the system did not take the restart request (error %1)").arg(sent)};
     }
 
+    const QStringList m_listed;  // the helper's paths
     const CommandLine& m_line;
     Console& m_console;
     const std::atomic<bool>& m_stop;
@@ -226,6 +253,12 @@ private:
 int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
                 const platform::Platform& services, const QString& trustedKey) {
     return HeadlessRun(line, console, stop, services, trustedKey).run();
+}
+
+int runHelper(const QStringList& listed, Console& console, const std::atomic<bool>& stop,
+              const platform::Platform& services, const QString& trustedKey) {
+    const CommandLine line = CommandLine::parse({QStringLiteral("--helper")});
+    return HeadlessRun(line, console, stop, services, trustedKey, listed).run();
 }
 
 }  // namespace wizard

@@ -17,4 +17,11 @@ class Console;
 int runHeadless(const CommandLine& line, Console& console, const std::atomic<bool>& stop,
                 const platform::Platform& services, const QString& trustedKey);
 
+// The helper an administrator's authentication starts (--helper): revises the installed fonts
+// at `listed`, paths as the search reported them, each only where the search would have found
+// it and the identity checks pass (any other is refused with its reason), with the patches of
+// its own "host" and its own key. JSON events on the console; `stop` ends it as a cancel does.
+int runHelper(const QStringList& listed, Console& console, const std::atomic<bool>& stop,
+              const platform::Platform& services, const QString& trustedKey);
+
 }  // namespace wizard

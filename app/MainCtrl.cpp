@@ -124,7 +124,11 @@ std::int32_t MainCtrl::reviseWithFreshEngine(const fr::TargetEntry& target, fr::
     return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
 }
 
-void MainCtrl::setTargets(std::vector<fr::TargetEntryPtr> targets) { m_targets = std::move(targets); }
+void MainCtrl::setTargets(std::vector<fr::TargetEntryPtr> targets, std::vector<bool> needsAdministrator) {
+    m_targets = std::move(targets);
+    m_needsAdministrator = std::move(needsAdministrator);
+    m_needsAdministrator.resize(m_targets.size(), false);
+}
 
 void MainCtrl::terminate() {
     if (m_ended.exchange(true)) return;  // already ending
@@ -237,13 +241,17 @@ void MainCtrl::alertErrorMessage2(const QString& text) {
 }
 
 void MainCtrl::alertErrorMessage3(const QString& text) {
+    showMessage(text);
+    terminate();
+}
+
+void MainCtrl::showMessage(const QString& text) {
     callOnMain([&] {
         if (m_ended || !r_MessageWindow) return;
         r_MessageText->setText(text);
         runModalForWindow(r_MessageWindow);
         r_MessageWindow->hide();
     });
-    terminate();
 }
 
 void MainCtrl::alertStopErrorMessage(const char* utf8) { alertStopNSStringErrorMessage(QString::fromUtf8(utf8)); }

@@ -8,6 +8,7 @@
 // never touches a widget: waitFontString, updateProgress and the window switches are queued to
 // the main thread; askAlertMessage and the message windows block the worker until answered.
 
+#include "app/ElevatedRevision.h"
 #include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
 #include "patch/FontEntries.h"
@@ -70,6 +71,8 @@ public:
     // The key the manifest of "host" must be signed with (empty: no key is trusted); the one
     // built in unless set before the search.
     void setTrustedKey(QString key) { m_trustedKey = std::move(key); }
+    // How the fonts this user may not replace are revised with an administrator's rights.
+    void setElevation(Elevation elevation) { m_elevation = std::move(elevation); }
     // Creates the seven windows, connects the references below and binds every button.
     void loadWindows();
     // Fills the family list, refuses to go on while the font manager runs, shows the start window.
@@ -92,6 +95,8 @@ public:
     void alertErrorMessage3(const QString& text);
     void alertStopErrorMessage(const char* utf8);
     void alertStopNSStringErrorMessage(const QString& text);
+    // The message window, the application going on after it.
+    void showMessage(const QString& text);
 
     // --- modal runs (main thread) ---
     // Shows `window` as a modal dialog of the wizard window on screen, centred over it, and
@@ -116,6 +121,8 @@ public:
     // --- the two tables' data source (main thread) ---
     std::int32_t numberOfRowsInTableView(const QTableView* table) const override;
     QVariant tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const override;
+    // A font this user may not replace: the administrator's authentication it needs.
+    QString rowNote(const QTableView* table, std::int32_t row) const override;
     void fontListWindowCancelButton();
 
     // --- revision phase ---
@@ -138,8 +145,8 @@ public:
     std::int32_t SendAppleEventToSystemProcess(std::uint32_t eventId);
 
     // The targets the font list shows and the revision takes, as the search's end hands them
-    // over (main thread).
-    void setTargets(std::vector<fr::TargetEntryPtr> targets);
+    // over, and which of them this user may not replace (main thread).
+    void setTargets(std::vector<fr::TargetEntryPtr> targets, std::vector<bool> needsAdministrator = {});
 
     // Interface references, connected by loadWindows; the controller never frees them itself.
     QWidget* r_startWindow = nullptr;
@@ -165,6 +172,7 @@ public:
     QLabel* r_MessageText = nullptr;
     QPushButton* r_OKButton = nullptr;
     QLabel* r_trustNote = nullptr;  // in the font list window: shown when the patches are not verified
+    QLabel* r_endNote = nullptr;    // in the end window, under the message: the new fonts already in use
 
 private:
     // Main thread: runs `f` at once; elsewhere: queues it to the main thread.
@@ -183,6 +191,12 @@ private:
     void setBar(QProgressBar* bar, std::int32_t value);
 
     const std::vector<fr::TargetEntryPtr>& targets() const { return m_targets; }
+    // Why "host" gives no patch source, in a line of the no-source message.
+    QString noSourceReason() const;
+    // The run's end: the end window, or the message of what stopped it.
+    void endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized);
+    // The caches of the folders of the fonts revised here (the helper refreshes its own).
+    void refreshFontCaches(const QStringList& revised);
     std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index) const;
     void startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)());
@@ -201,6 +215,8 @@ private:
     // The search's result as the windows see it: a copy taken on the main thread once the
     // search has ended, never the list the search worker fills.
     std::vector<fr::TargetEntryPtr> m_targets;
+    std::vector<bool> m_needsAdministrator;  // beside m_targets
+    Elevation m_elevation;
 
     std::vector<QDialog*> m_modalDialogs;  // the modal runs under way, the innermost last
     std::unique_ptr<WizardTableModel> m_updateListModel;

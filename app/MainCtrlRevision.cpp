@@ -3,15 +3,21 @@
 
 #include "app/MainCtrl.h"
 
+#include "app/ElevatedRevision.h"
 #include "app/ProgressLines.h"
 #include "app/ResultMessages.h"
 #include "app/WizardText.h"
+#include "discovery/SourceLookups.h"
+#include "patch/RevisionDriver.h"
 #include "patch/RevisionRun.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
 #include <QWidget>
+
+#include <algorithm>
+#include <memory>
 
 namespace wizard {
 
@@ -32,14 +38,69 @@ void MainCtrl::fontListWindowEnterButton() {
 }
 
 void MainCtrl::updateFontThread() {
-    // Read once: the list doesn't change during the run.
+    // Read once: the list doesn't change during the run. The fonts this user may not replace
+    // go first, to the helper that an administrator's authentication starts once; then the
+    // user's own, revised here.
     const std::vector<fr::TargetEntryPtr> list = targets();
-    fr::RevisionRunHooks hooks;
-    hooks.stopBeforeFont = [this] { return m_ended.load(); };
-    hooks.betweenFonts = [this] { m_services.pauses->pause(kBetweenFontsPauseMs); };
-    fr::RevisionRunResult run =
-        fr::reviseTargets(*m_services.files, list, m_reviseFont, MainCtrlRevisionProgress, this, hooks);
+    std::vector<fr::TargetEntryPtr> byAdministrator, own;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        (i < m_needsAdministrator.size() && m_needsAdministrator[i] ? byAdministrator : own).push_back(list[i]);
+    std::unique_ptr<ElevatedRevision> helper;
+    QStringList notAuthorized;
+    if (!byAdministrator.empty()) {
+        helper = std::make_unique<ElevatedRevision>(m_elevation, [this] { return m_ended.load(); });
+        QStringList paths;
+        for (const auto& target : byAdministrator) paths << target->fullpath;
+        fr::Reason why;
+        if (!helper->start(paths, why)) {
+            notAuthorized = paths;
+            byAdministrator.clear();
+            helper.reset();
+        }
+    }
     if (m_ended) return;
+    std::vector<fr::TargetEntryPtr> order = byAdministrator;
+    order.insert(order.end(), own.begin(), own.end());
+    const auto helperCount = static_cast<std::ptrdiff_t>(byAdministrator.size());
+    const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
+                                       std::int32_t count, std::int32_t index) {
+        fr::Reason reason;
+        if (helper && index < helperCount) return helper->revise(target, proc, context, count, index, reason);
+        return m_reviseFont(target, proc, context, count, index);
+    };
+    QStringList revised;
+    fr::RevisionRunHooks hooks;
+    hooks.stopBeforeFont = [&] { return m_ended.load() || (helper && helper->cancelled()); };
+    hooks.betweenFonts = [this] { m_services.pauses->pause(kBetweenFontsPauseMs); };
+    hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
+        if (code == fr::result::kRevised && !skipped) revised << target.fullpath;
+    };
+    fr::RevisionRunResult run = fr::reviseTargets(*m_services.files, order, revise, MainCtrlRevisionProgress, this, hooks);
+    if (run.code == fr::result::kRevised && run.stoppedBeforeFont) run.code = fr::result::kCancelled;
+    helper.reset();  // it has refreshed the caches of its fonts' folders itself
+    if (m_ended) return;
+    QStringList revisedHere;
+    for (const QString& path : revised)
+        if (std::none_of(byAdministrator.begin(), byAdministrator.end(), [&](const auto& t) { return t->fullpath == path; }))
+            revisedHere << path;
+    refreshFontCaches(revisedHere);
+    endRevision(run, revised, notAuthorized);
+    m_services.pauses->pause(kRevisionEndPauseMs);
+}
+
+void MainCtrl::refreshFontCaches(const QStringList& revised) {
+    if (!m_fontCheckCtrl || revised.isEmpty()) return;
+    const fr::DiscoverySourceLookup sources(*m_fontCheckCtrl);
+    QStringList folders;
+    for (const QString& path : revised) {
+        const QString file = fr::replacedFile(*m_services.files, sources, path);
+        const QString folder = file.left(std::max<qsizetype>(file.lastIndexOf(u'/'), 1));
+        if (!folders.contains(folder)) folders << folder;
+    }
+    m_services.fontFolders->refreshCaches(folders);
+}
+
+void MainCtrl::endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized) {
     // A file of ours kept beside a font, as that font's only good copy maybe, is no success.
     const fr::KeptCopy* kept =
         m_fontCheckCtrl && !m_fontCheckCtrl->keptCopies().empty() ? &m_fontCheckCtrl->keptCopies().front() : nullptr;
@@ -50,18 +111,29 @@ void MainCtrl::updateFontThread() {
     }
 
     hideWindow(r_progressWindow);
-    if (run.code == fr::result::kRevised) {
-        const QString full = percentText(100);
-        setText(r_percent1, full);
-        setBar(r_progressBar1, 100);
-        setText(r_percent2, full);
-        setBar(r_progressBar2, 100);
-        setText(r_endMessage, WizardText::revisionSucceeded());
-        showWindow(r_endWindow);
-    } else {
-        alertErrorMessage3(resultMessage(run.code, failed));
+    if (run.code != fr::result::kRevised) {
+        QString message = resultMessage(run.code, failed);
+        // A stop says what was done before it.
+        if (run.code == fr::result::kCancelled && !revised.isEmpty())
+            message += QStringLiteral("\n\n") + WizardText::alreadyRevised(revised);
+        alertErrorMessage3(message);
+        return;
     }
-    m_services.pauses->pause(kRevisionEndPauseMs);
+    if (!notAuthorized.isEmpty()) {
+        showMessage(WizardText::notAuthorized(notAuthorized));
+        if (revised.isEmpty()) {
+            terminate();
+            return;
+        }
+    }
+    const QString full = percentText(100);
+    setText(r_percent1, full);
+    setBar(r_progressBar1, 100);
+    setText(r_percent2, full);
+    setBar(r_progressBar2, 100);
+    setText(r_endMessage, WizardText::revisionSucceeded());
+    setText(r_endNote, WizardText::newFontsInUse());
+    showWindow(r_endWindow);
 }
 
 void MainCtrl::updateProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2) {
@@ -77,7 +149,12 @@ void MainCtrl::progressWindowCancelButton() { m_bUpdateAbort = 1; }
 
 void MainCtrl::endWindowEnterButton() {
     releaseData();
-    SendAppleEventToSystemProcess(platform::kAERestart);  // a failed request changes nothing here
+    // The desktop session's manager lets every running program save its work, and the user
+    // confirm or cancel. Without one, logind stops every program at once: only on the user's
+    // word, asked with No as the default; a failed request changes nothing here.
+    if (m_services.restart->askSessionToRestart() == platform::SessionManager::None &&
+        askAlertMessage(WizardText::restartWithoutSession()))
+        SendAppleEventToSystemProcess(platform::kAERestart);
     terminate();
 }
 

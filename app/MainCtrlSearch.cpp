@@ -6,6 +6,8 @@
 #include "app/WizardText.h"
 #include "app/WizardTableModel.h"
 #include "discovery/FontCheckCtrl.h"
+#include "discovery/SourceLookups.h"
+#include "patch/RevisionDriver.h"
 
 #include <QLabel>
 #include <QTableView>
@@ -23,7 +25,7 @@ void MainCtrl::startWindowNextButton() {
     m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services, m_trustedKey);
     m_fontCheckCtrl->checkUpdateFontFile();
     if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
-        alertErrorMessage3(WizardText::noSource());
+        alertErrorMessage3(WizardText::noSource() + QStringLiteral("\n\n") + noSourceReason());
         return;
     }
     hideWindow(r_startWindow);
@@ -43,14 +45,40 @@ void MainCtrl::searchFontThread() {
         alertErrorMessage3(WizardText::noTarget());
         return;
     }
+    // Which of them this user may not replace: those go to the helper an administrator's
+    // authentication starts.
+    std::vector<bool> needsAdministrator;
+    const fr::DiscoverySourceLookup sources(*m_fontCheckCtrl);
+    for (const auto& target : found) {
+        const QString file = fr::replacedFile(*m_services.files, sources, target->fullpath);
+        needsAdministrator.push_back(!m_services.files->isDeletable(file));
+    }
     // The windows get their own copy, on the main thread.
     const bool verified = m_fontCheckCtrl->getTrust().verified;
-    post([this, found = std::move(found), verified]() mutable {
-        setTargets(std::move(found));
+    post([this, found = std::move(found), needsAdministrator = std::move(needsAdministrator), verified]() mutable {
+        setTargets(std::move(found), std::move(needsAdministrator));
         if (m_searchFontListModel) m_searchFontListModel->reloadData();
         if (r_trustNote) r_trustNote->setVisible(!verified);
     });
     showWindow(r_fontListWindow);
+}
+
+QString MainCtrl::noSourceReason() const {
+    const QString folder = m_fontCheckCtrl->patchSourceFolder();
+    if (!m_services.files->isFolder(folder)) return WizardText::noHostFolder(folder);
+    const fr::FolderTrust& trust = m_fontCheckCtrl->getTrust();
+    if (trust.usable) return WizardText::noPatchForTheseFonts(folder);
+    if (trust.why.id == QLatin1String("unsigned-host")) return WizardText::unsignedPatches(folder);
+    if (trust.why.id == QLatin1String("manifest-signature") || trust.why.id == QLatin1String("manifest-signature-missing"))
+        return WizardText::signatureDoesNotVerify(folder);
+    return WizardText::manifestUnusable(folder);
+}
+
+QString MainCtrl::rowNote(const QTableView* table, std::int32_t row) const {
+    if (table != r_searchFontList || row < 0 || static_cast<std::size_t>(row) >= m_needsAdministrator.size() ||
+        !m_needsAdministrator[static_cast<std::size_t>(row)])
+        return {};
+    return WizardText::needsAdministrator();
 }
 
 void MainCtrl::waitFontString(const QString& text) { setText(r_waitMessage, text); }

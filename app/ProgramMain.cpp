@@ -10,9 +10,14 @@
 #include "platform/NativePath.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QCoreApplication>
 
 #include <unistd.h>
+
+#include <optional>
+#include <string>
+#include <thread>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -68,10 +73,46 @@ bool haveDisplay(int argc, char** argv) {
     return false;
 }
 
+// The helper's list on standard input: installed fonts' paths, one a line as the search
+// reported them, ended by an empty line. Nothing for a list that is not one: no end, a path
+// that is no absolute path, more paths or longer ones than any search reports.
+std::optional<QStringList> readListedPaths() {
+    constexpr int kMostPaths = 100000;
+    constexpr std::size_t kLongestPath = 4096;
+    QStringList paths;
+    std::string line;
+    for (int c; (c = std::fgetc(stdin)) != EOF;) {
+        if (c != '\n') {
+            if (line.size() == kLongestPath) return std::nullopt;
+            line.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (line.empty()) return paths;
+        if (line.front() != '/' || paths.size() == kMostPaths) return std::nullopt;
+        paths << platform::decodeNativePath(QByteArrayView(line.data(), static_cast<qsizetype>(line.size())));
+        line.clear();
+    }
+    return std::nullopt;
+}
+
+// Standard input stays open after the list; its end (the caller gone, or cancelling) stops
+// the run at its next progress point, as SIGINT does.
+void stopWhenInputEnds() {
+    std::thread([] {
+        char byte = 0;
+        while (::read(STDIN_FILENO, &byte, 1) > 0) {
+        }
+        g_stop.store(true);
+    }).detach();
+}
+
 int runWizard(int argc, char** argv, int firstOption, const ProgramSetup& setup) {
     const platform::LinuxPlatformOptions& options = setup.platform;
     QApplication app(argc, argv);
     installLanguage();
+    // The launcher and the running window know each other: docks show the menu entry's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.FontReviser"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.velmora.FontReviser")));
     // Qt has taken its own options (-platform and the like); anything else is not ours.
     const QStringList rest = QApplication::arguments().mid(firstOption);
     if (!rest.isEmpty()) {
@@ -84,6 +125,7 @@ int runWizard(int argc, char** argv, int firstOption, const ProgramSetup& setup)
     platform::DesktopServices desktop(options.logRestartOnly);
     MainCtrl ctrl(desktop.addTo(linuxPlatform.services()));
     ctrl.setTrustedKey(setup.trustedKey);
+    ctrl.setElevation(Elevation::fromEnvironment(QCoreApplication::applicationFilePath(), setup.helperArguments));
     ctrl.loadWindows();
     ctrl.awakeFromNib();
     return QApplication::exec();
@@ -131,7 +173,19 @@ int programMain(int argc, char** argv, int firstOption, ProgramSetup setup) {
     platform::DesktopServices desktop(options.logRestartOnly);
     installStopHandlers();
     Console console(line.json, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
-    return runHeadless(line, console, g_stop, desktop.addTo(linuxPlatform.services()), setup.trustedKey);
+    const platform::Platform services = desktop.addTo(linuxPlatform.services());
+    if (line.mode == CommandLine::Mode::Helper) {
+        const std::optional<QStringList> listed = readListedPaths();
+        if (!listed) {
+            print(stderr, CommandLineText::tr("%1: --helper reads installed fonts' paths, one a line, ended by an "
+                                              "empty line\n")
+                              .arg(program));
+            return exitcode::kUsage;
+        }
+        stopWhenInputEnds();
+        return runHelper(*listed, console, g_stop, services, setup.trustedKey);
+    }
+    return runHeadless(line, console, g_stop, services, setup.trustedKey);
 }
 
 }  // namespace wizard

@@ -76,6 +76,7 @@ void MainCtrl::loadWindows() {
     Ui::EndWindow end;
     r_endWindow = makeWindow(m_windows, end);
     r_endMessage = end.r_endMessage;
+    r_endNote = end.r_endNote;
     connect(end.enterButton, &QPushButton::clicked, this, &MainCtrl::endWindowEnterButton);
     connect(end.cancelButton, &QPushButton::clicked, this, &MainCtrl::endWindowCancelButton);
 

@@ -1,5 +1,9 @@
 #include "app/WizardTableModel.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
+
 #include <algorithm>
 
 namespace wizard {
@@ -19,8 +23,15 @@ int WizardTableModel::columnCount(const QModelIndex& parent) const { return pare
 
 QVariant WizardTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() != 0) return {};
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return m_source.tableView(&m_table, m_columnIdentifier, index.row());
+    if (role == Qt::DisplayRole) return m_source.tableView(&m_table, m_columnIdentifier, index.row());
+    if (role != Qt::ToolTipRole && role != Qt::DecorationRole) return {};
+    const QString note = m_source.rowNote(&m_table, index.row());
+    if (role == Qt::ToolTipRole)
+        return note.isEmpty() ? m_source.tableView(&m_table, m_columnIdentifier, index.row()) : QVariant(note);
+    if (note.isEmpty()) return {};
+    // A padlock where the theme has one.
+    return QIcon::fromTheme(QStringLiteral("changes-prevent"),
+                            QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
 }
 
 }  // namespace wizard

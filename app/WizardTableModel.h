@@ -20,6 +20,8 @@ public:
     virtual ~TableDataSource() = default;
     virtual std::int32_t numberOfRowsInTableView(const QTableView* table) const = 0;
     virtual QVariant tableView(const QTableView* table, const QString& columnIdentifier, std::int32_t row) const = 0;
+    // A row that needs the user's attention: why, shown beside it with a mark; empty for none.
+    virtual QString rowNote(const QTableView* /*table*/, std::int32_t /*row*/) const { return {}; }
 };
 
 class WizardTableModel : public QAbstractTableModel {

@@ -29,4 +29,48 @@ QString WizardText::revisionSucceeded() {
               "To restart it, press “Restart”.");
 }
 
+QString WizardText::newFontsInUse() {
+    return tr("Applications started from now on already use the new fonts; restarting makes every running one use "
+              "them.");
+}
+
+QString WizardText::noHostFolder(const QString& folder) { return tr("There is no folder %1.").arg(folder); }
+
+QString WizardText::noPatchForTheseFonts(const QString& folder) {
+    return tr("%1 holds no patch for these fonts.").arg(folder);
+}
+
+QString WizardText::unsignedPatches(const QString& folder) {
+    return tr("The patches in %1 carry no signature of the vendor, which this program requires.").arg(folder);
+}
+
+QString WizardText::signatureDoesNotVerify(const QString& folder) {
+    return tr("The signature of the patches in %1 does not verify.").arg(folder);
+}
+
+QString WizardText::manifestUnusable(const QString& folder) {
+    return tr("The signed list of the patches in %1 can't be read.").arg(folder);
+}
+
+QString WizardText::alreadyRevised(const QStringList& fonts) {
+    return tr("These fonts were revised before the stop:") + QStringLiteral("\n") + fonts.join(u'\n');
+}
+
+QString WizardText::needsAdministrator() {
+    return tr("An administrator's authentication is needed to revise this font; the program asks for it once "
+              "when the revision starts.");
+}
+
+QString WizardText::notAuthorized(const QStringList& fonts) {
+    return tr("The authentication was refused or dismissed: these fonts, which need an administrator, were not "
+              "revised:") +
+           QStringLiteral("\n") + fonts.join(u'\n');
+}
+
+QString WizardText::restartWithoutSession() {
+    return tr("No desktop session can restart the computer so that running programs save their work first.\n\n"
+              "Restart now? Every running program is stopped at once, and unsaved work in them is lost.\n"
+              "To restart now, press the “Yes” button; not to, press the “No” button.");
+}
+
 }  // namespace wizard

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 namespace wizard {
 
@@ -22,8 +23,23 @@ public:
     static QString noTarget();
     // The font list window's Enter with no target.
     static QString noTargetToRevise();
-    // The end window's message after every font was revised.
+    // The end window's message after every font was revised, and the line under it.
     static QString revisionSucceeded();
+    static QString newFontsInUse();
+    // Why "host" gives no patch source, a line under the no-source message.
+    static QString noHostFolder(const QString& folder);
+    static QString noPatchForTheseFonts(const QString& folder);
+    static QString unsignedPatches(const QString& folder);
+    static QString signatureDoesNotVerify(const QString& folder);
+    static QString manifestUnusable(const QString& folder);
+    // A stopped revision's fonts that were revised before the stop, under the stop message.
+    static QString alreadyRevised(const QStringList& fonts);
+    // A font in the list that needs an administrator's authentication.
+    static QString needsAdministrator();
+    // The authentication for those fonts refused or dismissed: they were not revised.
+    static QString notAuthorized(const QStringList& fonts);
+    // No desktop session can restart with the programs' consent: ask before logind does.
+    static QString restartWithoutSession();
 };
 
 // The families the program revises, shown in the start window: names, the same in every

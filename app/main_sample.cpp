@@ -1,6 +1,8 @@
 // The program on sample data: the same program, handed a platform rooted at a scratch tree
 // laid out like a desktop disk (scripts/make_sample.sh builds one). Every path it sees lies
 // inside that tree; a restart is only logged. Options after ROOT are the program's own.
+// Fonts this user may not replace are revised by the sample program itself in helper mode on
+// the same root, started by FONT_REVISER_ELEVATE (pkexec by default; sudo -n in the tests).
 // It trusts the key kept for tests and samples only, whose manifests the sample data carry;
 // FONT_REVISER_SAMPLE_KEY names another minisign public key file, or "none" for a program
 // that trusts no key.
@@ -26,6 +28,8 @@ int main(int argc, char* argv[]) {
     setup.platform.temporaryFolder = QStringLiteral("/tmp");
     setup.platform.logRestartOnly = true;
     setup.trustedKey = QStringLiteral(FR_SAMPLE_KEY);
+    // Its helper is the sample program in helper mode, on the same root.
+    setup.helperArguments = {setup.platform.root};
     const QByteArray chosen = qgetenv("FONT_REVISER_SAMPLE_KEY");
     if (chosen == "none") {
         setup.trustedKey.clear();

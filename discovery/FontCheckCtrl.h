@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace fr {
@@ -84,6 +86,13 @@ public:
     // Whether the search finds the file at `path` (without links) where it lies: in a font
     // folder it walked, or on a volume it walks, under its folder and name rules.
     bool wouldFind(const QString& path) const;
+    // The target the search would list for the font at `path`, a path as the search reports
+    // them, without a walk: it lies where the walk goes (on a volume it walks, under its
+    // folder rules and depth limit, through no folder that is a link; or in a font folder the
+    // system names), under a name it examines, is paired with a patch source and passes the
+    // identity checks. Null, and why (told as a candidate skipped), for anything else. The
+    // sources are listed first.
+    TargetEntryPtr admitListed(const QString& path, Reason& why);
     // Files of ours the search found beside installed fonts and kept, since each may be the
     // only good copy of its font (read once the search has ended).
     const std::vector<KeptCopy>& keptCopies() const { return m_keptCopies; }
@@ -99,7 +108,7 @@ private:
     // The walk of one folder; `pathC` is the folder's path in Form C, for the word tests.
     bool walkFolder(const ScanContext& scan, const QString& path, const QString& pathC);
     // The pairing and identity checks of one candidate file; true when it became a target.
-    bool examineCandidate(const QString& path, const QString& name);
+    bool examineCandidate(const QString& path, const QString& name, Reason* why = nullptr);
     // A file of ours met beside a font: cleared where nothing can be lost, kept otherwise.
     void clearMet(const QString& path);
     void note(SearchNote::Kind kind, const QString& path, Reason reason = {}) const {
@@ -120,6 +129,9 @@ private:
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;
     std::vector<TargetEntryPtr> m_OpenTypeFontArray;
     QStringList m_walkedFontFolders;  // behind their links
+    // For admitListed: the font folders on admitted volumes, as named and behind their links,
+    // once the volumes are listed.
+    std::optional<std::vector<std::pair<QString, QString>>> m_fontFolderRoots;
     std::vector<KeptCopy> m_keptCopies;
 };
 

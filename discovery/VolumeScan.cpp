@@ -7,6 +7,7 @@
 #include "platform/Leftovers.h"
 #include "platform/PathText.h"
 
+#include <QDir>
 #include <QSet>
 
 #include <algorithm>
@@ -271,11 +272,55 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
     return true;
 }
 
-bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
+TargetEntryPtr FontCheckCtrl::admitListed(const QString& path, Reason& why) {
+    if (!m_fontFolderRoots) {
+        checkVolume();
+        m_fontFolderRoots.emplace();
+        for (const QString& folder : m_fontFolders.fontFolders()) {
+            const QString real = m_files.canonicalPath(folder);
+            if (!real.isEmpty() && m_files.isFolder(real) && m_VolumeArray.contains(m_volumes.mountPointOf(real)))
+                m_fontFolderRoots->emplace_back(folder, real);
+        }
+    }
+    const auto refused = [&](const char* id, const QString& detail) {
+        why = {QString::fromLatin1(id), detail};
+        note(SearchNote::Kind::CandidateSkipped, path, why);
+        return nullptr;
+    };
+    if (!path.startsWith(kRoot) || QDir::cleanPath(path) != path)
+        return refused("path-not-plain", QStringLiteral("not an absolute path in its plain form"));
+    const QString folder = folderOf(path);
+    const QString name = platform::lastPathComponent(path);
+    // The walk enters no folder that is a link: below where it starts, the folders are as named.
+    const auto noLinksBelow = [&](const QString& start, const QString& startReal) {
+        return m_files.canonicalPath(folder) == startReal + folder.mid(start.size());
+    };
+    bool reachable = false;
+    for (const auto& [configured, real] : *m_fontFolderRoots)
+        reachable = reachable || (isInside(path, configured) && noLinksBelow(configured, real));
+    if (!reachable) {
+        const QString volume = m_volumes.mountPointOf(path);
+        reachable = m_VolumeArray.contains(volume) && searchReaches(m_volumes, volume, path) &&
+                    noLinksBelow(volume, m_files.canonicalPath(volume));
+    }
+    if (!reachable) return refused("not-searched", QStringLiteral("the search does not look there"));
+    if (!candidateName(name)) return refused("not-searched", QStringLiteral("the search examines no file of this name"));
+    if (!m_files.exists(path) || m_files.isFolder(path))
+        return refused("font-unreadable", QStringLiteral("no file the search would examine"));
+    const std::size_t before = m_OpenTypeFontArray.size();
+    if (!examineCandidate(path, name, &why)) return nullptr;
+    TargetEntryPtr admitted = m_OpenTypeFontArray.back();
+    m_OpenTypeFontArray.resize(before);
+    return admitted;
+}
+
+bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name, Reason* refusal) {
     const SourceEntryPtr source = IsUpdateFont(text::formKC(name), path);
     if (!source) {
-        note(SearchNote::Kind::CandidateSkipped, path,
-             {QStringLiteral("no-patch"), QStringLiteral("no patch in the host folder is for a font of this name")});
+        const Reason noPatch{QStringLiteral("no-patch"),
+                             QStringLiteral("no patch in the host folder is for a font of this name")};
+        note(SearchNote::Kind::CandidateSkipped, path, noPatch);
+        if (refusal) *refusal = noPatch;
         return false;
     }
     // Only what the checks need is read: never the whole file.
@@ -284,6 +329,7 @@ bool FontCheckCtrl::examineCandidate(const QString& path, const QString& name) {
     Reason why{QStringLiteral("font-unreadable"), QStringLiteral("the file can't be opened for reading")};
     if (!file || !identity::checkOpenTypeVersion(*file, *source, revision, &why)) {
         note(SearchNote::Kind::CandidateSkipped, path, why);
+        if (refusal) *refusal = why;
         return false;
     }
     auto target = std::make_shared<TargetEntry>();

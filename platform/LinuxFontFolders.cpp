@@ -64,10 +64,6 @@ QStringList StandardFontFolders::fontFolders() const {
     return out;
 }
 
-bool StandardFontFolders::refreshCaches(const QStringList& folders) {
-    for (const QString& folder : folders)
-        std::fprintf(stderr, "font cache of %s left alone in the sample run\n", encodeNativePath(folder).constData());
-    return true;
-}
+bool StandardFontFolders::refreshCaches(const QStringList& /*folders*/) { return true; }
 
 }  // namespace platform

@@ -25,8 +25,8 @@ class StandardFontFolders : public FontFolders {
 public:
     explicit StandardFontFolders(const Files& files) : m_files(files) {}
     QStringList fontFolders() const override;
-    // The caches on this machine belong to its user, not to the rooted view: each folder is
-    // only named on stderr, and the refresh succeeds.
+    // The caches on this machine belong to its user, not to the rooted view: nothing is
+    // written, and the refresh succeeds.
     bool refreshCaches(const QStringList& folders) override;
 
 private:

@@ -307,6 +307,16 @@ Cancel button does: the font being revised is left untouched or completed.
         <source>Run the program as root (for example with sudo), or ask an administrator.</source>
         <translation>root として（たとえば sudo で）実行するか、管理者に依頼してください。</translation>
     </message>
+    <message>
+        <source>--helper takes no other option</source>
+        <translation>--helper は他のオプションとともに指定できません</translation>
+    </message>
+    <message>
+        <source>%1: --helper reads installed fonts&apos; paths, one a line, ended by an empty line
+</source>
+        <translation>%1: --helper は、インストールされているフォントのパスを1行に1つずつ読み、空行で終わります
+</translation>
+    </message>
 </context>
 <context>
     <name>EndWindow</name>
@@ -537,6 +547,53 @@ To restart it, press “Restart”.</source>
 
 改訂したフォントを有効にする為に、システムを再起動します。
 再起動する場合は、”再起動”を押してください。</translation>
+    </message>
+    <message>
+        <source>Applications started from now on already use the new fonts; restarting makes every running one use them.</source>
+        <translation>これから起動するアプリケーションでは、改訂したフォントがすでに使われます。再起動すると、起動中のアプリケーションでも使われます。</translation>
+    </message>
+    <message>
+        <source>There is no folder %1.</source>
+        <translation>フォルダ %1 がありません。</translation>
+    </message>
+    <message>
+        <source>%1 holds no patch for these fonts.</source>
+        <translation>%1 には、これらのフォントの改訂ファイルがありません。</translation>
+    </message>
+    <message>
+        <source>The patches in %1 carry no signature of the vendor, which this program requires.</source>
+        <translation>%1 の改訂ファイルには、このプログラムが必要とする販売元の署名がありません。</translation>
+    </message>
+    <message>
+        <source>The signature of the patches in %1 does not verify.</source>
+        <translation>%1 の改訂ファイルの署名を確かめられません。</translation>
+    </message>
+    <message>
+        <source>The signed list of the patches in %1 can&apos;t be read.</source>
+        <translation>%1 の改訂ファイルの署名付き一覧を読み込めません。</translation>
+    </message>
+    <message>
+        <source>These fonts were revised before the stop:</source>
+        <translation>中止する前に、次のフォントを改訂しました:</translation>
+    </message>
+    <message>
+        <source>An administrator&apos;s authentication is needed to revise this font; the program asks for it once when the revision starts.</source>
+        <translation>このフォントの改訂には管理者の認証が必要です。改訂を始めるときに一度だけ認証を求めます。</translation>
+    </message>
+    <message>
+        <source>The authentication was refused or dismissed: these fonts, which need an administrator, were not revised:</source>
+        <translation>認証が拒否されたか取り消されたため、管理者が必要な次のフォントは改訂していません:</translation>
+    </message>
+    <message>
+        <source>No desktop session can restart the computer so that running programs save their work first.
+
+Restart now? Every running program is stopped at once, and unsaved work in them is lost.
+To restart now, press the “Yes” button; not to, press the “No” button.</source>
+        <translation>起動中のプログラムに作業を保存させてから再起動できるデスクトップセッションがありません。
+
+今すぐ再起動しますか？ 起動中のプログラムはすべてすぐに終了し、保存していない作業は失われます。
+今すぐ再起動する場合は、”はい”ボタン、
+再起動しない場合は、”いいえ”ボタンを押してください。</translation>
     </message>
 </context>
 </TS>

@@ -280,8 +280,9 @@ private slots:
         for (const QString& locale : {QStringLiteral("C"), QStringLiteral("ja_JP.UTF-8")}) {
             const Run none = run(tree, {QStringLiteral("--list"), QStringLiteral("--json")}, locale);
             QCOMPARE(none.status, wizard::exitcode::kNoPatchSource);
-            QCOMPARE(none.events().size(), 1);
-            const QJsonObject summary = none.events().first();
+            QCOMPARE(none.events().size(), 2);  // the run's start, and its end
+            QCOMPARE(none.events().first().value(QStringLiteral("event")).toString(), QStringLiteral("start"));
+            const QJsonObject summary = none.events().last();
             QCOMPARE(
                 summary.value(QStringLiteral("message")).toString(),
                 locale == QLatin1String("C")
@@ -442,7 +443,7 @@ private slots:
         const Run allowed =
             run(plain, {QStringLiteral("--revise"), QStringLiteral("--allow-unsigned"), QStringLiteral("--json")});
         QCOMPARE(allowed.status, fr::result::kRevised);
-        QVERIFY(!allowed.events().first().value(QStringLiteral("verified")).toBool(true));
+        QVERIFY(!allowed.events().last().value(QStringLiteral("verified")).toBool(true));
         SampleTree noKey(set, true);
         noKey.sampleKey = "none";
         const Run unverified = run(noKey, {QStringLiteral("--revise")});
@@ -614,6 +615,57 @@ private slots:
             revised += tp.files().readAll(QStringLiteral("/Library/Fonts/") + kFixtureFaces[k] + QStringLiteral(".otf"),
                                           testsupport::kAnySize) == bytesOf(contents(set.referenceOf(kFixtureFaces[k])));
         QCOMPARE(revised, 1);
+    }
+
+    // The helper an administrator's authentication starts revises only what the search would
+    // have found: a copy of a font past the depth limit, in a folder the search skips, under
+    // another name, through a folder that is a link, or not a plain path, is refused with its
+    // reason and left as it is; a listed font is revised; nothing but the list is read.
+    void theHelperRevisesOnlyWhatTheSearchWouldFind() {
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set, true);
+        const QByteArray old = contents(set.oldFont(kFixtureFaces[0]));
+        const QString otf = kFixtureFaces[0] + QStringLiteral(".otf");
+        const QStringList refused = {
+            QStringLiteral("/Library/Fonts/a/b/c/d/") + otf,
+            QStringLiteral("/Library/Fonts/Reviser.app/") + otf,
+            QStringLiteral("/Library/Fonts/font-0001.bin"),
+            QStringLiteral("/Library/Linked/") + otf,
+            QStringLiteral("/Library/Fonts/../Fonts/") + otf,
+        };
+        for (const QString& path : refused.mid(0, 3)) put(tree.real(path), old);
+        QVERIFY(QFile::link(QStringLiteral("Fonts"), tree.real(QStringLiteral("/Library/Linked"))));
+        QProcess p;
+        p.start(kProgram, {tree.dir.path(), QStringLiteral("--helper")});
+        QVERIFY(p.waitForStarted());
+        QByteArray list;
+        for (const QString& path : refused + QStringList{tree.installed[0]}) list += path.toUtf8() + '\n';
+        p.write(list + '\n');
+        QVERIFY(p.waitForFinished(60000));
+        Run r;
+        r.status = p.exitCode();
+        r.out = p.readAllStandardOutput();
+        const QList<QJsonObject> events = r.events();
+        QCOMPARE(r.status, fr::result::kRevised);
+        QCOMPARE(events.first().value(QStringLiteral("event")).toString(), QStringLiteral("start"));
+        QCOMPARE(field(events, "candidate-skipped", "path"), refused);
+        for (const QString& reason : field(events, "candidate-skipped", "reason"))
+            QVERIFY2(reason == QLatin1String("not-searched") || reason == QLatin1String("path-not-plain"),
+                     qPrintable(reason));
+        QCOMPARE(field(events, "revised", "path"), QStringList{tree.installed[0]});
+        for (const QString& path : refused.mid(0, 3)) QCOMPARE(contents(tree.real(path)), old);
+        QCOMPARE(contents(tree.real(tree.installed[0])), contents(set.referenceOf(kFixtureFaces[0])));
+        // A list that is not one: nothing read further, nothing revised.
+        QProcess bad;
+        bad.start(kProgram, {tree.dir.path(), QStringLiteral("--helper")});
+        bad.write("relative/path.otf\n\n");
+        bad.closeWriteChannel();
+        QVERIFY(bad.waitForFinished(60000));
+        QCOMPARE(bad.exitCode(), wizard::exitcode::kUsage);
+        QProcess withOption;
+        withOption.start(kProgram, {tree.dir.path(), QStringLiteral("--helper"), QStringLiteral("--dry-run")});
+        QVERIFY(withOption.waitForFinished(60000));
+        QCOMPARE(withOption.exitCode(), wizard::exitcode::kUsage);
     }
 
     void aRestartRequestNotSentHasItsOwnStatus() {

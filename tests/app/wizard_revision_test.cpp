@@ -47,7 +47,7 @@ struct RevisionWizard : Wizard {
             revised << t.fullpath;
         }
         for (std::int32_t step : kSteps) {
-            if (step == pressCancelAtStep && i == 0) {
+            if (step == pressCancelAtStep && i == cancelFont) {
                 QWidget* window = ctrl.r_progressWindow;
                 const CancelBy way = cancelBy;
                 QMetaObject::invokeMethod(
@@ -67,7 +67,8 @@ struct RevisionWizard : Wizard {
     std::vector<fr::TargetEntryPtr> targets;
     fr::FontReviser other;  // a test's own revision instead of the nine points below
     std::int32_t code = 0;
-    std::int32_t pressCancelAtStep = -1;   // the user presses Cancel just before this point of the first font
+    std::int32_t pressCancelAtStep = -1;   // the user presses Cancel just before this point of one font
+    std::int32_t cancelFont = 0;           // that font: the first unless a test says otherwise
     CancelBy cancelBy = CancelBy::Button;  // or leaves the window another way that does the same
     std::mutex mutex;
     QStringList revised;
@@ -139,6 +140,20 @@ private slots:
         QTest::newRow("title bar") << CancelBy::TitleBar;
         QTest::newRow("Escape") << CancelBy::Escape;
     }
+    // A stop after the first of three fonts: the message lists the fonts revised before it.
+    void aStopListsTheFontsRevisedBeforeIt() {
+        RevisionWizard w(fonts(3));
+        w.pressCancelAtStep = fr::step::kPatchLoaded;
+        w.cancelFont = 1;
+        w.log->yes();
+        w.log->ok();
+        w.enter();
+        QTRY_COMPARE(w.terminated.load(), 1);
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kRevisionStopped) +
+                                          QStringLiteral(u"\n\n中止する前に、次のフォントを改訂しました:\n") +
+                                          fonts(1).first()});
+    }
+
     void cancelYesStopsTheRun_data() { cancel_data(); }
     void cancelYesStopsTheRun() {
         QFETCH(CancelBy, way);
@@ -278,32 +293,47 @@ private slots:
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
     }
 
-    // The restart button, or Enter where the focus is when the window comes up.
-    void restartButtonSendsOneRestartEvent_data() {
-        QTest::addColumn<int>("answer");
+    // The restart button, or Enter where the focus is when the window comes up: asked of the
+    // desktop session's manager, which lets every program save its work; without one, logind
+    // only on the user's word, No the default answer.
+    void restartButtonAsksTheSessionFirst_data() {
         QTest::addColumn<int>("key");
-        QTest::newRow("handed over") << 0 << 0;
-        QTest::newRow("refused") << -600 << 0;
-        QTest::newRow("Enter") << 0 << int(Qt::Key_Return);
+        QTest::addColumn<bool>("session");
+        QTest::addColumn<QString>("confirm");  // "", or how the confirmation is answered
+        QTest::addColumn<int>("sent");         // requests to logind
+        QTest::newRow("a session manager: asked") << 0 << true << QString() << 0;
+        QTest::newRow("a session manager, by Enter") << int(Qt::Key_Return) << true << QString() << 0;
+        QTest::newRow("none: the confirmation's default is No") << 0 << false << QStringLiteral("Enter") << 0;
+        QTest::newRow("none: the user says yes") << 0 << false << QStringLiteral("yes") << 1;
+        QTest::newRow("none: logind refuses too") << int(Qt::Key_Return) << false << QStringLiteral("yes") << 1;
     }
-    void restartButtonSendsOneRestartEvent() {
-        QFETCH(int, answer);
+    void restartButtonAsksTheSessionFirst() {
         QFETCH(int, key);
+        QFETCH(bool, session);
+        QFETCH(QString, confirm);
+        QFETCH(int, sent);
         RevisionWizard w(fonts(1));
-        w.tp.restart.answer = answer;
+        w.tp.restart.sessionAnswer = session ? platform::SessionManager::Gnome : platform::SessionManager::None;
+        w.tp.restart.answer = -600;  // whatever logind says, the wizard ends
+        if (confirm == QLatin1String("yes")) w.log->yes();
+        if (confirm == QLatin1String("Enter"))
+            w.log->then([&w] { apptest::pressKey(w.ctrl.r_AskMessageWindow, Qt::Key_Return); });
         w.enter();
         QTRY_VERIFY(w.ctrl.r_endWindow->isVisible());
         auto* restart = w.ctrl.r_endWindow->findChild<QPushButton*>(QStringLiteral("enterButton"));
         QCOMPARE(restart->text(), QStringLiteral(u"再起動"));
+        QCOMPARE(w.ctrl.r_endNote->text(),
+                 QStringLiteral(u"これから起動するアプリケーションでは、改訂したフォントがすでに使われます。"
+                                u"再起動すると、起動中のアプリケーションでも使われます。"));
         if (key)
             apptest::pressKey(w.ctrl.r_endWindow, Qt::Key(key));
         else
             restart->click();
-        const auto sent = w.tp.restart.sent();
-        QCOMPARE(sent.size(), std::size_t{1});
-        QCOMPARE(sent[0].eventClass, 0x61657674u);
-        QCOMPARE(sent[0].eventId, 0x72657374u);
-        QVERIFY(w.terminated.load() > 0);
+        QCOMPARE(w.tp.restart.sessionAsked(), 1);
+        QCOMPARE(w.log->asked.size(), confirm.isEmpty() ? 0 : 1);
+        const auto requests = w.tp.restart.sent();
+        QCOMPARE(int(requests.size()), sent);
+        for (const auto& request : requests) QCOMPARE(request.eventId, 0x72657374u);
         QCOMPARE(w.terminated.load(), 1);
         QCOMPARE(w.ctrl.numberOfRowsInTableView(w.ctrl.r_updateList), 0);
     }

@@ -4,6 +4,7 @@
 #include "WizardTestSupport.h"
 
 #include "JapaneseTexts.h"
+#include "support/TestKey.h"
 #include "discovery/FontCheckCtrl.h"
 #include "platform/Platform.h"
 
@@ -105,10 +106,45 @@ private slots:
             apptest::pressKey(w.ctrl.r_startWindow, Qt::Key(key));
         else
             w.ctrl.r_startWindow->findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
-        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kNoSource)});
+        QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kNoSource) +
+                                          QStringLiteral(u"\n\nフォルダ %1 がありません。").arg(apptest::kHost)});
         QCOMPARE(w.log->over, QStringList{QStringLiteral("StartWindow")});
         QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
         QVERIFY(w.terminated.load() > 0);
+        QCOMPARE(w.terminated.load(), 1);
+    }
+
+    // The no-source message says why, in one line under the product's own text.
+    void noPatchSourceSaysWhy_data() {
+        QTest::addColumn<QString>("host");  // what "host" holds
+        QTest::addColumn<bool>("keyBuiltIn");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no patch for these fonts") << "notes" << false
+                                                  << QStringLiteral(u"%1 には、これらのフォントの改訂ファイルがありません。");
+        QTest::newRow("unsigned, a key built in") << "patch" << true
+                                                  << QStringLiteral(u"%1 の改訂ファイルには、このプログラムが必要とする"
+                                                                    u"販売元の署名がありません。");
+        QTest::newRow("a signature that does not verify")
+            << "forged" << true << QStringLiteral(u"%1 の改訂ファイルの署名を確かめられません。");
+    }
+    void noPatchSourceSaysWhy() {
+        QFETCH(QString, host);
+        QFETCH(bool, keyBuiltIn);
+        QFETCH(QString, why);
+        Wizard w;
+        if (host == QLatin1String("notes"))
+            w.tp.writeFile(apptest::kHost + QStringLiteral("/notes.txt"), {'x'});
+        else
+            apptest::writeStdNW9Patch(w.tp);
+        if (host == QLatin1String("forged")) {
+            w.tp.writeFile(apptest::kHost + QStringLiteral("/patches.manifest"), {'x'});
+            w.tp.writeFile(apptest::kHost + QStringLiteral("/patches.manifest.minisig"), {'y'});
+        }
+        if (keyBuiltIn) w.ctrl.setTrustedKey(testsupport::testKey());
+        w.log->ok();
+        w.ctrl.startWindowNextButton();
+        QCOMPARE(w.log->told,
+                 QStringList{QString::fromUtf8(jatext::kNoSource) + QStringLiteral("\n\n") + why.arg(apptest::kHost)});
         QCOMPARE(w.terminated.load(), 1);
     }
 
