@@ -2,6 +2,7 @@
 
 #include "platform/Leftovers.h"
 #include "platform/NativePath.h"
+#include "platform/PosixFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,74 +33,9 @@ namespace {
 constexpr const char* kFinderInfoName = "user.com.apple.FinderInfo";
 constexpr std::size_t kFinderInfoSize = 32;
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            close();
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-    // Closes now and says whether the close succeeded (a late write error shows here).
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
-
-bool writeFully(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Copies everything from `in` to `out`.
-bool copyContents(int in, int out) {
-    // In the kernel where the file systems allow it: no pass through this process.
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-        if (n > 0) continue;
-        if (n == 0) return true;
-        if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-        break;  // between file systems that can't: copy through a buffer from here on
-    }
-    std::vector<std::uint8_t> buffer(256 * 1024);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return true;
-        if (!writeFully(out, buffer.data(), static_cast<std::size_t>(n))) return false;
-    }
-}
 
 // Opens a regular file for reading. A fifo or device never blocks the open and is refused.
 int openRegularForReading(const QByteArray& host, struct stat& st) {

@@ -4,9 +4,22 @@
 #include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPauses.h"
 #include "platform/LinuxProcesses.h"
+#include "platform/LinuxStateFolder.h"
 #include "platform/LinuxVolumes.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace platform {
+
+namespace {
+StatePaths statePaths(bool rooted) {
+    const uid_t uid = ::geteuid();
+    if (!rooted) return systemStatePaths(uid, [](const char* name) { return qgetenv(name); });
+    const passwd* user = ::getpwuid(uid);
+    return rootedStatePaths(uid, user ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid));
+}
+}  // namespace
 
 struct LinuxPlatform::Impl {
     explicit Impl(const LinuxPlatformOptions& o)
@@ -15,7 +28,9 @@ struct LinuxPlatform::Impl {
           volumes(!o.root.isEmpty()),
           standardFolders(files),
           pauses(o.instantPauses),
-          rooted(!o.root.isEmpty()) {}
+          rooted(!o.root.isEmpty()),
+          state(statePaths(rooted), [this](const QString& path) { return files.hostPath(path); }),
+          journalFile(files.hostPath(QStringLiteral("/var/log/font-reviser/journal.jsonl"))) {}
 
     LinuxFiles files;
     LinuxVolumes volumes;
@@ -24,6 +39,9 @@ struct LinuxPlatform::Impl {
     LinuxProcesses processes;
     LinuxPauses pauses;
     bool rooted;
+    LinuxStateFolder state;
+    SystemJournal systemJournal;
+    JournalFile journalFile;  // a rooted view's: the machine's journal is not the view's
 };
 
 LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options) : m_impl(std::make_unique<Impl>(options)) {}
@@ -37,6 +55,8 @@ Platform LinuxPlatform::services() const {
     p.fontFolders = m_impl->rooted ? static_cast<FontFolders*>(&m_impl->standardFolders) : &m_impl->fontconfigFolders;
     p.processes = &m_impl->processes;
     p.pauses = &m_impl->pauses;
+    p.state = &m_impl->state;
+    p.journal = m_impl->rooted ? static_cast<Journal*>(&m_impl->journalFile) : &m_impl->systemJournal;
     return p;
 }
 

@@ -5,9 +5,11 @@
 
 #include "platform/Files.h"
 #include "platform/FontFolders.h"
+#include "platform/Journal.h"
 #include "platform/Pauses.h"
 #include "platform/Processes.h"
 #include "platform/RestartRequest.h"
+#include "platform/StateFolder.h"
 #include "platform/SystemInfo.h"
 #include "platform/Volumes.h"
 
@@ -21,6 +23,10 @@ struct Platform {
     SystemInfo* systemInfo = nullptr;
     Pauses* pauses = nullptr;
     RestartRequest* restart = nullptr;
+    // Where runs that write keep their lock, history and backups, and the system's log; where
+    // a set has none (a test's), runs keep no records.
+    StateFolder* state = nullptr;
+    Journal* journal = nullptr;
 };
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 # Run as root; does nothing when everything is already there.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev
-          libgtest-dev libfontconfig-dev libfreetype-dev libsodium-dev libxxhash-dev minisign python3 python3-fonttools
+          libgtest-dev libfontconfig-dev libfreetype-dev libsodium-dev libxxhash-dev libsystemd-dev minisign python3 python3-fonttools
           python3-xxhash opentype-sanitizer xvfb xauth fonts-noto-cjk dbus ansible-core ansible-lint man-db
           clang-tidy clang libclang-rt-14-dev libxml2-utils polkitd pkexec sudo lintian desktop-file-utils appstream)
 missing=()

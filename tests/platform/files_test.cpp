@@ -1,10 +1,11 @@
 #include "QtPrint.h"
 #include "platform/DesktopServices.h"
 #include "platform/LinuxFiles.h"
-#include "support/FakePlatform.h"
 #include "platform/LinuxFontFolders.h"
 #include "platform/LinuxPlatform.h"
+#include "platform/LinuxStateFolder.h"
 #include "platform/NativePath.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -441,3 +442,48 @@ TEST(FontconfigFolders, AreTheFoldersTheConfigurationNames) {
 }
 
 }  // namespace
+
+namespace {
+// The state folder of root in a rooted view, as the sample has it.
+struct RootedState : RootedFiles {
+    platform::LinuxStateFolder state{platform::rootedStatePaths(0, QString()),
+                                     [this](const QString& path) { return files.hostPath(path); }};
+};
+}  // namespace
+
+// The lock is never taken through a link or from a file another user planted; a second
+// holder learns the first one's process; the kept copy of a font is a new file, never one
+// that stood there.
+TEST_F(RootedState, TheLockAndTheKeptFontsTakeNothingTheyDidNotMake) {
+    std::int64_t holder = 0;
+    put("/secret", "keep");
+    QDir().mkpath(real("/run/lock"));
+    link("/run/lock/font-reviser.lock", real("/secret"));
+    EXPECT_EQ(state.tryLock(holder), nullptr);
+    EXPECT_EQ(holder, -1);
+    EXPECT_EQ(contents("/secret"), "keep");
+    QFile::remove(real("/run/lock/font-reviser.lock"));
+    if (::geteuid() == 0) {
+        put("/run/lock/font-reviser.lock", "");
+        ASSERT_EQ(::chown(QFile::encodeName(real("/run/lock/font-reviser.lock")).constData(), 65534, 65534), 0);
+        EXPECT_EQ(state.tryLock(holder), nullptr);
+        EXPECT_EQ(holder, -1);
+        QFile::remove(real("/run/lock/font-reviser.lock"));
+    }
+    const auto held = state.tryLock(holder);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(state.tryLock(holder), nullptr);
+    EXPECT_EQ(holder, ::getpid());
+
+    put("/fonts/a.otf", "font");
+    ASSERT_TRUE(state.makeFolder("/var/lib/font-reviser/backup/r"));
+    EXPECT_TRUE(state.linkOrCopy("/fonts/a.otf", "/var/lib/font-reviser/backup/r/1.old"));
+    EXPECT_FALSE(state.linkOrCopy("/fonts/a.otf", "/var/lib/font-reviser/backup/r/1.old"));
+    link("/var/lib/font-reviser/backup/r/2.old", real("/secret"));
+    EXPECT_FALSE(state.linkOrCopy("/fonts/a.otf", "/var/lib/font-reviser/backup/r/2.old"));
+    EXPECT_EQ(contents("/secret"), "keep");
+    EXPECT_EQ(contents("/var/lib/font-reviser/backup/r/1.old"), "font");
+    EXPECT_GT(state.spaceTaken("/var/lib/font-reviser/backup"), 0u);
+    EXPECT_TRUE(state.removeTree("/var/lib/font-reviser/backup/r"));
+    EXPECT_EQ(contents("/secret"), "keep");
+}

@@ -1,6 +1,9 @@
 #include "support/FakePlatform.h"
 
 #include "platform/LinuxFiles.h"
+#include "platform/LinuxStateFolder.h"
+
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -79,13 +82,23 @@ int RecordingRestart::sessionAsked() const {
 struct TestPlatform::Impl {
     QTemporaryDir dir;
     std::unique_ptr<platform::LinuxFiles> files;
+    std::unique_ptr<platform::LinuxStateFolder> state;
+    std::unique_ptr<platform::JournalFile> journal;
 };
 
 TestPlatform::TestPlatform(const QString& applicationPath) : m_impl(std::make_unique<Impl>()) {
     if (!m_impl->dir.isValid()) throw std::runtime_error("no scratch folder");
     QDir(m_impl->dir.path()).mkpath(QStringLiteral("tmp"));
     m_impl->files = std::make_unique<platform::LinuxFiles>(m_impl->dir.path(), applicationPath, QStringLiteral("/tmp"));
+    platform::LinuxFiles* files = m_impl->files.get();
+    m_impl->state =
+        std::make_unique<platform::LinuxStateFolder>(platform::rootedStatePaths(::geteuid(), QStringLiteral("tester")),
+                                                     [files](const QString& path) { return files->hostPath(path); });
+    m_impl->journal =
+        std::make_unique<platform::JournalFile>(files->hostPath(QStringLiteral("/var/log/journal.jsonl")));
 }
+
+platform::StateFolder& TestPlatform::state() { return *m_impl->state; }
 
 platform::Platform TestPlatform::services() {
     platform::Platform p;
@@ -96,6 +109,8 @@ platform::Platform TestPlatform::services() {
     p.systemInfo = &systemInfo;
     p.pauses = &pauses;
     p.restart = &restart;
+    p.state = m_impl->state.get();
+    p.journal = m_impl->journal.get();
     return p;
 }
 

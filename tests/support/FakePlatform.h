@@ -119,6 +119,9 @@ public:
     void makeLink(const QString& linkPath, const QString& target) const;
 
     platform::LinuxFiles& files();
+    // Where runs keep their lock, history and kept fonts, inside the scratch folder as in a
+    // rooted view; its journal a file there too.
+    platform::StateFolder& state();
     // The scratch files and the doubles, as the program is handed its services.
     platform::Platform services();
     FakeVolumes volumes;
