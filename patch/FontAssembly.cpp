@@ -16,17 +16,6 @@
 namespace fr {
 
 namespace {
-// Far above any font this program revises (10 to 20 MB); a patch asking for more is not
-// one of ours, and the image is never allocated for it.
-constexpr std::uint64_t kLargestImage = 256u * 1024u * 1024u;
-
-// The largest new font a patch may make of an installed font of this length: a revision does
-// not double a font, so the new font's memory stays bounded by the installed one's real size,
-// whatever a patch claims.
-std::uint64_t newFontLengthBound(std::uint64_t installedLength) {
-    return std::min(kLargestImage, 2 * installedLength + (1u << 20));
-}
-
 // The loaded patch still names the font and version the source listing read from it: the
 // file was not swapped for another between the listing and this load.
 bool isTheListedPatch(const _UPDATE_HEADER& header, const SourceEntry& listed) {
@@ -48,7 +37,7 @@ bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector
             why, "layout-records",
             QStringLiteral("the patch has %1 table records for a font of %2 tables").arg(header.tagNum).arg(numTables));
     const std::uint64_t directoryEnd = sfnt::recordAt(numTables);
-    if (fontLength < directoryEnd || fontLength > newFontLengthBound(m_installedFont.bytes().size()))
+    if (fontLength < directoryEnd || fontLength > MakeSabunData::largestNewFont(m_installedFont.bytes().size()))
         return refuse(why, "layout-length",
                       QStringLiteral("a new font of %1 bytes from an installed one of %2")
                           .arg(fontLength)
@@ -118,7 +107,8 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
     const ManifestEntry* expected = source.manifest.get();
     try {
         m_pSabunObject = std::make_unique<MakeSabunData>();
-        if (!m_pSabunObject->loadSabunData(m_files, source.fullpath, newFontLengthBound(m_installedFont.bytes().size()),
+        if (!m_pSabunObject->loadSabunData(m_files, source.fullpath,
+                                           MakeSabunData::largestNewFont(m_installedFont.bytes().size()),
                                            expected ? &expected->sha256 : nullptr))
             return fail(result::kPatchLoadFailed, source.fullpath, m_pSabunObject->problem());
         if (!isTheListedPatch(m_pSabunObject->getUpdateHeader(), source))

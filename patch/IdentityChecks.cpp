@@ -1,10 +1,10 @@
 // Whether one installed font is exactly the font and revision a patch source was made for.
 
+#include "patch/IdentityChecks.h"
 #include "fonttables/ByteReader.h"
 #include "fonttables/NameTable.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
-#include "patch/IdentityChecks.h"
 #include "patch/FontProgress.h"
 #include "platform/NativePath.h"
 #include "platform/PathText.h"
@@ -74,8 +74,8 @@ private:
 }  // namespace
 
 // Only what the checks need is read: never the whole file.
-bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source,
-                          std::uint64_t& revision, Reason* why) {
+bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry& source, std::uint64_t& revision,
+                          Reason* why) {
     if (font.size() == 0) return refuse(why, "font-truncated", QStringLiteral("the file is empty"));
     if (font.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return refuse(why, "font-too-large",
@@ -114,6 +114,22 @@ bool checkOpenTypeVersion(const platform::ReadableBytes& font, const SourceEntry
                       .arg(source.fontname.value_or(QString())));
 }
 
+std::optional<std::uint32_t> fontRevisionOf(const platform::ReadableBytes& font) {
+    const auto offsetTable = font.read(0, sfnt::offset_table::kSize);
+    _sfntHeader header;
+    if (!offsetTable || !checkOpenTypeHeader(*offsetTable, sfnt::offset_table::kSize, header)) return std::nullopt;
+    for (std::size_t i = 0; i < header.numTables; ++i) {
+        const auto record = recordWithTag(font, sfnt::recordAt(i), Tag("head"));
+        if (!record) continue;
+        std::array<std::uint8_t, 4> field{};
+        if (record->length < sfnt::head::kFontRevision + 4 ||
+            !font.readAt(std::uint64_t{record->offset} + sfnt::head::kFontRevision, field))
+            return std::nullopt;
+        return bytes::Fixed<4>{field}.u32<0>();
+    }
+    return std::nullopt;
+}
+
 bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t length, _sfntHeader& out) {
     // Never trust the stated length beyond the bytes actually held.
     const std::size_t usable = std::min<std::size_t>(length < 0 ? 0 : static_cast<std::size_t>(length), bytes.size());
@@ -123,8 +139,8 @@ bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t lengt
     return hasCffOutlines(*header);
 }
 
-bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font,
-                                           const SourceEntry& source, std::uint64_t& revision) {
+bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font, const SourceEntry& source,
+                          std::uint64_t& revision) {
     const auto record = recordWithTag(font, recordOffset, Tag("head"));
     if (!record) return false;
     std::array<std::uint8_t, 4> field{};
@@ -137,8 +153,7 @@ bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableByte
     return expected && *expected == fontRevision;
 }
 
-bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font,
-                                           const SourceEntry& source) {
+bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font, const SourceEntry& source) {
     const auto record = recordWithTag(font, recordOffset, Tag("name"));
     if (!record) return false;
     // The table's header and records as far as the file goes; its strings are read one by

@@ -11,6 +11,7 @@
 #include "platform/ReadableBytes.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace fr::identity {
@@ -25,6 +26,8 @@ bool checkOpenTypeHeader(std::span<const std::uint8_t> bytes, std::int32_t lengt
 // `recordOffset` is the table record's position in the font.
 bool checkHeadTbleVersion(std::size_t recordOffset, const platform::ReadableBytes& font, const SourceEntry& source,
                           std::uint64_t& revision);
+// The 'head' fontRevision of any CFF OpenType font; nothing where it has no 'head' it holds whole.
+std::optional<std::uint32_t> fontRevisionOf(const platform::ReadableBytes& font);
 bool checknameTblFontName(std::size_t recordOffset, const platform::ReadableBytes& font, const SourceEntry& source);
 
 }  // namespace fr::identity

@@ -38,15 +38,19 @@ private:
 }  // namespace
 
 InPlaceReplacement::InPlaceReplacement(platform::Files& files, platform::Pauses& pauses, QString temporary,
-                                       QString installed)
-    : m_files(files), m_pauses(pauses), m_temporary(std::move(temporary)), m_installed(std::move(installed)) {}
+                                       QString installed, Source source)
+    : m_files(files),
+      m_pauses(pauses),
+      m_temporary(std::move(temporary)),
+      m_installed(std::move(installed)),
+      m_source(source) {}
 
 InPlaceReplacement::~InPlaceReplacement() {
-    if (!m_finished && !m_temporary.isEmpty()) m_files.remove(m_temporary);
+    if (!m_finished && !m_temporary.isEmpty() && m_source == Source::Temporary) m_files.remove(m_temporary);
 }
 
-std::int32_t InPlaceReplacement::failed(std::int32_t code, const QString& file, const char* id,
-                                        const QString& detail, Reason& why) {
+std::int32_t InPlaceReplacement::failed(std::int32_t code, const QString& file, const char* id, const QString& detail,
+                                        Reason& why) {
     why = {QString::fromLatin1(id), file + QStringLiteral(": ") + detail};
     return code;
 }
@@ -119,7 +123,7 @@ std::int32_t InPlaceReplacement::replace(const WrittenImage& written, Reason& wh
 
 std::int32_t InPlaceReplacement::finish(std::int32_t code, Reason& why) {
     m_finished = true;
-    if (m_temporary.isEmpty()) return code;  // none was made
+    if (m_temporary.isEmpty() || m_source == Source::Kept) return code;  // none was made, or it is not ours
     if (m_files.isDeletable(m_temporary) && m_files.remove(m_temporary)) return code;
     return failed(result::kTempNotRemovable, m_temporary, "temp-not-removable",
                   QStringLiteral("the temporary file can't be removed"), why);

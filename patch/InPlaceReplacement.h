@@ -20,9 +20,13 @@ namespace fr {
 
 class InPlaceReplacement {
 public:
+    // Whose the file put in place is: the assembly's temporary file, removed at the end, or
+    // a file kept elsewhere (an undo's backup), which stays.
+    enum class Source { Temporary, Kept };
     // `temporary` holds the new font as the assembly wrote it (empty: nothing was written, as
     // in a dry run); `installed` is the file it replaces. The services outlive it.
-    InPlaceReplacement(platform::Files& files, platform::Pauses& pauses, QString temporary, QString installed);
+    InPlaceReplacement(platform::Files& files, platform::Pauses& pauses, QString temporary, QString installed,
+                       Source source = Source::Temporary);
     ~InPlaceReplacement();
     InPlaceReplacement(const InPlaceReplacement&) = delete;
     InPlaceReplacement& operator=(const InPlaceReplacement&) = delete;
@@ -43,6 +47,7 @@ private:
     platform::Pauses& m_pauses;
     QString m_temporary;
     QString m_installed;
+    Source m_source;
     std::optional<std::uint32_t> m_permissions;
     bool m_finished = false;
 };

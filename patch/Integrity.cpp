@@ -11,6 +11,8 @@
 
 #include <QStringList>
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <new>
 
@@ -147,6 +149,27 @@ QString differingTables(const TableDigests& proved, const ManifestEntry::Tables&
 }
 
 WrittenImage writtenImageOf(std::span<const std::uint8_t> image) { return {image.size(), digestOf(image)}; }
+
+std::optional<FileFingerprint> fingerprintOf(const platform::Files& files, const QString& path) try {
+    const auto file = files.openForReading(path);
+    if (!file) return std::nullopt;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
+    Hasher digest;
+    crypto_hash_sha256_state sha;
+    crypto_hash_sha256_init(&sha);
+    for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
+        const auto piece =
+            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
+        if (!file->readAt(at, piece)) return std::nullopt;
+        digest.update(piece);
+        crypto_hash_sha256_update(&sha, piece.data(), piece.size());
+    }
+    FileFingerprint print{{file->size(), digest.digest()}, {}};
+    crypto_hash_sha256_final(&sha, print.sha256.bytes.data());
+    return print;
+} catch (const std::bad_alloc&) {
+    return std::nullopt;
+}
 
 bool fileHoldsImage(const platform::Files& files, const QString& path, const WrittenImage& image) try {
     const auto held = fileDigest(files, path);

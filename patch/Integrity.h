@@ -64,6 +64,13 @@ struct WrittenImage {
 WrittenImage writtenImageOf(std::span<const std::uint8_t> image);
 // True when the file at `path` holds exactly that image (read through a buffer of its own).
 bool fileHoldsImage(const platform::Files& files, const QString& path, const WrittenImage& image);
+// What a whole file holds, read once: as an image is compared, and its SHA-256, the digest
+// administrators know (the history records fonts by it). Nothing when it can't be read.
+struct FileFingerprint {
+    WrittenImage image;
+    Sha256 sha256;
+};
+std::optional<FileFingerprint> fingerprintOf(const platform::Files& files, const QString& path);
 
 // --- font files judged ---
 

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -39,6 +40,14 @@ public:
     // old copy of 12 bytes, or new data of 8 bytes and its byte); a larger file has
     // instructions that describe nothing.
     static std::uint64_t largestPatch(std::uint64_t newFontLength);
+    // The largest new font a patch may make of an installed font of this length: a revision
+    // does not double a font, so the new font's memory stays bounded by the installed one's
+    // real size, whatever a patch claims, and never above 256 MB (far above any font this
+    // program revises, 10 to 20 MB).
+    static std::uint64_t largestNewFont(std::uint64_t installedLength) {
+        constexpr std::uint64_t kLargestImage = 256u * 1024u * 1024u;
+        return std::min(kLargestImage, 2 * installedLength + (1u << 20));
+    }
     // The same from bytes already in memory. Every record is checked before any instruction
     // is read: each names its own slot of the new directory and its own tag, and a block
     // starts behind the records, inside the file, at no other record's block. Each block must
