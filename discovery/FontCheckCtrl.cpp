@@ -12,6 +12,8 @@
 namespace fr {
 
 namespace {
+// Where a package of a vendor's patches puts them, apart from the program's own folder.
+const QString kSystemPatchFolder = QStringLiteral("/usr/share/font-reviser/host");
 // Revisions up to 1.002 of a font in the alternative list take the "2.pa" patch.
 constexpr std::uint64_t kAlternativeRevisionBound = 65667;  // 0x10083
 }  // namespace
@@ -32,10 +34,13 @@ FontCheckCtrl::FontCheckCtrl(const platform::Platform& services, QString trusted
       m_trustedKey(std::move(trustedKey)) {}
 
 QString FontCheckCtrl::patchSourceFolder() const {
+    if (!m_patchSourceFolder.isEmpty()) return m_patchSourceFolder;
     const QString app = m_files.applicationPath();
     const qsizetype slash = app.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : app.left(slash));
-    return text::joinPath(folder, QStringLiteral("host"));
+    const QString beside = text::joinPath(folder, QStringLiteral("host"));
+    if (m_files.isFolder(beside) || !m_files.isFolder(kSystemPatchFolder)) return beside;
+    return kSystemPatchFolder;
 }
 
 SourceEntryPtr FontCheckCtrl::sourceEntryFromPatch(const platform::Files& files, const QString& path, Reason* why) {

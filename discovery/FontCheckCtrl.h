@@ -39,6 +39,13 @@ struct SearchNote {
 };
 using SearchNotes = std::function<void(const SearchNote&)>;
 
+// Where the search may look: everywhere (the volumes, then the font folders), only inside
+// some folders (the search's rules applying inside them), or only in the font folders.
+struct SearchScope {
+    QStringList under;  // absolute paths; empty: no such bound
+    bool fontFoldersOnly = false;
+};
+
 class FontCheckCtrl {
 public:
     // Reads the files, volumes and font folders of `services`, which outlive it; the manifest
@@ -54,6 +61,9 @@ public:
     void setClearsLeftovers(bool clears) { m_clearsLeftovers = clears; }
     // The administrator's word that unsigned patches may be applied where a key is built in.
     void setAllowUnsigned(bool allow) { m_allowUnsigned = allow; }
+    // Bounds the search (before it starts): each folder is taken as what it is behind its
+    // links, and one inside another is walked with it.
+    void setScope(const SearchScope& scope);
 
     // --- sources and targets (discovery/FontCheckCtrl.cpp) ---
     // Lists the patch sources of the "host" folder. Where the folder holds a verified manifest,
@@ -63,6 +73,9 @@ public:
     bool checkUpdateFontFile();
     // Whether the folder's patches may be applied, and are verified, once they are listed.
     const FolderTrust& getTrust() const { return m_trust; }
+    // The patch set as its signed manifest names it (the manifest's SHA-256); "unsigned" for
+    // patches no verified manifest lists.
+    QString patchSet() const { return m_trust.verified ? m_manifest.sha256.hex() : QStringLiteral("unsigned"); }
     // The source of the installed font of this name, as leftovers beside it are judged by it.
     SourceFor sourceFor() const;
     // The source entry of one patch file; nothing when it is no patch file.
@@ -84,7 +97,8 @@ public:
     // The volumes the search walks, once it has listed them.
     const QStringList& getVolumeArray() const { return m_VolumeArray; }
     // Whether the search finds the file at `path` (without links) where it lies: in a font
-    // folder it walked, or on a volume it walks, under its folder and name rules.
+    // folder it walked, or on a volume it walks, under its folder and name rules, inside its
+    // scope.
     bool wouldFind(const QString& path) const;
     // The target the search would list for the font at `path`, a path as the search reports
     // them, without a walk: it lies where the walk goes (on a volume it walks, under its
@@ -97,8 +111,12 @@ public:
     // only good copy of its font (read once the search has ended).
     const std::vector<KeptCopy>& keptCopies() const { return m_keptCopies; }
 
-    // The folder that holds the patch files: "host" beside the program.
+    // The folder that holds the patch files: the one set with setPatchSourceFolder; else
+    // "host" beside the program where there is one, else the system's folder for a vendor's
+    // patch set (/usr/share/font-reviser/host), where a package of patches puts them.
     QString patchSourceFolder() const;
+    // The administrator's own folder of patches (--host); the signature rules stay.
+    void setPatchSourceFolder(QString folder) { m_patchSourceFolder = std::move(folder); }
 
 private:
     friend struct FontCheckCtrlTestPeer;  // lets tests state source lists directly
@@ -119,6 +137,7 @@ private:
     platform::Volumes& m_volumes;
     platform::FontFolders& m_fontFolders;
     QString m_trustedKey;
+    QString m_patchSourceFolder;
     SearchNotes m_notes;
     bool m_clearsLeftovers = true;
     bool m_allowUnsigned = false;
@@ -129,6 +148,7 @@ private:
     std::vector<SourceEntryPtr> m_UpdateSrcFontArray;
     std::vector<TargetEntryPtr> m_OpenTypeFontArray;
     QStringList m_walkedFontFolders;  // behind their links
+    SearchScope m_scope;
     // For admitListed: the font folders on admitted volumes, as named and behind their links,
     // once the volumes are listed.
     std::optional<std::vector<std::pair<QString, QString>>> m_fontFolderRoots;
@@ -145,5 +165,7 @@ bool admittedVolume(const platform::Volumes& volumes, const QString& mountPoint)
 // every folder from the volume down to the file's is one the walk enters, its own folder is
 // within the depth limit, and its name makes it a candidate.
 bool searchReaches(const platform::Volumes& volumes, const QString& volume, const QString& path);
+// Whether a walk of the volume mounted at `volume` enters `folder` (without links) and lists it.
+bool walkEnters(const platform::Volumes& volumes, const QString& volume, const QString& folder);
 
 }  // namespace fr

@@ -2,8 +2,8 @@
 
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/TextRules.h"
-#include "patch/LeftoverClearing.h"
 #include "patch/IdentityChecks.h"
+#include "patch/LeftoverClearing.h"
 #include "platform/Leftovers.h"
 #include "platform/PathText.h"
 
@@ -65,11 +65,17 @@ bool isInside(const QString& path, const QString& folder) {
     return path.startsWith(folder == kRoot ? folder : folder + QLatin1Char('/'));
 }
 
+bool isInsideOrAt(const QString& path, const QString& folder) { return path == folder || isInside(path, folder); }
+
 }  // namespace
 
 bool searchReaches(const platform::Volumes& volumes, const QString& volume, const QString& path) {
-    if (!isInside(path, volume) || !candidateName(platform::lastPathComponent(path))) return false;
-    const QString folder = folderOf(path);
+    return isInside(path, volume) && candidateName(platform::lastPathComponent(path)) &&
+           walkEnters(volumes, volume, folderOf(path));
+}
+
+bool walkEnters(const platform::Volumes& volumes, const QString& volume, const QString& folder) {
+    if (!isInsideOrAt(folder, volume)) return false;
     const QString homeWordC = text::formC(volumes.homeFolderWord());
     if (!withinDepth(folder, text::formC(folder), homeWordC)) return false;
     // Each folder below the volume, as the walk would meet it (a path without links holds none).
@@ -84,12 +90,28 @@ bool searchReaches(const platform::Volumes& volumes, const QString& volume, cons
     return true;
 }
 
+void FontCheckCtrl::setScope(const SearchScope& scope) {
+    m_scope = {{}, scope.fontFoldersOnly};
+    QStringList real;
+    for (const QString& folder : scope.under) {
+        const QString canonical = m_files.canonicalPath(folder);
+        real << (canonical.isEmpty() ? QDir::cleanPath(folder) : canonical);
+    }
+    for (const QString& folder : real)
+        if (std::none_of(real.cbegin(), real.cend(), [&](const QString& other) { return isInside(folder, other); }) &&
+            !m_scope.under.contains(folder))
+            m_scope.under << folder;
+}
+
 bool FontCheckCtrl::wouldFind(const QString& path) const {
+    if (!m_scope.under.isEmpty() &&
+        std::none_of(m_scope.under.cbegin(), m_scope.under.cend(), [&](const QString& u) { return isInside(path, u); }))
+        return false;
     // A font folder is walked to any depth, its rules aside.
     for (const QString& folder : m_walkedFontFolders)
         if (isInside(path, folder)) return candidateName(platform::lastPathComponent(path));
     const QString volume = m_volumes.mountPointOf(path);
-    return m_VolumeArray.contains(volume) && searchReaches(m_volumes, volume, path);
+    return !m_scope.fontFoldersOnly && m_VolumeArray.contains(volume) && searchReaches(m_volumes, volume, path);
 }
 
 void FontCheckCtrl::clearMet(const QString& path) {
@@ -117,12 +139,35 @@ bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
     // clears what it meets.
     if (m_clearsLeftovers) clearLeftovers(m_files, m_files.temporaryFolder(), sourceFor());
     checkVolume();
-    const qsizetype count = m_VolumeArray.size();
-    for (qsizetype i = 0; i < count; ++i) {
+    for (const QString& volume : std::as_const(m_VolumeArray)) {
         m_folderCnt = 0;
-        const QString volume = m_VolumeArray.at(i);
-        note(SearchNote::Kind::VolumeWalked, volume);
-        if (!searchDirectorySub(volume, volume == kRoot, proc, context)) return false;
+        if (m_scope.fontFoldersOnly) {
+            note(SearchNote::Kind::VolumeSkipped, volume,
+                 {QStringLiteral("out-of-scope"), QStringLiteral("only the font folders are searched")});
+            continue;
+        }
+        // Without a bound the whole volume; with one, the bounding folders on it (a volume
+        // inside one is walked whole), each as the volume's walk would enter it.
+        QStringList starts;
+        for (const QString& folder : m_scope.under) {
+            if (isInsideOrAt(volume, folder)) {
+                starts = {volume};
+                break;
+            }
+            if (isInside(folder, volume) && m_volumes.mountPointOf(folder) == volume &&
+                walkEnters(m_volumes, volume, folder))
+                starts << folder;
+        }
+        if (m_scope.under.isEmpty()) starts = {volume};
+        if (starts.isEmpty()) {
+            note(SearchNote::Kind::VolumeSkipped, volume,
+                 {QStringLiteral("out-of-scope"), QStringLiteral("no folder the search is bounded to lies on it")});
+            continue;
+        }
+        for (const QString& start : starts) {
+            note(SearchNote::Kind::VolumeWalked, start);
+            if (!searchDirectorySub(start, volume == kRoot, proc, context)) return false;
+        }
     }
     searchFontFolders(proc, context);
     return false;
@@ -159,14 +204,30 @@ bool FontCheckCtrl::searchFontFolders(SearchStatusProc proc, void* context) {
             continue;
         }
         walked << real;
-        m_walkedFontFolders << real;
-        note(SearchNote::Kind::FontFolderWalked, folder);
-
+        // With a bound: the whole font folder where it lies inside one, else the bounding
+        // folders inside it, each to any depth.
+        QStringList starts;
+        for (const QString& bound : m_scope.under) {
+            if (isInsideOrAt(real, bound)) {
+                starts = {folder};
+                break;
+            }
+            if (isInside(bound, real)) starts << bound;
+        }
+        if (m_scope.under.isEmpty()) starts = {folder};
+        if (starts.isEmpty()) {
+            skipped(folder, "out-of-scope", QStringLiteral("outside every folder the search is bounded to"));
+            continue;
+        }
         const ScanContext scan{false, proc,    context, text::formC(volumes.homeFolderWord()),
                                files, volumes, true,    &listed};
-        m_folderCnt = 0;
-        if (scan.proc && scan.proc(folder, scan.context)) return false;
-        if (!walkFolder(scan, folder, text::formC(folder))) return false;
+        for (const QString& start : starts) {
+            m_walkedFontFolders << (start == folder ? real : start);
+            note(SearchNote::Kind::FontFolderWalked, start);
+            m_folderCnt = 0;
+            if (scan.proc && scan.proc(start, scan.context)) return false;
+            if (!walkFolder(scan, start, text::formC(start))) return false;
+        }
     }
     return true;
 }
@@ -304,7 +365,8 @@ TargetEntryPtr FontCheckCtrl::admitListed(const QString& path, Reason& why) {
                     noLinksBelow(volume, m_files.canonicalPath(volume));
     }
     if (!reachable) return refused("not-searched", QStringLiteral("the search does not look there"));
-    if (!candidateName(name)) return refused("not-searched", QStringLiteral("the search examines no file of this name"));
+    if (!candidateName(name))
+        return refused("not-searched", QStringLiteral("the search examines no file of this name"));
     if (!m_files.exists(path) || m_files.isFolder(path))
         return refused("font-unreadable", QStringLiteral("no file the search would examine"));
     const std::size_t before = m_OpenTypeFontArray.size();
