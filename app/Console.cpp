@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QVariant>
 
 #include <sys/ioctl.h>
@@ -78,9 +79,15 @@ void Console::endLive() {
     m_liveShown = false;
 }
 
-void Console::runStarts() {
-    if (m_json)
-        writeJson("start", {{QStringLiteral("schema"), kJsonSchema}, {QStringLiteral("version"), QStringLiteral(FR_VERSION)}});
+void Console::runStarts(const fr::SearchScope& scope) {
+    if (!m_json) return;
+    const QString searched = scope.fontFoldersOnly   ? QStringLiteral("font-folders")
+                             : scope.under.isEmpty() ? QStringLiteral("everywhere")
+                                                     : QStringLiteral("under");
+    writeJson("start", {{QStringLiteral("schema"), kJsonSchema},
+                        {QStringLiteral("version"), QStringLiteral(FR_VERSION)},
+                        {QStringLiteral("searched"), searched},
+                        {QStringLiteral("under"), scope.under}});
 }
 
 void Console::writeJson(const char* event, const QList<QPair<QString, QVariant>>& fields) {
@@ -108,8 +115,9 @@ void Console::reasonLine(const fr::Reason& reason) {
     if (reason) line(m_err, QStringLiteral("  %1: %2").arg(reason.id, reason.detail));
 }
 
-void Console::patchesVerified(const fr::FolderTrust& trust, const QString& folder) {
+void Console::patchesVerified(const fr::FolderTrust& trust, const QString& folder, const QString& patchSet) {
     m_verified = trust.verified;
+    m_patchSet = patchSet;
     m_unverified = trust.why.id;
     if (m_json || trust.verified) return;
     if (trust.why.id == QLatin1String("no-trusted-key"))
@@ -162,7 +170,7 @@ void Console::searchNote(const fr::SearchNote& note) {
 }
 
 void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets,
-                           const std::vector<fr::Reason>& notReplaceable) {
+                           const std::vector<fr::Reason>& notReplaceable, const NewRevisions& newRevisions) {
     if (m_json) {
         for (std::size_t i = 0; i < targets.size(); ++i) {
             const fr::Reason& why = notReplaceable[i];
@@ -171,6 +179,8 @@ void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets,
                 {QStringLiteral("version"), static_cast<qint64>(targets[i]->version)},
                 {QStringLiteral("revision"), fr::revisionText(targets[i]->version)},
                 {QStringLiteral("replaceable"), !why}};
+            if (i < newRevisions.size() && newRevisions[i])
+                fields.append({QStringLiteral("newRevision"), fr::revisionText(*newRevisions[i])});
             addReason(fields, why);
             writeJson("target", fields);
         }
@@ -179,11 +189,14 @@ void Console::targetsFound(const std::vector<fr::TargetEntryPtr>& targets,
     endLive();
 }
 
-void Console::listTargets(const std::vector<fr::TargetEntryPtr>& targets,
-                          const std::vector<fr::Reason>& notReplaceable) {
+void Console::listTargets(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable,
+                          const NewRevisions& newRevisions) {
     if (m_json) return;
     for (std::size_t i = 0; i < targets.size(); ++i) {
+        // The path, the revision now, and the one it would become.
         QString text = targets[i]->fullpath + QLatin1Char('\t') + fr::revisionText(targets[i]->version);
+        if (i < newRevisions.size() && newRevisions[i])
+            text += QStringLiteral(" -> ") + fr::revisionText(*newRevisions[i]);
         if (const fr::Reason& why = notReplaceable[i])
             text += QLatin1Char('\t') +
                     CommandLineText::tr("this user may not replace it (%1: %2)").arg(why.id, why.detail);
@@ -219,7 +232,8 @@ void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool sk
                        const fr::Reason& reason) {
     if (m_json) {
         if (code == fr::result::kRevised) {
-            writeJson("revised", {{QStringLiteral("path"), target.fullpath}, {QStringLiteral("skipped"), skipped}});
+            writeJson(m_undo ? "restored" : "revised",
+                      {{QStringLiteral("path"), target.fullpath}, {QStringLiteral("skipped"), skipped}});
         } else {
             QList<QPair<QString, QVariant>> fields{{QStringLiteral("path"), target.fullpath},
                                                    {QStringLiteral("code"), code},
@@ -235,6 +249,8 @@ void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool sk
         text = CommandLineText::tr("failed (status %1):").arg(code);
     else if (skipped)
         text = CommandLineText::tr("already revised (the same file):");
+    else if (m_undo)
+        text = m_dryRun ? CommandLineText::tr("would be put back:") : CommandLineText::tr("put back:");
     else
         text = m_dryRun ? CommandLineText::tr("would be revised:") : CommandLineText::tr("revised:");
     line(m_err, QStringLiteral("%1/%2 %3 %4").arg(m_index + 1).arg(m_count).arg(text, target.fullpath));
@@ -244,23 +260,77 @@ void Console::fontEnds(const fr::TargetEntry& target, std::int32_t code, bool sk
 void Console::summary(const Outcome& outcome) {
     if (m_json) {
         QList<QPair<QString, QVariant>> fields{{QStringLiteral("status"), outcome.status},
-                                               {QStringLiteral("revised"), outcome.revised},
+                                               {QLatin1String(m_undo ? "restored" : "revised"), outcome.revised},
                                                {QStringLiteral("failed"), outcome.failed},
                                                {QStringLiteral("message"), outcome.message},
                                                {QStringLiteral("restartNeeded"), outcome.restartNeeded},
                                                {QStringLiteral("restartRequested"), outcome.restartRequested}};
+        if (!m_patchSet.isEmpty()) fields.append({QStringLiteral("patchSet"), m_patchSet});
+        if (!outcome.run.isEmpty()) fields.append({QStringLiteral("run"), outcome.run});
         addReason(fields, outcome.reason);
         writeJson("summary", fields);
         return;
     }
     endLive();
     if (!outcome.revised.isEmpty()) {
-        line(m_out,
-             m_dryRun ? CommandLineText::tr("Fonts that would be revised:") : CommandLineText::tr("Revised fonts:"));
+        if (m_undo)
+            line(m_out, m_dryRun ? CommandLineText::tr("Fonts that would be put back:")
+                                 : CommandLineText::tr("Fonts put back:"));
+        else
+            line(m_out, m_dryRun ? CommandLineText::tr("Fonts that would be revised:")
+                                 : CommandLineText::tr("Revised fonts:"));
         for (const QString& path : outcome.revised) line(m_out, QStringLiteral("  ") + path);
     }
     if (!outcome.message.isEmpty()) line(outcome.status == 0 ? m_out : m_err, outcome.message);
     if (outcome.status != 0) reasonLine(outcome.reason);
+    if (!outcome.run.isEmpty()) line(m_out, CommandLineText::tr("Recorded in the history as run %1.").arg(outcome.run));
+}
+
+void Console::history(const std::vector<fr::RunRecord>& runs, const std::vector<std::uint64_t>& backupBytes,
+                      std::uint64_t total, const QString& folder) {
+    const QLocale locale;
+    if (m_json) {
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            QJsonObject run = QJsonDocument::fromJson(runs[i].toJsonLine()).object();
+            run.insert(QStringLiteral("backupBytes"), static_cast<qint64>(backupBytes[i]));
+            writeJson("run", {{QStringLiteral("record"), run.toVariantMap()}});
+        }
+        writeJson("backups",
+                  {{QStringLiteral("folder"), folder}, {QStringLiteral("bytes"), static_cast<qint64>(total)}});
+        return;
+    }
+    if (runs.empty()) line(m_out, CommandLineText::tr("No run has been recorded yet."));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const fr::RunRecord& run = runs[i];
+        QString head = CommandLineText::tr("Run %1  %2  %3, status %4, version %5")
+                           .arg(run.id, run.time, run.kind)
+                           .arg(run.status)
+                           .arg(run.version);
+        if (!run.patchSet.isEmpty())
+            head += QStringLiteral(", ") + CommandLineText::tr("patch set %1").arg(run.patchSet);
+        if (!run.undoes.isEmpty()) head += QStringLiteral(", ") + CommandLineText::tr("undoes %1").arg(run.undoes);
+        line(m_out, head);
+        for (const fr::FontRecord& font : run.fonts) {
+            const QString state = font.status == 0 ? CommandLineText::tr("replaced")
+                                                   : CommandLineText::tr("failed (status %1)").arg(font.status);
+            line(m_out, QStringLiteral("  %1  %2 -> %3  %4").arg(state, font.oldRevision, font.newRevision, font.path));
+            if (font.status != 0) line(m_out, QStringLiteral("    %1: %2").arg(font.reason.id, font.reason.detail));
+        }
+        if (backupBytes[i] != 0)
+            line(m_out, QStringLiteral("  ") + CommandLineText::tr("Kept old fonts: %1")
+                                                   .arg(locale.formattedDataSize(static_cast<qint64>(backupBytes[i]))));
+    }
+    line(m_out, CommandLineText::tr("The kept old fonts take %1 in %2.")
+                    .arg(locale.formattedDataSize(static_cast<qint64>(total)), folder));
+}
+
+void Console::notRecorded(const QString& path) {
+    if (m_json) {
+        writeJson("not-recorded", {{QStringLiteral("path"), path}});
+        return;
+    }
+    endLive();
+    line(m_err, CommandLineText::tr("Note: the run could not be added to the history %1.").arg(path));
 }
 
 void Console::fatal(int status, const QString& message, const fr::Reason& reason) {

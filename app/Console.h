@@ -11,6 +11,7 @@
 #include "discovery/FontCheckCtrl.h"
 #include "fonttables/Reason.h"
 #include "patch/FontEntries.h"
+#include "patch/RunHistory.h"
 
 #include <QString>
 
@@ -27,23 +28,34 @@ public:
 
     // A dry run: every JSON event says so, and the texts speak of what would be done.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // An undo: its texts and events speak of fonts put back.
+    void setUndo(bool undo) { m_undo = undo; }
     // Whether to tell everything the search passed over and walked, or only the files of
     // "host" that look like patches and are none.
     void setVerbose(bool verbose) { m_verbose = verbose; }
 
     // The run begins: in JSON, the first event, with the version of the events' form and the
-    // program's.
-    void runStarts();
+    // program's, and where the search looks.
+    void runStarts(const fr::SearchScope& scope = {});
     // Whether the patches are the vendor's, proven by the signed manifest of their folder, and
     // why not: said once in text, and carried by every JSON event from here on.
-    void patchesVerified(const fr::FolderTrust& trust, const QString& folder);
+    void patchesVerified(const fr::FolderTrust& trust, const QString& folder, const QString& patchSet);
     void searching(const QString& folder);
     // Called on the search worker (the caller serialises nothing else with it).
     void searchNote(const fr::SearchNote& note);
-    // The targets, each with why this user may not replace it (empty where it may).
-    void targetsFound(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable);
+    // The targets, each with why this user may not replace it (empty where it may) and, for
+    // --list, the revision it would become (nothing where the patch can't tell).
+    using NewRevisions = std::vector<std::optional<std::uint32_t>>;
+    void targetsFound(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable,
+                      const NewRevisions& newRevisions = {});
     // The list of --list.
-    void listTargets(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable);
+    void listTargets(const std::vector<fr::TargetEntryPtr>& targets, const std::vector<fr::Reason>& notReplaceable,
+                     const NewRevisions& newRevisions);
+    // --history: each run with the space its kept fonts take, then their total in `folder`.
+    void history(const std::vector<fr::RunRecord>& runs, const std::vector<std::uint64_t>& backupBytes,
+                 std::uint64_t total, const QString& folder);
+    // The run could not be added to the history at `path`.
+    void notRecorded(const QString& path);
     void fontStarts(const fr::TargetEntry& target, std::int32_t index, std::int32_t count);
     // A progress point as the engine reports it: the font, the file the step is about.
     void progress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName);
@@ -59,6 +71,7 @@ public:
         bool restartNeeded = false;
         bool restartRequested = false;
         fr::Reason reason;
+        QString run;  // its id in the history, where it was recorded
     };
     void summary(const Outcome& outcome);
     // A text that ends the program early (no source, no target, font manager, bad options),
@@ -77,10 +90,12 @@ private:
     std::FILE* m_err;
     bool m_terminal;
     bool m_dryRun = false;
+    bool m_undo = false;
     bool m_verbose = false;
     bool m_liveShown = false;
     std::optional<bool> m_verified;
     QString m_unverified;  // why the patches are not verified
+    QString m_patchSet;    // the manifest's SHA-256, or "unsigned"
     QString m_font;        // the font being revised
     std::int32_t m_index = 0, m_count = 0;
 };

@@ -57,8 +57,14 @@ bool ElevatedRevision::start(const QStringList& paths, fr::Reason& why) {
     for (const QString& path : paths) list += platform::encodeNativePath(path) + '\n';
     m_process->write(list + '\n');
     // The authentication comes first: the helper's first event says it runs.
-    while (const std::optional<QJsonObject> event = nextEvent())
+    while (const std::optional<QJsonObject> event = nextEvent()) {
         if (text(*event, "event") == QLatin1String("start")) return true;
+        // It ended before it started: another run holds the lock.
+        if (text(*event, "event") == QLatin1String("summary")) {
+            why = reasonOf(*event);
+            return false;
+        }
+    }
     why = {QStringLiteral("authentication"),
            QStringLiteral("the authentication was refused or dismissed (%1 ended with %2)")
                .arg(m_elevation.command.value(0))
@@ -95,8 +101,8 @@ std::int32_t ElevatedRevision::revise(const fr::TargetEntry& target, fr::Revisio
         }
         if (kind == QLatin1String("progress")) {
             const std::int32_t step = event->value(QStringLiteral("step")).toInt();
-            if (proc && proc(fr::overallPercent(step, count, index), step, target.fullpath, text(*event, "file"),
-                             context) &&
+            if (proc &&
+                proc(fr::overallPercent(step, count, index), step, target.fullpath, text(*event, "file"), context) &&
                 !m_cancelled) {
                 m_cancelled = true;
                 m_process->closeWriteChannel();

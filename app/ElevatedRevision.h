@@ -43,14 +43,14 @@ public:
 
     // Starts the helper with these paths and waits until it runs with an administrator's
     // rights: true then; false, with why, where the authentication was refused or dismissed,
-    // or the helper could not start.
+    // the helper could not start, or another run holds the lock ("busy").
     bool start(const QStringList& paths, fr::Reason& why);
     // One of those fonts, in the order they were given, revised by the helper: its progress
     // points go to `proc` on the run's scale (`count`, `index`), a cancel the user confirms
     // there goes on to the helper, which stops at its next point. Its result code, and the
     // reason where it is not 0.
-    std::int32_t revise(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                        std::int32_t count, std::int32_t index, fr::Reason& reason);
+    std::int32_t revise(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context, std::int32_t count,
+                        std::int32_t index, fr::Reason& reason);
     // Whether the user confirmed a cancel during one of its fonts: the run goes no further,
     // whatever that font ended with (the helper may have finished it before it heard).
     bool cancelled() const { return m_cancelled; }

@@ -4,9 +4,9 @@
 #include "app/MainCtrl.h"
 
 #include "app/FontManagerCheck.h"
+#include "app/WizardTableModel.h"
 #include "app/WizardText.h"
 #include "app/WizardWindow.h"
-#include "app/WizardTableModel.h"
 #include "discovery/SourceLookups.h"
 #include "patch/OpenTypeManager.h"
 
@@ -117,11 +117,13 @@ void MainCtrl::releaseFontCheckCtrl() {
 }
 
 std::int32_t MainCtrl::reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc,
-                                             void* context, std::int32_t count, std::int32_t index) const {
+                                             void* context, std::int32_t count, std::int32_t index) {
     if (!m_fontCheckCtrl) return fr::result::kFontUnusable;
     const fr::DiscoverySourceLookup sources(*m_fontCheckCtrl);
     fr::OpenTypeManager engine(*m_services.files, *m_services.pauses);
-    return engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
+    const std::int32_t code = engine.updateOpenTypeDiff(target, proc, context, count, index, sources);
+    m_lastReason = engine.reason();
+    return code;
 }
 
 void MainCtrl::setTargets(std::vector<fr::TargetEntryPtr> targets, std::vector<bool> needsAdministrator) {

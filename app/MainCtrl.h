@@ -194,11 +194,13 @@ private:
     // Why "host" gives no patch source, in a line of the no-source message.
     QString noSourceReason() const;
     // The run's end: the end window, or the message of what stopped it.
-    void endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized);
+    // `notAuthorized`: the fonts the helper did not revise, since it did not start (`why`).
+    void endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized,
+                     const fr::Reason& why);
     // The caches of the folders of the fonts revised here (the helper refreshes its own).
     void refreshFontCaches(const QStringList& revised);
     std::int32_t reviseWithFreshEngine(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
-                                       std::int32_t count, std::int32_t index) const;
+                                       std::int32_t count, std::int32_t index);
     void startWorker(std::unique_ptr<QThread>& slot, void (MainCtrl::*body)());
     void joinWorker(std::unique_ptr<QThread>& slot);
 
@@ -217,6 +219,9 @@ private:
     std::vector<fr::TargetEntryPtr> m_targets;
     std::vector<bool> m_needsAdministrator;  // beside m_targets
     Elevation m_elevation;
+    // Held from the search, which may clear what ended runs left, to the program's end.
+    std::unique_ptr<platform::RunLock> m_runLock;
+    fr::Reason m_lastReason;  // of the font the revision worker revised last
 
     std::vector<QDialog*> m_modalDialogs;  // the modal runs under way, the innermost last
     std::unique_ptr<WizardTableModel> m_updateListModel;
@@ -230,7 +235,7 @@ private:
 bool MainCtrlSearchStatus(const QString& path, void* context);
 // The progress callback: shows the progress point, worded from the font and the file the
 // engine reports, and, after a cancel press, asks whether to stop.
-bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath,
-                              const QString& fileName, void* context);
+bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName,
+                              void* context);
 
 }  // namespace wizard

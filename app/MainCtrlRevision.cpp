@@ -8,8 +8,10 @@
 #include "app/ResultMessages.h"
 #include "app/WizardText.h"
 #include "discovery/SourceLookups.h"
+#include "patch/FontProgress.h"
 #include "patch/RevisionDriver.h"
 #include "patch/RevisionRun.h"
+#include "patch/RunHistory.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -47,12 +49,12 @@ void MainCtrl::updateFontThread() {
         (i < m_needsAdministrator.size() && m_needsAdministrator[i] ? byAdministrator : own).push_back(list[i]);
     std::unique_ptr<ElevatedRevision> helper;
     QStringList notAuthorized;
+    fr::Reason helperWhy;
     if (!byAdministrator.empty()) {
         helper = std::make_unique<ElevatedRevision>(m_elevation, [this] { return m_ended.load(); });
         QStringList paths;
         for (const auto& target : byAdministrator) paths << target->fullpath;
-        fr::Reason why;
-        if (!helper->start(paths, why)) {
+        if (!helper->start(paths, helperWhy)) {
             notAuthorized = paths;
             byAdministrator.clear();
             helper.reset();
@@ -62,10 +64,24 @@ void MainCtrl::updateFontThread() {
     std::vector<fr::TargetEntryPtr> order = byAdministrator;
     order.insert(order.end(), own.begin(), own.end());
     const auto helperCount = static_cast<std::ptrdiff_t>(byAdministrator.size());
+    // The fonts revised here go to this user's history; the helper keeps its own.
+    std::optional<fr::RunRecorder> recorder;
+    std::optional<fr::DiscoverySourceLookup> sources;
+    if (m_services.state && m_fontCheckCtrl && !own.empty()) {
+        sources.emplace(*m_fontCheckCtrl);
+        fr::RunRecord record = fr::newRun(QStringLiteral("revise"));
+        record.patchSet = m_fontCheckCtrl->patchSet();
+        recorder.emplace(*m_services.files, *m_services.state, m_services.journal, std::move(record),
+                         fr::kKeptRunsByDefault);
+    }
     const fr::FontReviser revise = [&](const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                        std::int32_t count, std::int32_t index) {
         fr::Reason reason;
         if (helper && index < helperCount) return helper->revise(target, proc, context, count, index, reason);
+        m_lastReason = {};
+        if (recorder)
+            recorder->fontStarts(target.fullpath, fr::replacedFile(*m_services.files, *sources, target.fullpath),
+                                 fr::revisionText(target.version));
         return m_reviseFont(target, proc, context, count, index);
     };
     QStringList revised;
@@ -73,18 +89,22 @@ void MainCtrl::updateFontThread() {
     hooks.stopBeforeFont = [&] { return m_ended.load() || (helper && helper->cancelled()); };
     hooks.betweenFonts = [this] { m_services.pauses->pause(kBetweenFontsPauseMs); };
     hooks.afterFont = [&](const fr::TargetEntry& target, std::int32_t code, bool skipped) {
+        if (recorder) recorder->fontEnds(code, skipped, m_lastReason);  // only a font revised here
         if (code == fr::result::kRevised && !skipped) revised << target.fullpath;
     };
-    fr::RevisionRunResult run = fr::reviseTargets(*m_services.files, order, revise, MainCtrlRevisionProgress, this, hooks);
+    fr::RevisionRunResult run =
+        fr::reviseTargets(*m_services.files, order, revise, MainCtrlRevisionProgress, this, hooks);
     if (run.code == fr::result::kRevised && run.stoppedBeforeFont) run.code = fr::result::kCancelled;
+    if (recorder) recorder->finish(run.code);
     helper.reset();  // it has refreshed the caches of its fonts' folders itself
     if (m_ended) return;
     QStringList revisedHere;
     for (const QString& path : revised)
-        if (std::none_of(byAdministrator.begin(), byAdministrator.end(), [&](const auto& t) { return t->fullpath == path; }))
+        if (std::none_of(byAdministrator.begin(), byAdministrator.end(),
+                         [&](const auto& t) { return t->fullpath == path; }))
             revisedHere << path;
     refreshFontCaches(revisedHere);
-    endRevision(run, revised, notAuthorized);
+    endRevision(run, revised, notAuthorized, helperWhy);
     m_services.pauses->pause(kRevisionEndPauseMs);
 }
 
@@ -100,7 +120,8 @@ void MainCtrl::refreshFontCaches(const QStringList& revised) {
     m_services.fontFolders->refreshCaches(folders);
 }
 
-void MainCtrl::endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized) {
+void MainCtrl::endRevision(fr::RevisionRunResult run, const QStringList& revised, const QStringList& notAuthorized,
+                           const fr::Reason& why) {
     // A file of ours kept beside a font, as that font's only good copy maybe, is no success.
     const fr::KeptCopy* kept =
         m_fontCheckCtrl && !m_fontCheckCtrl->keptCopies().empty() ? &m_fontCheckCtrl->keptCopies().front() : nullptr;
@@ -120,7 +141,8 @@ void MainCtrl::endRevision(fr::RevisionRunResult run, const QStringList& revised
         return;
     }
     if (!notAuthorized.isEmpty()) {
-        showMessage(WizardText::notAuthorized(notAuthorized));
+        showMessage(why.id == QLatin1String("busy") ? WizardText::helperBusy(notAuthorized)
+                                                    : WizardText::notAuthorized(notAuthorized));
         if (revised.isEmpty()) {
             terminate();
             return;
@@ -163,8 +185,8 @@ void MainCtrl::endWindowCancelButton() {
     terminate();
 }
 
-bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath,
-                              const QString& fileName, void* context) {
+bool MainCtrlRevisionProgress(std::int32_t overall, std::int32_t step, const QString& fontPath, const QString& fileName,
+                              void* context) {
     auto* ctrl = static_cast<MainCtrl*>(context);
     if (!ctrl) return false;
     const bool stop = ctrl->userStopsAtReport(MainCtrl::Worker::Revision);

@@ -3,8 +3,8 @@
 
 #include "app/MainCtrl.h"
 
-#include "app/WizardText.h"
 #include "app/WizardTableModel.h"
+#include "app/WizardText.h"
 #include "discovery/FontCheckCtrl.h"
 #include "discovery/SourceLookups.h"
 #include "patch/RevisionDriver.h"
@@ -22,6 +22,16 @@ constexpr int kSearchEndPauseMs = 500;
 
 void MainCtrl::startWindowNextButton() {
     if (m_searchThread || m_ended) return;
+    // One revision at a time, from the search on: it may clear what ended runs left.
+    if (m_services.state && !m_runLock) {
+        std::int64_t holder = 0;
+        m_runLock = m_services.state->tryLock(holder);
+        if (!m_runLock) {
+            alertErrorMessage3(holder < 0 ? WizardText::lockUnavailable(m_services.state->lockFile())
+                                          : WizardText::anotherRevisionRunning());
+            return;
+        }
+    }
     m_fontCheckCtrl = std::make_unique<fr::FontCheckCtrl>(m_services, m_trustedKey);
     m_fontCheckCtrl->checkUpdateFontFile();
     if (m_fontCheckCtrl->getUpdateSrcFileCount() == 0) {
@@ -69,7 +79,8 @@ QString MainCtrl::noSourceReason() const {
     const fr::FolderTrust& trust = m_fontCheckCtrl->getTrust();
     if (trust.usable) return WizardText::noPatchForTheseFonts(folder);
     if (trust.why.id == QLatin1String("unsigned-host")) return WizardText::unsignedPatches(folder);
-    if (trust.why.id == QLatin1String("manifest-signature") || trust.why.id == QLatin1String("manifest-signature-missing"))
+    if (trust.why.id == QLatin1String("manifest-signature") ||
+        trust.why.id == QLatin1String("manifest-signature-missing"))
         return WizardText::signatureDoesNotVerify(folder);
     return WizardText::manifestUnusable(folder);
 }

@@ -10,19 +10,20 @@
 #include "platform/NativePath.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QIcon>
 
 #include <unistd.h>
 
-#include <optional>
-#include <string>
-#include <thread>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
+#include <thread>
 
 namespace wizard {
 
@@ -154,7 +155,8 @@ int programMain(int argc, char** argv, int firstOption, ProgramSetup setup) {
         print(stderr, CommandLineText::tr("%1: no display: use --list or --revise, see --help\n").arg(program));
         return exitcode::kUsage;
     }
-    const CommandLine line = CommandLine::parse(args);
+    CommandLine line = CommandLine::parse(args);
+    if (!line.host.isEmpty()) line.host = QFileInfo(line.host).absoluteFilePath();
     if (!line.error.isEmpty()) {
         print(stderr, CommandLineText::tr("%1: %2\nTry '%1 --help'.\n").arg(program, line.error));
         return exitcode::kUsage;

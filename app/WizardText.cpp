@@ -3,18 +3,21 @@
 namespace wizard {
 
 QString WizardText::fontManagerRunning() {
-    return tr("\"Font Book\" is running, so the revision program can't start.\n"
-              "Quit \"Font Book\", then start the \"OpenType Velmora font revision program\".");
+    return tr(
+        "\"Font Book\" is running, so the revision program can't start.\n"
+        "Quit \"Font Book\", then start the \"OpenType Velmora font revision program\".");
 }
 
 QString WizardText::cancelRevision() {
-    return tr("The font revision will be stopped.\n\n"
-              "To stop it, press the “Yes” button;\nnot to stop it, press the “No” button.");
+    return tr(
+        "The font revision will be stopped.\n\n"
+        "To stop it, press the “Yes” button;\nnot to stop it, press the “No” button.");
 }
 
 QString WizardText::cancelSearch() {
-    return tr("The search for fonts to revise will be stopped.\nIs that all right?\n"
-              "To stop it, press the “Yes” button;\nnot to stop it, press the “No” button.");
+    return tr(
+        "The search for fonts to revise will be stopped.\nIs that all right?\n"
+        "To stop it, press the “Yes” button;\nnot to stop it, press the “No” button.");
 }
 
 QString WizardText::noSource() { return tr("There is no font to revise from.\nThe revision is stopped."); }
@@ -24,14 +27,16 @@ QString WizardText::noTarget() { return tr("No font to revise was found.\n\nThe 
 QString WizardText::noTargetToRevise() { return tr("There is no font to revise.\nThe revision can't start."); }
 
 QString WizardText::revisionSucceeded() {
-    return tr("The revision ended normally.\n\n"
-              "To make the revised fonts take effect, the system will restart.\n"
-              "To restart it, press “Restart”.");
+    return tr(
+        "The revision ended normally.\n\n"
+        "To make the revised fonts take effect, the system will restart.\n"
+        "To restart it, press “Restart”.");
 }
 
 QString WizardText::newFontsInUse() {
-    return tr("Applications started from now on already use the new fonts; restarting makes every running one use "
-              "them.");
+    return tr(
+        "Applications started from now on already use the new fonts; restarting makes every running one use "
+        "them.");
 }
 
 QString WizardText::noHostFolder(const QString& folder) { return tr("There is no folder %1.").arg(folder); }
@@ -57,8 +62,9 @@ QString WizardText::alreadyRevised(const QStringList& fonts) {
 }
 
 QString WizardText::needsAdministrator() {
-    return tr("An administrator's authentication is needed to revise this font; the program asks for it once "
-              "when the revision starts.");
+    return tr(
+        "An administrator's authentication is needed to revise this font; the program asks for it once "
+        "when the revision starts.");
 }
 
 QString WizardText::notAuthorized(const QStringList& fonts) {
@@ -67,10 +73,25 @@ QString WizardText::notAuthorized(const QStringList& fonts) {
            QStringLiteral("\n") + fonts.join(u'\n');
 }
 
+QString WizardText::anotherRevisionRunning() {
+    return tr("Another revision of the fonts is running. Try again once it has ended.");
+}
+
+QString WizardText::lockUnavailable(const QString& lockFile) {
+    return tr("The program can't take its lock %1, so no revision can start.").arg(lockFile);
+}
+
+QString WizardText::helperBusy(const QStringList& fonts) {
+    return tr("Another revision with an administrator's rights is running: these fonts, which need an "
+              "administrator, were not revised:") +
+           QStringLiteral("\n") + fonts.join(u'\n');
+}
+
 QString WizardText::restartWithoutSession() {
-    return tr("No desktop session can restart the computer so that running programs save their work first.\n\n"
-              "Restart now? Every running program is stopped at once, and unsaved work in them is lost.\n"
-              "To restart now, press the “Yes” button; not to, press the “No” button.");
+    return tr(
+        "No desktop session can restart the computer so that running programs save their work first.\n\n"
+        "Restart now? Every running program is stopped at once, and unsaved work in them is lost.\n"
+        "To restart now, press the “Yes” button; not to, press the “No” button.");
 }
 
 }  // namespace wizard

@@ -38,6 +38,12 @@ public:
     static QString needsAdministrator();
     // The authentication for those fonts refused or dismissed: they were not revised.
     static QString notAuthorized(const QStringList& fonts);
+    // Another revision holds the lock: this one does not start.
+    static QString anotherRevisionRunning();
+    // The lock can't be taken at all.
+    static QString lockUnavailable(const QString& lockFile);
+    // The administrator's helper found another revision running: these fonts were not revised.
+    static QString helperBusy(const QStringList& fonts);
     // No desktop session can restart with the programs' consent: ask before logind does.
     static QString restartWithoutSession();
 };

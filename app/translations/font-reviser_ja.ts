@@ -23,14 +23,6 @@
         <translation>不明なオプションです: %1</translation>
     </message>
     <message>
-        <source>--list and --revise exclude each other</source>
-        <translation>--list と --revise は同時に指定できません</translation>
-    </message>
-    <message>
-        <source>--restart, --dry-run and --keep-going go with --revise</source>
-        <translation>--restart、--dry-run、--keep-going は --revise とともに指定します</translation>
-    </message>
-    <message>
         <source>--restart and --dry-run exclude each other</source>
         <translation>--restart と --dry-run は同時に指定できません</translation>
     </message>
@@ -136,30 +128,10 @@ Try &apos;%1 --help&apos;.
 </translation>
     </message>
     <message>
-        <source>--json, --verbose and --allow-unsigned go with --list or --revise</source>
-        <translation>--json、--verbose、--allow-unsigned は --list か --revise とともに指定します</translation>
-    </message>
-    <message>
-        <source>search the local disks and fontconfig&apos;s font folders and print each
-font that would be revised, with its revision, and whether this
-user may replace it</source>
-        <translation>ローカルディスクと fontconfig のフォントフォルダを検索し、改訂される
-フォントをそのリビジョンと、このユーザーが置き換えられるかどうかとともに
-表示します</translation>
-    </message>
-    <message>
         <source>search, then revise every font found, in the wizard&apos;s order; the
 run stops at the first font that fails</source>
         <translation>検索し、見つかったフォントをウィザードと同じ順に改訂します。失敗した
 フォントで改訂を止めます</translation>
-    </message>
-    <message>
-        <source>with --revise: everything short of writing (the patches, the new
-fonts built and checked in memory, the permissions); nothing is
-written or removed, and the exit status is the one --revise would give</source>
-        <translation>--revise とともに: 書き込みの手前まですべてを行います（パッチ、メモリ上で
-組み立てて検査する新しいフォント、アクセス権）。何も書き込まず何も削除せず、
-終了ステータスは --revise と同じです</translation>
     </message>
     <message>
         <source>with --revise: try every font even after one fails; the exit
@@ -256,16 +228,6 @@ it has none where this program trusts a key (see --allow-unsigned)</source>
         <translation>コマンドラインが正しくない、またはオプションもディスプレイもない</translation>
     </message>
     <message>
-        <source>Usage: %1 --list [--allow-unsigned] [--verbose] [--json]
-       %1 --revise [--dry-run | --restart] [--keep-going] [--allow-unsigned]
-              [--verbose] [--json]
-</source>
-        <translation>使い方: %1 --list [--allow-unsigned] [--verbose] [--json]
-        %1 --revise [--dry-run | --restart] [--keep-going] [--allow-unsigned]
-               [--verbose] [--json]
-</translation>
-    </message>
-    <message>
         <source>Revises the installed Velmora and Kestrune OpenType fonts with the patches in the
 &quot;host&quot; folder beside the program. Without an option the wizard starts; with one,
 the program runs without windows (no display needed).
@@ -316,6 +278,225 @@ Cancel button does: the font being revised is left untouched or completed.
 </source>
         <translation>%1: --helper は、インストールされているフォントのパスを1行に1つずつ読み、空行で終わります
 </translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 には値が必要です</translation>
+    </message>
+    <message>
+        <source>--wait takes a number of seconds</source>
+        <translation>--wait には秒数を指定します</translation>
+    </message>
+    <message>
+        <source>--keep-backups takes a number of runs</source>
+        <translation>--keep-backups には実行の数を指定します</translation>
+    </message>
+    <message>
+        <source>--list, --revise, --undo and --history exclude each other</source>
+        <translation>--list、--revise、--undo、--history は同時に指定できません</translation>
+    </message>
+    <message>
+        <source>--restart and --keep-going go with --revise</source>
+        <translation>--restart と --keep-going は --revise とともに指定します</translation>
+    </message>
+    <message>
+        <source>--dry-run goes with --revise or --undo</source>
+        <translation>--dry-run は --revise または --undo とともに指定します</translation>
+    </message>
+    <message>
+        <source>--verbose, --allow-unsigned, --host, --under and --font-folders-only go with --list or --revise</source>
+        <translation>--verbose、--allow-unsigned、--host、--under、--font-folders-only は --list または --revise とともに指定します</translation>
+    </message>
+    <message>
+        <source>--under and --font-folders-only exclude each other</source>
+        <translation>--under と --font-folders-only は同時に指定できません</translation>
+    </message>
+    <message>
+        <source>--under takes an absolute path: %1</source>
+        <translation>--under には絶対パスを指定します: %1</translation>
+    </message>
+    <message>
+        <source>--wait and --keep-backups go with --revise or --undo</source>
+        <translation>--wait と --keep-backups は --revise または --undo とともに指定します</translation>
+    </message>
+    <message>
+        <source>--json goes with --list, --revise, --undo or --history</source>
+        <translation>--json は --list、--revise、--undo、--history のいずれかとともに指定します</translation>
+    </message>
+    <message>
+        <source>search the local disks and fontconfig&apos;s font folders and print each
+font that would be revised, with its revision, the one it would
+become, and whether this user may replace it</source>
+        <translation>ローカルディスクと fontconfig のフォントフォルダを検索し、改訂される
+フォントを、そのリビジョン、改訂後のリビジョン、このユーザーが
+置き換えられるかどうかとともに表示します</translation>
+    </message>
+    <message>
+        <source>with --revise: everything short of writing (the patches, the new
+fonts built and checked in memory, the permissions); nothing is
+written or removed, and the exit status is the one --revise would give;
+with --undo: what would be put back</source>
+        <translation>--revise とともに: 書き込みの手前まですべてを行います（パッチ、メモリ上で
+組み立てて検査する新しいフォント、アクセス権）。何も書き込まず何も削除せず、
+終了ステータスは --revise と同じです。--undo とともに: 元に戻せるものを表示します</translation>
+    </message>
+    <message>
+        <source>put back the fonts a run replaced (the last run that replaced any, or
+RUN as --history names it), each only where the file in place is still
+what that run wrote; any other is skipped with its reason</source>
+        <translation>実行が置き換えたフォントを元に戻します（フォントを置き換えた最後の実行、
+または --history が示す実行 RUN）。置かれているファイルがその実行の書いた
+ままのものだけを戻し、それ以外は理由とともに飛ばします</translation>
+    </message>
+    <message>
+        <source>print the runs that wrote, each font with its revisions and SHA-256
+digests, and the space the kept old fonts take</source>
+        <translation>書き込みを行った実行を、各フォントのリビジョンと SHA-256 ダイジェスト、
+保管している古いフォントの使用容量とともに表示します</translation>
+    </message>
+    <message>
+        <source>search only inside this folder, the search&apos;s rules applying there
+(may be given more than once)</source>
+        <translation>このフォルダの中だけを検索します（中では通常の検索の規則が適用されます。
+複数回指定できます）</translation>
+    </message>
+    <message>
+        <source>search only fontconfig&apos;s font folders, no volume</source>
+        <translation>fontconfig のフォントフォルダだけを検索し、ボリュームは検索しません</translation>
+    </message>
+    <message>
+        <source>take the patches from DIR instead of the &quot;host&quot; folder beside the
+program or /usr/share/font-reviser/host (the signature rules stay)</source>
+        <translation>プログラムと同じ場所の「host」フォルダや /usr/share/font-reviser/host の代わりに
+DIR のパッチを使います（署名の規則はそのまま適用されます）</translation>
+    </message>
+    <message>
+        <source>where another run holds the lock, wait up to SECONDS for it to end</source>
+        <translation>別の実行がロックを持っているとき、その終了を最大 SECONDS 秒待ちます</translation>
+    </message>
+    <message>
+        <source>keep the replaced fonts of the last N runs for --undo (3 by default)</source>
+        <translation>--undo のために、直近 N 回の実行で置き換えたフォントを保管します（既定は 3）</translation>
+    </message>
+    <message>
+        <source>another run of the program holds the lock (see --wait)</source>
+        <translation>このプログラムの別の実行がロックを持っている（--wait を参照）</translation>
+    </message>
+    <message>
+        <source>Usage: %1 --list [SEARCH OPTIONS] [--json]
+       %1 --revise [--dry-run | --restart] [--keep-going] [SEARCH OPTIONS]
+              [--wait SECONDS] [--keep-backups N] [--json]
+       %1 --undo [RUN] [--dry-run] [--wait SECONDS] [--json]
+       %1 --history [--json]
+Search options: [--under PATH]... | [--font-folders-only], [--host DIR],
+                [--allow-unsigned], [--verbose]
+</source>
+        <translation>使い方: %1 --list [検索オプション] [--json]
+        %1 --revise [--dry-run | --restart] [--keep-going] [検索オプション]
+               [--wait SECONDS] [--keep-backups N] [--json]
+        %1 --undo [RUN] [--dry-run] [--wait SECONDS] [--json]
+        %1 --history [--json]
+検索オプション: [--under PATH]... | [--font-folders-only], [--host DIR],
+                [--allow-unsigned], [--verbose]
+</translation>
+    </message>
+    <message>
+        <source>One run that writes at a time: it takes the lock /run/lock/font-reviser.lock (root) or
+$XDG_RUNTIME_DIR/font-reviser.lock (a user). Each such run is added to the history
+/var/lib/font-reviser/history.jsonl (root) or $XDG_STATE_HOME/font-reviser/history.jsonl,
+every font it revised to the system journal, and the fonts it replaced are kept in
+the backup folder beside the history.
+</source>
+        <translation>書き込みを行う実行は一度に一つだけです。ロック /run/lock/font-reviser.lock（root）または
+$XDG_RUNTIME_DIR/font-reviser.lock（一般ユーザー）を取得します。そうした実行はそれぞれ履歴
+/var/lib/font-reviser/history.jsonl（root）または $XDG_STATE_HOME/font-reviser/history.jsonl に
+追加され、改訂した各フォントはシステムジャーナルに記録され、置き換えたフォントは履歴と
+同じ場所の backup フォルダに保管されます。
+</translation>
+    </message>
+    <message>
+        <source>would be put back:</source>
+        <translation>元に戻せます:</translation>
+    </message>
+    <message>
+        <source>put back:</source>
+        <translation>元に戻しました:</translation>
+    </message>
+    <message>
+        <source>Fonts that would be put back:</source>
+        <translation>元に戻せるフォント:</translation>
+    </message>
+    <message>
+        <source>Fonts put back:</source>
+        <translation>元に戻したフォント:</translation>
+    </message>
+    <message>
+        <source>Recorded in the history as run %1.</source>
+        <translation>履歴に実行 %1 として記録しました。</translation>
+    </message>
+    <message>
+        <source>No run has been recorded yet.</source>
+        <translation>記録された実行はまだありません。</translation>
+    </message>
+    <message>
+        <source>Run %1  %2  %3, status %4, version %5</source>
+        <translation>実行 %1  %2  %3、終了ステータス %4、バージョン %5</translation>
+    </message>
+    <message>
+        <source>patch set %1</source>
+        <translation>パッチセット %1</translation>
+    </message>
+    <message>
+        <source>undoes %1</source>
+        <translation>%1 を元に戻す</translation>
+    </message>
+    <message>
+        <source>replaced</source>
+        <translation>置き換え済み</translation>
+    </message>
+    <message>
+        <source>failed (status %1)</source>
+        <translation>失敗（終了ステータス %1）</translation>
+    </message>
+    <message>
+        <source>Kept old fonts: %1</source>
+        <translation>保管している古いフォント: %1</translation>
+    </message>
+    <message>
+        <source>The kept old fonts take %1 in %2.</source>
+        <translation>保管している古いフォントは %2 で %1 を使用しています。</translation>
+    </message>
+    <message>
+        <source>Note: the run could not be added to the history %1.</source>
+        <translation>注意: この実行を履歴 %1 に追加できませんでした。</translation>
+    </message>
+    <message>
+        <source>The lock %1 can&apos;t be taken: no run can start.</source>
+        <translation>ロック %1 を取得できないため、実行を開始できません。</translation>
+    </message>
+    <message>
+        <source>Another revision is running (process %1): try again once it has ended, or wait for it with --wait.</source>
+        <translation>別の改訂が実行中です（プロセス %1）。終了してからもう一度実行するか、--wait で終了を待ってください。</translation>
+    </message>
+    <message>
+        <source>--under: no such folder: %1</source>
+        <translation>--under: フォルダがありません: %1</translation>
+    </message>
+    <message>
+        <source>No recorded run has fonts to put back.</source>
+        <translation>元に戻せるフォントのある実行は記録されていません。</translation>
+    </message>
+    <message>
+        <source>There is no run %1 in the history.</source>
+        <translation>履歴に実行 %1 はありません。</translation>
+    </message>
+    <message>
+        <source>Dry run: nothing was changed; %1 font(s) would be put back.</source>
+        <translation>予行演習です。何も変更していません。%1 個のフォントを元に戻せます。</translation>
+    </message>
+    <message>
+        <source>The fonts of run %1 were put back.</source>
+        <translation>実行 %1 のフォントを元に戻しました。</translation>
     </message>
 </context>
 <context>
@@ -594,6 +775,18 @@ To restart now, press the “Yes” button; not to, press the “No” button.</
 今すぐ再起動しますか？ 起動中のプログラムはすべてすぐに終了し、保存していない作業は失われます。
 今すぐ再起動する場合は、”はい”ボタン、
 再起動しない場合は、”いいえ”ボタンを押してください。</translation>
+    </message>
+    <message>
+        <source>Another revision of the fonts is running. Try again once it has ended.</source>
+        <translation>別のフォントの改訂が実行中です。終了してからもう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>The program can&apos;t take its lock %1, so no revision can start.</source>
+        <translation>ロック %1 を取得できないため、改訂を開始できません。</translation>
+    </message>
+    <message>
+        <source>Another revision with an administrator&apos;s rights is running: these fonts, which need an administrator, were not revised:</source>
+        <translation>管理者権限での別の改訂が実行中のため、管理者が必要な次のフォントは改訂していません:</translation>
     </message>
 </context>
 </TS>

@@ -25,6 +25,8 @@ inline constexpr char kCancelSearch[] =
 // The search phase.
 inline constexpr char kNoSource[] = "改訂元のフォントが存在しません。\n改訂を中止します。";
 inline constexpr char kNoTarget[] = "該当するフォントがありませんでした。\n\n改訂プログラムを終了します。";
+inline constexpr char kAnotherRevisionRunning[] =
+    "別のフォントの改訂が実行中です。終了してからもう一度お試しください。";
 
 // The revision phase.
 inline constexpr char kNoTargetToRevise[] = "改訂対象となるフォントが存在しません。\n改訂を開始できません";

@@ -35,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,8 +69,9 @@ bool chownTree(const QString& path, int uid) {
     if (::lchown(QFile::encodeName(path).constData(), uid, uid) != 0) return false;
     for (const QFileInfo& entry :
          QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-        if (entry.isDir() && !entry.isSymLink() ? !chownTree(entry.filePath(), uid)
-                                                : ::lchown(QFile::encodeName(entry.filePath()).constData(), uid, uid) != 0)
+        if (entry.isDir() && !entry.isSymLink()
+                ? !chownTree(entry.filePath(), uid)
+                : ::lchown(QFile::encodeName(entry.filePath()).constData(), uid, uid) != 0)
             return false;
     return true;
 }
@@ -151,9 +153,7 @@ struct Scene {
     QString real(const QString& view) const { return path() + QStringLiteral("/root") + view; }
     QString system(int k) const { return kSystemFonts + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".otf"); }
     QString user(int k) const { return kUserFonts + QLatin1Char('/') + kFixtureFaces[k] + QStringLiteral(".otf"); }
-    int elevations() const {
-        return static_cast<int>(contents(path() + QStringLiteral("/elevations")).count('\n'));
-    }
+    int elevations() const { return static_cast<int>(contents(path() + QStringLiteral("/elevations")).count('\n')); }
 };
 
 // Faces 0-2 in the system's font folder (root's), 3-5 in the user's; the patches signed.
@@ -170,6 +170,9 @@ bool makeScene(Scene& scene, const FixtureSet& set) {
     QDir().mkpath(scene.real(QStringLiteral("/tmp")));
     ok = ok && ::chmod(QFile::encodeName(scene.real(QStringLiteral("/tmp"))).constData(), 01777) == 0;
     ok = ok && chownTree(scene.real(QStringLiteral("/home")), kNobody);
+    // Each user's runtime folder, as logind makes it: the user's lock lies there.
+    QDir().mkpath(scene.real(QStringLiteral("/run/user/%1").arg(kNobody)));
+    ok = ok && chownTree(scene.real(QStringLiteral("/run/user/%1").arg(kNobody)), kNobody);
     // The programs, where nobody may run them: the sample (the helper) and this test (the child).
     QDir().mkpath(scene.path() + QStringLiteral("/bin"));
     ok = ok &&
@@ -178,7 +181,8 @@ bool makeScene(Scene& scene, const FixtureSet& set) {
          put(scene.path() + QStringLiteral("/bin/child"), contents(QCoreApplication::applicationFilePath()), 0755);
     // The stand-ins for the elevation command: one that counts and runs sudo, one that refuses.
     const QByteArray count = "echo \"$@\" >> '" + QFile::encodeName(scene.path()) + "/elevations'\n";
-    ok = ok && put(scene.path() + QStringLiteral("/bin/elevate"), "#!/bin/sh\n" + count + "exec sudo -n \"$@\"\n", 0755) &&
+    ok = ok &&
+         put(scene.path() + QStringLiteral("/bin/elevate"), "#!/bin/sh\n" + count + "exec sudo -n \"$@\"\n", 0755) &&
          put(scene.path() + QStringLiteral("/bin/refuse"), "#!/bin/sh\n" + count + "exit 126\n", 0755);
     ok = ok && put(scene.path() + QStringLiteral("/elevations"), {}, 0666);
     QDir().mkpath(scene.path() + QStringLiteral("/run"));
@@ -251,9 +255,14 @@ private slots:
     void theWizardRevisesSystemFontsAfterOneAuthentication_data() {
         QTest::addColumn<QString>("elevate");
         QTest::addColumn<QString>("kase");
-        QTest::newRow("root's fonts and the user's") << "elevate" << "";
-        QTest::newRow("the authentication refused") << "refuse" << "";
-        QTest::newRow("a cancel during the helper's revision") << "elevate" << "cancel";
+        QTest::newRow("root's fonts and the user's") << "elevate"
+                                                     << "";
+        QTest::newRow("the authentication refused") << "refuse"
+                                                    << "";
+        QTest::newRow("a cancel during the helper's revision") << "elevate"
+                                                               << "cancel";
+        QTest::newRow("another run holds root's lock") << "elevate"
+                                                       << "busy";
     }
     void theWizardRevisesSystemFontsAfterOneAuthentication() {
         QFETCH(QString, elevate);
@@ -263,8 +272,17 @@ private slots:
         QVERIFY(makeScene(scene, set));
         const QString rule = QStringLiteral("/etc/sudoers.d/font-reviser-elevation-test");
         Installed ruleFile{rule};
-        QVERIFY(put(rule, "nobody ALL=(root) NOPASSWD: " + QFile::encodeName(scene.path()) + "/bin/font-reviser-sample\n",
+        QVERIFY(put(rule,
+                    "nobody ALL=(root) NOPASSWD: " + QFile::encodeName(scene.path()) + "/bin/font-reviser-sample\n",
                     0440));
+        // Another of root's runs under way: this process holds root's lock, as that run would.
+        const QString lockFile = scene.real(QStringLiteral("/run/lock/font-reviser.lock"));
+        QDir().mkpath(QFileInfo(lockFile).path());
+        QFile lock(lockFile);
+        if (kase == QLatin1String("busy"))
+            QVERIFY(lock.open(QIODevice::ReadWrite) &&
+                    lock.write(QByteArray::number(QCoreApplication::applicationPid())) > 0 && lock.flush() &&
+                    ::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
         const ChildRun run = runAsNobody(scene, scene.path() + QStringLiteral("/bin/") + elevate, kase);
         QVERIFY2(run.status == 0, qPrintable(run.err));
         QStringList marked = strings(run.result.value(QStringLiteral("marked"))),
@@ -281,11 +299,20 @@ private slots:
             if (kase == QLatin1String("cancel"))
                 QVERIFY2(k < 3 ? now == old || now == revised : now == old, qPrintable(installed));
             else
-                QVERIFY2(now == (elevate == QLatin1String("refuse") && k < 3 ? old : revised), qPrintable(installed));
+                QVERIFY2(
+                    now == ((elevate == QLatin1String("refuse") || kase == QLatin1String("busy")) && k < 3 ? old
+                                                                                                           : revised),
+                    qPrintable(installed));
         }
         if (kase == QLatin1String("cancel")) {
-            QVERIFY2(told.value(0).startsWith(QStringLiteral("The revision of the OpenType Velmora fonts was stopped.")),
-                     qPrintable(told.join(u'|')));
+            QVERIFY2(
+                told.value(0).startsWith(QStringLiteral("The revision of the OpenType Velmora fonts was stopped.")),
+                qPrintable(told.join(u'|')));
+        } else if (kase == QLatin1String("busy")) {
+            QVERIFY2(
+                told.value(0).startsWith(QStringLiteral("Another revision with an administrator's rights is running")),
+                qPrintable(told.join(u'|')));
+            QVERIFY(run.result.value(QStringLiteral("endWindow")).toBool());
         } else if (elevate == QLatin1String("refuse")) {
             QVERIFY2(told.value(0).contains(QStringLiteral("refused or dismissed")), qPrintable(told.join(u'|')));
             QVERIFY(run.result.value(QStringLiteral("endWindow")).toBool());
@@ -308,27 +335,30 @@ private slots:
         Scene scene;
         QVERIFY(makeScene(scene, set));
         const QString program = scene.path() + QStringLiteral("/bin/font-reviser-sample");
-        QString policy = QString::fromUtf8(contents(QStringLiteral(FR_SOURCE_DIR "/packaging/org.velmora.FontReviser.policy")));
+        QString policy =
+            QString::fromUtf8(contents(QStringLiteral(FR_SOURCE_DIR "/packaging/org.velmora.FontReviser.policy")));
         policy.replace(QStringLiteral("@FR_PROGRAM_PATH@"), program)
             .replace(QStringLiteral("FontReviser.revise-system-fonts"), QStringLiteral("FontReviser.elevation-test"));
         Installed action{QStringLiteral("/usr/share/polkit-1/actions/org.velmora.FontReviser.elevation-test.policy")};
         Installed rule{QStringLiteral("/etc/polkit-1/rules.d/10-font-reviser-elevation-test.rules")};
         QVERIFY(put(action.path, policy.toUtf8()));
-        QVERIFY(put(rule.path, "polkit.addRule(function(action, subject) {\n"
-                               "  if (action.id == \"org.velmora.FontReviser.elevation-test\" && subject.user == \"nobody\")\n"
-                               "    return polkit.Result.YES;\n});\n"));
+        QVERIFY(put(rule.path,
+                    "polkit.addRule(function(action, subject) {\n"
+                    "  if (action.id == \"org.velmora.FontReviser.elevation-test\" && subject.user == \"nobody\")\n"
+                    "    return polkit.Result.YES;\n});\n"));
         // The daemons, where none runs already: stopped again at the end.
         QProcess bus, authority;
         const bool ownBus = !QFile::exists(QStringLiteral("/run/dbus/system_bus_socket"));
         if (ownBus) {
             QDir().mkpath(QStringLiteral("/run/dbus"));
-            bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--system"), QStringLiteral("--nofork"),
-                                                      QStringLiteral("--nopidfile")});
+            bus.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--system"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
             if (!bus.waitForStarted() ||
                 !waitFor([] { return QFile::exists(QStringLiteral("/run/dbus/system_bus_socket")); }, 5000))
                 QSKIP("the system bus could not be started here");
         }
-        const bool ownAuthority = QProcess::execute(QStringLiteral("pgrep"), {QStringLiteral("-x"), QStringLiteral("polkitd")}) != 0;
+        const bool ownAuthority =
+            QProcess::execute(QStringLiteral("pgrep"), {QStringLiteral("-x"), QStringLiteral("polkitd")}) != 0;
         if (ownAuthority) {
             authority.start(polkitd, {QStringLiteral("--no-debug")});
             if (!authority.waitForStarted() || authority.waitForFinished(1500))

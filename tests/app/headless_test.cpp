@@ -4,10 +4,14 @@
 #include "app/Headless.h"
 #include "app/CommandLine.h"
 #include "app/Console.h"
+#include "patch/FontProgress.h"
+#include "patch/IdentityChecks.h"
 #include "patch/RevisionCodes.h"
 #include "support/FakePlatform.h"
 #include "support/FixtureSet.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -16,11 +20,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,9 +203,16 @@ private slots:
         QCOMPARE(list.status, fr::result::kRevised);
         QStringList listed = QString::fromUtf8(list.out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(listed.size(), kFixtureFaces.size());
-        for (const QString& path : tree.installed)
-            QVERIFY2(listed.contains(path + QStringLiteral("\t8.0")) || listed.contains(path + QStringLiteral("\t7.0")),
-                     qPrintable(path));
+        // Each with its revision now and the one the revision then makes, read off its patch.
+        const auto revisionOf = [](const QString& file) {
+            const auto bytes = bytesOf(contents(file));
+            return fr::revisionText(fr::identity::fontRevisionOf(platform::BytesInMemory(bytes)).value_or(0));
+        };
+        for (int k = 0; k < kFixtureFaces.size(); ++k) {
+            const QString line = tree.installed[k] + u'\t' + revisionOf(set.oldFont(kFixtureFaces[k])) +
+                                 QStringLiteral(" -> ") + revisionOf(set.referenceOf(kFixtureFaces[k]));
+            QVERIFY2(listed.contains(line), qPrintable(line));
+        }
         for (const QString& path : tree.installed)
             QCOMPARE(contents(tree.real(path)), contents(set.oldFont(kFixtureFaces[tree.installed.indexOf(path)])));
 
@@ -214,15 +228,28 @@ private slots:
         const QJsonObject firstJa = firstProgress(dryJapanese.events());
         const QString font = firstJa.value(QStringLiteral("path")).toString();
         const QString name = QFileInfo(font).fileName();
-        QCOMPARE(firstJa.value(QStringLiteral("line1")).toString(), QString::fromUtf8("%1の改訂をしています。").arg(font));
+        QCOMPARE(firstJa.value(QStringLiteral("line1")).toString(),
+                 QString::fromUtf8("%1の改訂をしています。").arg(font));
         QCOMPARE(firstJa.value(QStringLiteral("line2")).toString(),
                  QString::fromUtf8("%1のファイルをオープンしています。").arg(name));
-        QCOMPARE(field(dryJapanese.events(), "progress", "line2").value(2), QString::fromUtf8("タグデータを読み込みました。"));
+        QCOMPARE(field(dryJapanese.events(), "progress", "line2").value(2),
+                 QString::fromUtf8("タグデータを読み込みました。"));
 
         const Run revise = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
         QCOMPARE(revise.status, fr::result::kRevised);
         const QList<QJsonObject> events = revise.events();
         QVERIFY2(!events.isEmpty(), revise.out.constData());
+        // The events' form: its version first, a time and whether it is a dry run on every one.
+        QCOMPARE(events.first().value(QStringLiteral("event")).toString(), QStringLiteral("start"));
+        QCOMPARE(events.first().value(QStringLiteral("schema")).toInt(), 1);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
+                    .match(events.first().value(QStringLiteral("version")).toString())
+                    .hasMatch());
+        QCOMPARE(events.first().value(QStringLiteral("searched")).toString(), QStringLiteral("everywhere"));
+        for (const QJsonObject& e : events)
+            QVERIFY2(QDateTime::fromString(e.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs).isValid() &&
+                         e.value(QStringLiteral("dryRun")) == QJsonValue(false),
+                     qPrintable(e.value(QStringLiteral("event")).toString()));
         const QJsonObject first = firstProgress(events);
         QCOMPARE(first.value(QStringLiteral("line1")).toString(), QStringLiteral("Revising %1.").arg(font));
         QCOMPARE(first.value(QStringLiteral("line2")).toString(), QStringLiteral("Opening the file %1.").arg(name));
@@ -571,7 +598,8 @@ private slots:
         changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x55);
         put(tree.real(tree.installed[0]), changed);
         const QString kept = QFileInfo(tree.installed[0]).path() + QStringLiteral("/.") +
-                             QFileInfo(tree.installed[0]).fileName() + QStringLiteral(".font-reviser-4194300-0badcafe.old");
+                             QFileInfo(tree.installed[0]).fileName() +
+                             QStringLiteral(".font-reviser-4194300-0badcafe.old");
         put(tree.real(kept), contents(set.oldFont(kFixtureFaces[0])));
         QVERIFY(QFile::remove(tree.patch(0)));
         const Run r = run(tree, {QStringLiteral("--revise"), QStringLiteral("--json")});
@@ -612,8 +640,9 @@ private slots:
         QCOMPARE(wizard::runHeadless(line, console, stop, services, QString()), fr::result::kCancelled);
         int revised = 0;
         for (int k : {0, 1})
-            revised += tp.files().readAll(QStringLiteral("/Library/Fonts/") + kFixtureFaces[k] + QStringLiteral(".otf"),
-                                          testsupport::kAnySize) == bytesOf(contents(set.referenceOf(kFixtureFaces[k])));
+            revised +=
+                tp.files().readAll(QStringLiteral("/Library/Fonts/") + kFixtureFaces[k] + QStringLiteral(".otf"),
+                                   testsupport::kAnySize) == bytesOf(contents(set.referenceOf(kFixtureFaces[k])));
         QCOMPARE(revised, 1);
     }
 
@@ -627,10 +656,8 @@ private slots:
         const QByteArray old = contents(set.oldFont(kFixtureFaces[0]));
         const QString otf = kFixtureFaces[0] + QStringLiteral(".otf");
         const QStringList refused = {
-            QStringLiteral("/Library/Fonts/a/b/c/d/") + otf,
-            QStringLiteral("/Library/Fonts/Reviser.app/") + otf,
-            QStringLiteral("/Library/Fonts/font-0001.bin"),
-            QStringLiteral("/Library/Linked/") + otf,
+            QStringLiteral("/Library/Fonts/a/b/c/d/") + otf,  QStringLiteral("/Library/Fonts/Reviser.app/") + otf,
+            QStringLiteral("/Library/Fonts/font-0001.bin"),   QStringLiteral("/Library/Linked/") + otf,
             QStringLiteral("/Library/Fonts/../Fonts/") + otf,
         };
         for (const QString& path : refused.mid(0, 3)) put(tree.real(path), old);
@@ -666,6 +693,227 @@ private slots:
         withOption.start(kProgram, {tree.dir.path(), QStringLiteral("--helper"), QStringLiteral("--dry-run")});
         QVERIFY(withOption.waitForFinished(60000));
         QCOMPARE(withOption.exitCode(), wizard::exitcode::kUsage);
+    }
+
+    // Command lines that are none end with 64 before anything is looked at; the good ones
+    // say what they ask for.
+    void commandLinesAreCheckedFirst_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("good");
+        const auto row = [](const char* name, const char* line, bool good) {
+            QTest::newRow(name) << QString::fromLatin1(line).split(u' ') << good;
+        };
+        row("two modes", "--undo --history", false);
+        row("--under without a folder", "--list --under", false);
+        row("--under a relative folder", "--list --under fonts", false);
+        row("--under and --font-folders-only", "--list --under /a --font-folders-only", false);
+        row("--wait not a number", "--revise --wait soon", false);
+        row("--keep-backups below zero", "--revise --keep-backups -1", false);
+        row("--wait with --list", "--list --wait 3", false);
+        row("--dry-run with --history", "--history --dry-run", false);
+        row("--host with --undo", "--undo --host /srv/patches", false);
+        row("--json alone", "--json", false);
+        row("an undo of a run, dry", "--undo 20261208T101010Z-42 --dry-run --wait 5", true);
+        row("a bounded revision", "--revise --under /usr/share/fonts --under /home --keep-backups 0 --json", true);
+        row("the history", "--history --json", true);
+    }
+    void commandLinesAreCheckedFirst() {
+        QFETCH(QStringList, options);
+        QFETCH(bool, good);
+        const wizard::CommandLine line = wizard::CommandLine::parse(options);
+        QVERIFY2(line.error.isEmpty() == good, qPrintable(line.error));
+        if (good && options.contains(QStringLiteral("--undo"))) {
+            QCOMPARE(line.undoRun, QStringLiteral("20261208T101010Z-42"));
+            QVERIFY(!line.writes() && line.waitSeconds == 5);
+        }
+        if (options.contains(QStringLiteral("--under")) && good)
+            QCOMPARE(line.under, (QStringList{QStringLiteral("/usr/share/fonts"), QStringLiteral("/home")}));
+    }
+
+    // --under and --font-folders-only: the fonts found are those inside the bounds, the rules
+    // of the whole search still applying; the start event says what was searched.
+    void theSearchStaysWithinItsBounds_data() {
+        QTest::addColumn<QStringList>("bounds");
+        QTest::addColumn<QList<int>>("faces");  // found, by their place in SampleTree::installed
+        QTest::addColumn<QString>("searched");
+        QTest::newRow("one font folder") << QStringList{QStringLiteral("--under"), QStringLiteral("/usr/share/fonts")}
+                                         << QList<int>{1, 5} << "under";
+        QTest::newRow("two folders, one inside the other")
+            << QStringList{QStringLiteral("--under"),        QStringLiteral("/Library"), QStringLiteral("--under"),
+                           QStringLiteral("/Library/Fonts"), QStringLiteral("--under"),  QStringLiteral("/home/kana")}
+            << QList<int>{0, 3, 4} << "under";
+        QTest::newRow("a folder below a font folder")
+            << QStringList{QStringLiteral("--under"), QStringLiteral("/usr/local/share/fonts/velmora")} << QList<int>{2}
+            << "under";
+        QTest::newRow("a folder the whole search never enters")
+            << QStringList{QStringLiteral("--under"), QStringLiteral("/Library/Fonts/Reviser.app")} << QList<int>{}
+            << "under";
+        QTest::newRow("the font folders only")
+            << QStringList{QStringLiteral("--font-folders-only")} << QList<int>{1, 2, 3, 5} << "font-folders";
+    }
+    void theSearchStaysWithinItsBounds() {
+        QFETCH(QStringList, bounds);
+        QFETCH(QList<int>, faces);
+        QFETCH(QString, searched);
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set);
+        // A copy inside a folder the search skips, even when bounded to it.
+        put(tree.real(QStringLiteral("/Library/Fonts/Reviser.app/") + kFixtureFaces[0] + QStringLiteral(".otf")),
+            contents(set.oldFont(kFixtureFaces[0])));
+        const Run list = run(tree, QStringList{QStringLiteral("--list"), QStringLiteral("--json")} + bounds);
+        QCOMPARE(list.status, faces.isEmpty() ? wizard::exitcode::kNoTarget : 0);
+        QCOMPARE(list.events().first().value(QStringLiteral("searched")).toString(), searched);
+        QStringList expected;
+        for (int k : faces) expected << tree.installed[k];
+        QStringList found = field(list.events(), "target", "path");
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
+        if (faces.isEmpty()) return;
+        // A revision so bounded changes nothing outside.
+        const Run revise = run(tree, QStringList{QStringLiteral("--revise"), QStringLiteral("--json")} + bounds);
+        QCOMPARE(revise.status, 0);
+        for (int k = 0; k < kFixtureFaces.size(); ++k)
+            QVERIFY2(
+                contents(tree.real(tree.installed[k])) ==
+                    contents(faces.contains(k) ? set.referenceOf(kFixtureFaces[k]) : set.oldFont(kFixtureFaces[k])),
+                qPrintable(tree.installed[k]));
+    }
+
+    void aBoundThatIsNoFolderIsABadCommandLine() {
+        SampleTree tree(*m_set);
+        const Run r = run(tree, {QStringLiteral("--list"), QStringLiteral("--under"), QStringLiteral("/nowhere"),
+                                 QStringLiteral("--json")});
+        QCOMPARE(r.status, wizard::exitcode::kUsage);
+        QCOMPARE(r.events().last().value(QStringLiteral("reason")).toString(), QStringLiteral("no-folder"));
+    }
+
+    // While one run writes, another that would write ends at once with 24, naming the
+    // process; one that only looks goes on; once the lock is free, the run goes ahead.
+    void aSecondRunEndsBusyWhileOneWrites() {
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set);
+        const QString lockFile =
+            tree.real(::geteuid() == 0 ? QStringLiteral("/run/lock/font-reviser.lock")
+                                       : QStringLiteral("/run/user/%1/font-reviser.lock").arg(::geteuid()));
+        QDir().mkpath(QFileInfo(lockFile).path());
+        auto lock = std::make_unique<QFile>(lockFile);
+        QVERIFY(lock->open(QIODevice::ReadWrite) &&
+                lock->write(QByteArray::number(QCoreApplication::applicationPid())) > 0 && lock->flush() &&
+                ::flock(lock->handle(), LOCK_EX | LOCK_NB) == 0);
+        for (const QStringList& options :
+             {QStringList{QStringLiteral("--revise")},
+              QStringList{QStringLiteral("--revise"), QStringLiteral("--wait"), QStringLiteral("1")},
+              QStringList{QStringLiteral("--undo")}}) {
+            const Run busy = run(tree, options + QStringList{QStringLiteral("--json")});
+            QCOMPARE(busy.status, wizard::exitcode::kBusy);
+            const QJsonObject summary = busy.events().last();
+            QCOMPARE(summary.value(QStringLiteral("reason")).toString(), QStringLiteral("busy"));
+            QVERIFY2(summary.value(QStringLiteral("detail"))
+                         .toString()
+                         .endsWith(QStringLiteral("process %1").arg(QCoreApplication::applicationPid())),
+                     qPrintable(summary.value(QStringLiteral("detail")).toString()));
+        }
+        QCOMPARE(run(tree, {QStringLiteral("--revise"), QStringLiteral("--dry-run")}).status, 0);
+        for (int k = 0; k < kFixtureFaces.size(); ++k)
+            QCOMPARE(contents(tree.real(tree.installed[k])), contents(set.oldFont(kFixtureFaces[k])));
+        lock.reset();
+        QCOMPARE(run(tree, {QStringLiteral("--revise")}).status, 0);
+    }
+
+    // Each run that writes is one line of the history, failures included, each font revised
+    // one entry of the journal; an undo puts back byte for byte what the run replaced, skips
+    // a font changed since, and is itself a run that can be undone.
+    void eachRunIsRecordedAndCanBeUndone() {
+        const FixtureSet& set = *m_set;
+        SampleTree tree(set, true);
+        const QString patch = tree.patch(2);
+        const QByteArray goodPatch = contents(patch);
+        put(patch, goodPatch.left(100));  // the third face's patch breaks off
+        const QString state =
+            tree.real(::geteuid() == 0 ? QStringLiteral("/var/lib/font-reviser")
+                                       : QStringLiteral("/home/%1/.local/state/font-reviser")
+                                             .arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name)));
+        const Run revise =
+            run(tree, {QStringLiteral("--revise"), QStringLiteral("--keep-going"), QStringLiteral("--json")});
+        QCOMPARE(revise.status, fr::result::kPatchLoadFailed);
+        const QString firstRun = revise.events().last().value(QStringLiteral("run")).toString();
+        QVERIFY(!firstRun.isEmpty());
+
+        const auto history = [&] {
+            QList<QJsonObject> runs;
+            for (const QJsonObject& e : run(tree, {QStringLiteral("--history"), QStringLiteral("--json")}).events())
+                if (e.value(QStringLiteral("event")) == QLatin1String("run"))
+                    runs << e.value(QStringLiteral("record")).toObject();
+            return runs;
+        };
+        const auto sha256 = [](const QByteArray& bytes) {
+            return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        };
+        QList<QJsonObject> runs = history();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].value(QStringLiteral("run")).toString(), firstRun);
+        QCOMPARE(runs[0].value(QStringLiteral("status")).toInt(), fr::result::kPatchLoadFailed);
+        QCOMPARE(runs[0].value(QStringLiteral("patchSet")).toString(), sha256(contents(tree.manifest())));
+        const QJsonArray fonts = runs[0].value(QStringLiteral("fonts")).toArray();
+        QCOMPARE(fonts.size(), kFixtureFaces.size());
+        for (const QJsonValue& value : fonts) {
+            const QJsonObject font = value.toObject();
+            const int k = static_cast<int>(tree.installed.indexOf(font.value(QStringLiteral("path")).toString()));
+            QVERIFY(k >= 0);
+            const QString old = sha256(contents(set.oldFont(kFixtureFaces[k])));
+            QCOMPARE(font.value(QStringLiteral("oldSha256")).toString(), old);
+            if (k == 2) {
+                QCOMPARE(font.value(QStringLiteral("status")).toInt(), fr::result::kPatchLoadFailed);
+                QCOMPARE(font.value(QStringLiteral("reason")).toString(), QStringLiteral("patch-sha256"));
+                QVERIFY(font.value(QStringLiteral("backup")).toString().isEmpty());
+                continue;
+            }
+            QCOMPARE(font.value(QStringLiteral("newSha256")).toString(),
+                     sha256(contents(set.referenceOf(kFixtureFaces[k]))));
+            QCOMPARE(font.value(QStringLiteral("newRevision")).toString().section(u'.', 0, 0),
+                     font.value(QStringLiteral("oldRevision")).toString().section(u'.', 0, 0));
+        }
+        QCOMPARE(contents(tree.real(QStringLiteral("/var/log/font-reviser/journal.jsonl"))).count('\n'),
+                 kFixtureFaces.size() - 1);
+
+        // One font changed since: skipped with its reason, left as it is; the others back.
+        put(patch, goodPatch);
+        const QByteArray changed = contents(set.referenceOf(kFixtureFaces[3])) + "x";
+        put(tree.real(tree.installed[3]), changed);
+        // A line of the history that is no record of ours is passed over, and removes nothing.
+        {
+            QFile file(state + QStringLiteral("/history.jsonl"));
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(R"({"run":"../../../../Library","fonts":[{"status":0,"backup":"x"}]})"
+                       "\n{torn\n");
+        }
+        const QMap<QString, QByteArray> before = snapshot(tree);
+        const Run dry = run(tree, {QStringLiteral("--undo"), QStringLiteral("--dry-run"), QStringLiteral("--json")});
+        QCOMPARE(snapshot(tree), before);
+        const Run undo = run(tree, {QStringLiteral("--undo"), QStringLiteral("--json")});
+        QCOMPARE(undo.status, fr::result::kFontUnusable);
+        QCOMPARE(dry.status, undo.status);
+        QCOMPARE(field(undo.events(), "failed", "reason"), QStringList{QStringLiteral("font-changed-since")});
+        QCOMPARE(field(undo.events(), "restored", "path").size(), kFixtureFaces.size() - 2);
+        QCOMPARE(field(dry.events(), "restored", "path"), field(undo.events(), "restored", "path"));
+        for (int k = 0; k < kFixtureFaces.size(); ++k)
+            QVERIFY2(
+                contents(tree.real(tree.installed[k])) == (k == 3 ? changed : contents(set.oldFont(kFixtureFaces[k]))),
+                qPrintable(tree.installed[k]));
+        runs = history();
+        QCOMPARE(runs.size(), 2);
+        QCOMPARE(runs[1].value(QStringLiteral("kind")).toString(), QStringLiteral("undo"));
+        QCOMPARE(runs[1].value(QStringLiteral("undoes")).toString(), firstRun);
+
+        // The undo undone: the fonts it put back are revised again; one run's kept fonts stay.
+        const Run redo = run(tree, {QStringLiteral("--undo"), QStringLiteral("--keep-backups"), QStringLiteral("1")});
+        QCOMPARE(redo.status, 0);
+        for (int k : {0, 1, 4, 5})
+            QCOMPARE(contents(tree.real(tree.installed[k])), contents(set.referenceOf(kFixtureFaces[k])));
+        QCOMPARE(QDir(state + QStringLiteral("/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+        QCOMPARE(run(tree, {QStringLiteral("--undo"), QStringLiteral("20991231T000000Z-1")}).status,
+                 wizard::exitcode::kNoTarget);
     }
 
     void aRestartRequestNotSentHasItsOwnStatus() {

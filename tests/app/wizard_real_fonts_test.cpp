@@ -4,6 +4,7 @@
 
 #include "WizardTestSupport.h"
 
+#include "patch/RunHistory.h"
 #include "support/FixtureSet.h"
 #include "support/TestKey.h"
 
@@ -122,6 +123,12 @@ private slots:
         }
         QVERIFY(w.tp.files().isSymbolicLink(link));
         QVERIFY(QDir(w.tp.real(QStringLiteral("/tmp"))).isEmpty());
+        // The wizard's run is in this user's history, each font with its old file kept.
+        const std::vector<fr::RunRecord> runs = fr::readHistory(w.tp.files(), w.tp.state().folder());
+        QCOMPARE(runs.size(), std::size_t{1});
+        QCOMPARE(runs[0].fonts.size(), static_cast<std::size_t>(kFixtureFaces.size()));
+        for (const fr::FontRecord& font : runs[0].fonts)
+            QVERIFY2(font.status == 0 && !font.backup.isEmpty() && !font.newSha256.isEmpty(), qPrintable(font.path));
         // Nothing of ours beside any font.
         for (const QString& path : installed) {
             const QDir folder = QFileInfo(w.tp.real(path)).dir();

@@ -4,15 +4,17 @@
 #include "WizardTestSupport.h"
 
 #include "JapaneseTexts.h"
-#include "support/TestKey.h"
 #include "discovery/FontCheckCtrl.h"
 #include "platform/Platform.h"
+#include "support/TestKey.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+
+#include <sys/file.h>
 
 #include <functional>
 #include <mutex>
@@ -119,11 +121,12 @@ private slots:
         QTest::addColumn<QString>("host");  // what "host" holds
         QTest::addColumn<bool>("keyBuiltIn");
         QTest::addColumn<QString>("why");
-        QTest::newRow("no patch for these fonts") << "notes" << false
-                                                  << QStringLiteral(u"%1 には、これらのフォントの改訂ファイルがありません。");
+        QTest::newRow("no patch for these fonts")
+            << "notes" << false << QStringLiteral(u"%1 には、これらのフォントの改訂ファイルがありません。");
         QTest::newRow("unsigned, a key built in") << "patch" << true
-                                                  << QStringLiteral(u"%1 の改訂ファイルには、このプログラムが必要とする"
-                                                                    u"販売元の署名がありません。");
+                                                  << QStringLiteral(
+                                                         u"%1 の改訂ファイルには、このプログラムが必要とする"
+                                                         u"販売元の署名がありません。");
         QTest::newRow("a signature that does not verify")
             << "forged" << true << QStringLiteral(u"%1 の改訂ファイルの署名を確かめられません。");
     }
@@ -146,6 +149,29 @@ private slots:
         QCOMPARE(w.log->told,
                  QStringList{QString::fromUtf8(jatext::kNoSource) + QStringLiteral("\n\n") + why.arg(apptest::kHost)});
         QCOMPARE(w.terminated.load(), 1);
+    }
+
+    // Another revision holds the lock: the wizard says so and ends before it searches; once
+    // it is free, the wizard holds it from its search on.
+    void anotherRevisionRunningEndsBeforeTheSearch() {
+        for (const bool held : {true, false}) {
+            SearchWizard w;
+            const QString lockFile = w.tp.real(w.tp.state().lockFile());
+            QDir().mkpath(QFileInfo(lockFile).path());
+            QFile lock(lockFile);
+            QVERIFY(lock.open(QIODevice::ReadWrite));
+            if (held) QCOMPARE(::flock(lock.handle(), LOCK_EX | LOCK_NB), 0);
+            w.log->ok();
+            w.ctrl.startWindowNextButton();
+            if (held) {
+                QCOMPARE(w.log->told, QStringList{QString::fromUtf8(jatext::kAnotherRevisionRunning)});
+                QCOMPARE(w.log->timesShown(w.ctrl.r_searchWindow), 0);
+                QCOMPARE(w.terminated.load(), 1);
+            } else {
+                QTRY_VERIFY(w.ctrl.r_fontListWindow->isVisible());
+                QCOMPARE(::flock(lock.handle(), LOCK_EX | LOCK_NB), -1);  // the wizard holds it
+            }
+        }
     }
 
     void searchShowsEveryTargetFound() {
