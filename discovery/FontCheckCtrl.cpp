@@ -38,7 +38,7 @@ QString FontCheckCtrl::patchSourceFolder() const {
     const QString app = m_files.applicationPath();
     const qsizetype slash = app.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : app.left(slash));
-    const QString beside = text::joinPath(folder, QStringLiteral("host"));
+    QString beside = text::joinPath(folder, QStringLiteral("host"));
     if (m_files.isFolder(beside) || !m_files.isFolder(kSystemPatchFolder)) return beside;
     return kSystemPatchFolder;
 }

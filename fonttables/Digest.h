@@ -28,8 +28,9 @@ struct Digest {
         if (static_cast<std::size_t>(text.size()) != 2 * N) return std::nullopt;
         Digest d;
         for (std::size_t i = 0; i < N; ++i) {
-            const int high = nibble(text[static_cast<qsizetype>(2 * i)]);
-            const int low = nibble(text[static_cast<qsizetype>(2 * i + 1)]);
+            const qsizetype at = 2 * static_cast<qsizetype>(i);
+            const int high = nibble(text[at]);
+            const int low = nibble(text[at + 1]);
             if (high < 0 || low < 0) return std::nullopt;
             d.bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
         }

@@ -80,8 +80,8 @@ std::optional<RunRecord> RunRecord::fromJsonLine(const QByteArray& line) {
         return c.isDigit() || c == u'T' || c == u'Z' || c == u'-';
     });
     if (!plainId || !o.value(QStringLiteral("fonts")).isArray()) return std::nullopt;
-    for (const QJsonValue& font : o.value(QStringLiteral("fonts")).toArray())
-        run.fonts.push_back(fontRecord(font.toObject()));
+    const QJsonArray fonts = o.value(QStringLiteral("fonts")).toArray();
+    for (const auto& font : fonts) run.fonts.push_back(fontRecord(font.toObject()));
     return run;
 }
 

@@ -40,7 +40,6 @@ struct LinuxPlatform::Impl {
     LinuxPauses pauses;
     bool rooted;
     LinuxStateFolder state;
-    SystemJournal systemJournal;
     JournalFile journalFile;  // a rooted view's: the machine's journal is not the view's
 };
 
@@ -56,7 +55,8 @@ Platform LinuxPlatform::services() const {
     p.processes = &m_impl->processes;
     p.pauses = &m_impl->pauses;
     p.state = &m_impl->state;
-    p.journal = m_impl->rooted ? static_cast<Journal*>(&m_impl->journalFile) : &m_impl->systemJournal;
+    // The machine's own journal is the desktop services' (DesktopServices.h).
+    if (m_impl->rooted) p.journal = &m_impl->journalFile;
     return p;
 }
 

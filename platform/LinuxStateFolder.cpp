@@ -11,8 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
-#include <systemd/sd-journal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -132,17 +130,6 @@ std::uint64_t LinuxStateFolder::spaceTaken(const QString& path) const {
             bytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
     }
     return bytes;
-}
-
-bool SystemJournal::record(const QString& message, const QList<QPair<QByteArray, QString>>& fields) {
-    std::vector<QByteArray> entries;
-    entries.push_back("MESSAGE=" + message.toUtf8());
-    entries.push_back("PRIORITY=6");  // informational
-    entries.push_back("SYSLOG_IDENTIFIER=font-reviser");
-    for (const auto& [name, value] : fields) entries.push_back(name + '=' + value.toUtf8());
-    std::vector<iovec> vectors;
-    for (QByteArray& entry : entries) vectors.push_back({entry.data(), static_cast<std::size_t>(entry.size())});
-    return ::sd_journal_sendv(vectors.data(), static_cast<int>(vectors.size())) == 0;
 }
 
 bool JournalFile::record(const QString& message, const QList<QPair<QByteArray, QString>>& fields) {

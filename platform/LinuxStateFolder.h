@@ -1,6 +1,6 @@
 #pragma once
-// The state folder and the run lock on Linux, and the journal: systemd's where it runs, or in
-// a rooted view a file of entries inside the root (the machine's own journal is not the view's).
+// The state folder and the run lock on Linux, and the journal of a rooted view: a file of
+// entries inside the root (the machine's own journal is not the view's; LinuxJournal.h).
 
 #include "platform/Journal.h"
 #include "platform/StateFolder.h"
@@ -42,12 +42,6 @@ private:
 
     StatePaths m_paths;
     std::function<QString(const QString&)> m_hostPath;
-};
-
-// systemd's journal; where journald does not run, every record fails and nothing else happens.
-class SystemJournal : public Journal {
-public:
-    bool record(const QString& message, const QList<QPair<QByteArray, QString>>& fields) override;
 };
 
 // A file of entries, one JSON object a line, for a rooted view.
