@@ -8,6 +8,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_FONT_FORMATS_H
+#include FT_MODULE_H
 
 #include <cstring>
 #include <optional>
@@ -93,7 +94,13 @@ bool newFontOpens(std::span<const std::uint8_t> image, std::size_t numTables, Re
     const Library freetype;
     if (!freetype.library) return refuse(why, "new-font-freetype", QStringLiteral("FreeType could not start"));
     Face opened;
-    if (FT_New_Memory_Face(freetype.library, image.data(), static_cast<FT_Long>(image.size()), 0, &opened.face) != 0)
+    // Opened by the CFF driver alone: no other driver tries it first.
+    FT_Open_Args args{};
+    args.flags = FT_OPEN_MEMORY | FT_OPEN_DRIVER;
+    args.memory_base = image.data();
+    args.memory_size = static_cast<FT_Long>(image.size());
+    args.driver = FT_Get_Module(freetype.library, "cff");
+    if (!args.driver || FT_Open_Face(freetype.library, &args, 0, &opened.face) != 0)
         return refuse(why, "new-font-freetype", QStringLiteral("FreeType can't open it"));
     const char* format = FT_Get_Font_Format(opened.face);
     if (!FT_IS_SFNT(opened.face) || format == nullptr || std::strcmp(format, "CFF") != 0)

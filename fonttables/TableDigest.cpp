@@ -71,15 +71,13 @@ Digest128 tableDigest(const Tag& tag, std::span<const std::uint8_t> table) {
 }
 
 std::optional<Digest128> tableDigest(const Tag& tag, const platform::ReadableBytes& font, std::uint64_t offset,
-                                     std::uint64_t length) {
-    constexpr std::size_t kPiece = 256 * 1024;  // hot in the cache while it is digested
-    if (offset > font.size() || length > font.size() - offset) return std::nullopt;
+                                     std::uint64_t length, const platform::PieceBuffer& buffer) {
+    const std::uint64_t kPiece = buffer.size();  // hot in the cache while it is digested
+    if (offset > font.size() || length > font.size() - offset || kPiece == 0) return std::nullopt;
     const bool head = tag == Tag("head") && length >= sfnt::head::kAdjustmentEnd;
     Hasher hasher;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length)));
     for (std::uint64_t at = 0; at < length; at += kPiece) {
-        const auto piece =
-            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length - at)));
+        const auto piece = buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, length - at)));
         if (!font.readAt(offset + at, piece)) return std::nullopt;
         digestPiece(hasher, head, at, piece);
     }

@@ -37,9 +37,9 @@ bool isDigested(const Tag& tag);
 // The digest of a table's bytes as the revisions are compared: 'head' with its adjustment
 // field taken as zero.
 Digest128 tableDigest(const Tag& tag, std::span<const std::uint8_t> table);
-// The same of a table of a font read where it lies, through a buffer of its own; nothing when
-// its bytes can't all be read.
+// The same of a table of a font read where it lies, through `buffer`; nothing when its bytes
+// can't all be read.
 std::optional<Digest128> tableDigest(const Tag& tag, const platform::ReadableBytes& font, std::uint64_t offset,
-                                     std::uint64_t length);
+                                     std::uint64_t length, const platform::PieceBuffer& buffer);
 
 }  // namespace fr

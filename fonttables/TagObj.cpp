@@ -4,6 +4,7 @@
 #include "fonttables/CommonTool.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
+#include "fonttables/TablePieces.h"
 
 #include <cstring>
 
@@ -80,28 +81,45 @@ bool instructionsFit(const TableInstructions& record, std::size_t installed, std
 }
 }  // namespace
 
-// The one place where instructions touch table bytes. Old copies are read from the installed
-// file straight into the new table.
+bool TagObj::recordHolds(const TableInstructions& record, std::size_t length, Reason* why) {
+    const TableInstructions::Placement placement = record.placement();
+    m_TableNum = placement.slot;
+    m_WriteNum = placement.dataPos;
+    // A new table too long to round in 32 signed bits can't be a table of a font.
+    const auto rounded = CommonTool::byte4_chk_checked(placement.length);
+    if (!rounded || length != placement.length)
+        return refuse(why, "layout-length",
+                      QStringLiteral("table %1 of %2 bytes").arg(quoted(tag())).arg(placement.length));
+    m_byte4length = *rounded;
+    if (record.isUpdateFlag()) return instructionsFit(record, m_TableList.length, placement.length, tag(), why);
+    // Carried over unchanged: the instructions must agree with the installed length.
+    if (placement.length != m_TableList.length)
+        return refuse(why, "table-length",
+                      QStringLiteral("table %1 is carried over unchanged, but given %2 bytes where the font has %3")
+                          .arg(quoted(tag()))
+                          .arg(placement.length)
+                          .arg(m_TableList.length));
+    return true;
+}
+
+void TagObj::placedAt(const TableInstructions::Placement& placement) {
+    std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
+    m_NewTblLst.length = placement.length;  // the installed length, for an unchanged table
+    m_NewTblLst.offset = placement.offset;
+}
+
+// The one place where instructions touch table bytes in memory. Old copies are read from the
+// installed file straight into the new table.
 bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, Reason* why) {
     const auto unreadable = [&] {
         return refuse(why, "font-unreadable", QStringLiteral("table %1 can't be read").arg(quoted(tag())));
     };
     m_pNewUpdateData = {};
     const TableInstructions::Placement placement = record.placement();
-    m_TableNum = placement.slot;
-    m_WriteNum = placement.dataPos;
-
-    // A new table too long to round in 32 signed bits can't be a table of a font.
-    const auto rounded = CommonTool::byte4_chk_checked(placement.length);
-    if (!rounded || into.size() != placement.length)
-        return refuse(why, "layout-length",
-                      QStringLiteral("table %1 of %2 bytes").arg(quoted(tag())).arg(placement.length));
-    m_byte4length = *rounded;
-
     // The whole record is checked before anything is written, so a refused record leaves
     // its place as it was.
+    if (!recordHolds(record, into.size(), why)) return false;
     if (record.isUpdateFlag()) {
-        if (!instructionsFit(record, m_TableList.length, placement.length, tag(), why)) return false;
         // Old copies first, then new data: where they overlap the new data wins, and a later
         // instruction of the same kind wins over an earlier one.
         for (std::int32_t j = 0; j < record.getOldCopyArraySize(); ++j) {
@@ -113,23 +131,41 @@ bool TagObj::createUpdateTagObject(const TableInstructions& record, std::span<st
             const _newFontStruct place = record.newData(i, data);
             if (!data.empty()) std::memcpy(into.data() + place.offset, data.data(), data.size());
         }
-    } else {
-        // Carried over unchanged: the instructions must agree with the installed length.
-        if (placement.length != m_TableList.length)
-            return refuse(why, "table-length",
-                          QStringLiteral("table %1 is carried over unchanged, but given %2 bytes where the font has %3")
-                              .arg(quoted(tag()))
-                              .arg(placement.length)
-                              .arg(m_TableList.length));
-        if (!readInstalled(0, into)) return unreadable();
+    } else if (!readInstalled(0, into)) {
+        return unreadable();
     }
 
     m_pNewUpdateData = into;
-    std::memcpy(m_NewTblLst.tag, m_TableList.tag, 4);
-    m_NewTblLst.length = placement.length;  // the installed length, for an unchanged table
-    m_NewTblLst.offset = placement.offset;
+    placedAt(placement);
     m_NewTblLst.checksum = CommonTool::tableChecksum(into);
     return true;
+}
+
+TagObj::Written TagObj::writeUpdateTagObject(const TableInstructions& record, platform::NewFile& out, Reason* why) {
+    m_pNewUpdateData = {};
+    const TableInstructions::Placement placement = record.placement();
+    if (!recordHolds(record, placement.length, why)) return Written::Refused;
+    if (!m_installed || placement.offset > out.size() || placement.length > out.size() - placement.offset) {
+        refuse(why, "layout-outside", QStringLiteral("table %1 lies outside the new font").arg(quoted(tag())));
+        return Written::Refused;
+    }
+    const std::uint64_t from = m_TableList.offset, to = placement.offset;
+    bool written = true;
+    if (!record.isUpdateFlag()) {
+        written = out.copy(*m_installed, from, placement.length, to);
+    } else {
+        for (const TablePiece& piece : tablePieces(record)) {
+            written = piece.fromInstalled ? out.copy(*m_installed, from + piece.source, piece.length, to + piece.at)
+                                          : out.write(to + piece.at, piece.data);
+            if (!written) break;
+        }
+    }
+    if (!written) {
+        refuse(why, "temp-write", QStringLiteral("table %1 could not be written into the new font").arg(quoted(tag())));
+        return Written::Failed;
+    }
+    placedAt(placement);
+    return Written::Done;
 }
 
 }  // namespace fr

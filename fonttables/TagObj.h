@@ -7,6 +7,7 @@
 #include "fonttables/Reason.h"
 #include "fonttables/TableInstructions.h"
 #include "fonttables/Tag.h"
+#include "platform/NewFile.h"
 #include "platform/ReadableBytes.h"
 
 #include <cstdint>
@@ -38,6 +39,12 @@ public:
     // outside the new one (then `into` is left untouched), or when the installed table can't
     // be read; `why`, where given, says which.
     bool createUpdateTagObject(const TableInstructions& record, std::span<std::uint8_t> into, Reason* why = nullptr);
+    // The same table written into a new file at its place instead, never held whole: what the
+    // installed table gives copied out of the installed file (in the kernel where the files
+    // allow it), the new bytes written from the patch, every instruction checked first as
+    // above. Its checksum is not taken here: the caller reads the file back for it.
+    enum class Written { Done, Refused, Failed };
+    Written writeUpdateTagObject(const TableInstructions& record, platform::NewFile& out, Reason* why = nullptr);
     std::int32_t getTableNum() const { return m_TableNum; }
     // The new table: getNewTableList().length bytes where it was built.
     const std::uint8_t* getNewUpdateData() const { return m_pNewUpdateData.data(); }
@@ -47,7 +54,13 @@ public:
     // The whole installed table.
     std::optional<std::vector<std::uint8_t>> installedTable() const;
 
+    // The record's checks, for a new table of `length` bytes: its length rounds, and its
+    // instructions fit the installed table and the new one (or it is carried over whole).
+    bool recordHolds(const TableInstructions& record, std::size_t length, Reason* why);
+
 private:
+    void placedAt(const TableInstructions::Placement& placement);
+
     _TableList m_TableList{};
     char m_TagName[5] = {0, 0, 0, 0, 0};
     std::int32_t m_byte4length = 0;

@@ -1,6 +1,7 @@
 // Builds the new font image of one target from the installed font and its patch, and
 // writes it to the temporary file. The installed file is never touched here.
 
+#include "fonttables/CommonTool.h"
 #include "fonttables/FontOpens.h"
 #include "fonttables/SfntLayout.h"
 #include "fonttables/TableDirectory.h"
@@ -93,10 +94,15 @@ bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector
 
 std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, const SourceEntry& source,
                                                 const QString& tempPath) {
-    // The image is freed on every way out.
-    struct ImageRelease {
+    // The new file and the patch are let go on every way out; the file stays on the disk only
+    // once it is complete and checked.
+    struct Release {
         OpenTypeManager& manager;
-        ~ImageRelease() { manager.releaseImage(); }
+        ~Release() {
+            manager.m_newFile.reset();
+            manager.m_newTables.clear();
+            manager.m_pSabunObject.reset();
+        }
     } const release{*this};
     const QString name = platform::lastPathComponent(source.fullpath);
 
@@ -123,8 +129,18 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
     if (progress.report(step::kPatchLoaded, name)) return cancelled();
 
     try {
-        return buildAndWriteImage(progress, name, tempPath, expected);
+        const std::int32_t code = buildAndWriteImage(progress, name, tempPath, expected);
+        // What is not a complete, checked new font does not stay.
+        if (code != result::kRevised && m_newFile && !m_dryRun) {
+            m_newFile.reset();
+            m_files.remove(tempPath);
+        }
+        return code;
     } catch (const std::bad_alloc&) {
+        if (m_newFile && !m_dryRun) {
+            m_newFile.reset();
+            m_files.remove(tempPath);
+        }
         return fail(result::kNewFileFailed, progress.path, "image-memory",
                     QStringLiteral("no memory for the new font"));
     }
@@ -133,32 +149,18 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
 std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, const QString& name,
                                                  const QString& tempPath, const ManifestEntry* expected) {
     const MakeSabunData& patch = *m_pSabunObject;
-    // The whole patch is checked against the installed model before anything is allocated,
-    // built or written; a patch that would make anything but a well-formed font is refused.
+    // The whole patch is checked against the installed model before anything is made or
+    // written; a patch that would make anything but a well-formed font is refused.
     std::vector<TagObj*> slotTables;
     Reason why;
     if (!newFontLayoutHolds(patch, slotTables, &why)) return fail(result::kFontUnusable, progress.path, why);
-
-    if (!allocateImage(patch.getUpdateHeader().font_length))
-        return fail(result::kNewFileFailed, progress.path, "image-memory",
-                    QStringLiteral("no memory for a new font of %1 bytes").arg(patch.getUpdateHeader().font_length));
-    const std::span<std::uint8_t> out = image();
-
-    // The offset table: the installed font's, byte for byte.
-    writeOffsetTable(out.first<sfnt::offset_table::kSize>(), m_installedFont.header());
-
-    // Each table built straight into its place, its record in its slot.
     for (std::size_t s = 0; s < slotTables.size(); ++s) {
         const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
-        const _UPDATE_TAG_TABLE placement = record->getUpdateTagTable();
-        TagObj& table = *slotTables[s];
-        if (!table.createUpdateTagObject(*record, out.subspan(placement.up_dataOffset, placement.up_datalength), &why))
+        if (!slotTables[s]->recordHolds(*record, record->placement().length, &why))
             return fail(result::kFontUnusable, progress.path, why);
-        const _TableList r = table.getNewTableList();
-        writeTableRecord(out, s, {table.tag(), r.checksum, r.offset, r.length});
     }
-    // With a manifest, the installed font must be the very revision the patch was made from,
-    // and the new one the revision the vendor made, before anything is written.
+    // With a manifest, the installed font must be the very revision the patch was made from
+    // before anything is written.
     if (expected) {
         const auto installedTables = installedTableDigests(m_installedFont);
         if (!installedTables)
@@ -168,33 +170,154 @@ std::int32_t OpenTypeManager::buildAndWriteImage(const FontProgress& progress, c
             return fail(result::kFontUnusable, progress.path, "installed-digest",
                         QStringLiteral("%1 is not the installed revision the manifest lists for %2")
                             .arg(differingTables(*installedTables, expected->oldTables), name));
-        const TableDigests madeTables = imageTableDigests(out, slotTables.size());
-        if (!sameTables(madeTables, expected->newTables))
-            return fail(result::kNewFileFailed, progress.path, "new-digest",
-                        QStringLiteral("%1 of the new font is not the revision the manifest lists for %2")
-                            .arg(differingTables(madeTables, expected->newTables), name));
     }
-    // Every table is built: the patch has given all it holds, and the font check below is the
-    // revision's largest need of memory.
-    m_pSabunObject.reset();
+
+    // A dry run makes the new font in memory; a revision in a fresh file only (a name someone
+    // took meanwhile, or a link planted there, fails).
+    const std::uint32_t length = patch.getUpdateHeader().font_length;
+    m_newFile = m_dryRun ? std::make_unique<platform::NewFileInMemory>(length) : m_files.createNew(tempPath, length);
+    if (!m_newFile)
+        return fail(result::kNewFileFailed, tempPath, "temp-create",
+                    QStringLiteral("the temporary file can't be made (taken meanwhile, or the disk is full)"));
+    if (const std::int32_t code = writeTables(progress, slotTables); code != result::kRevised) return code;
 
     if (const std::int32_t code = changeSerialNumber(progress); code != result::kRevised) return code;
+    // The file read back once: the tables' checksums for the directory, the new tables'
+    // digests, and the file's own digest but for what is written last.
+    TableDigests madeTables;
+    Hasher written;
+    if (!readBack(expected ? &madeTables : nullptr, written, why)) return fail(result::kNewFileFailed, tempPath, why);
+    // With a manifest, the new font must be the revision the vendor made.
+    if (expected && !sameTables(madeTables, expected->newTables))
+        return fail(result::kNewFileFailed, progress.path, "new-digest",
+                    QStringLiteral("%1 of the new font is not the revision the manifest lists for %2")
+                        .arg(differingTables(madeTables, expected->newTables), name));
     if (const std::int32_t code = setCheckSumAdjustment(progress); code != result::kRevised) return code;
+    // Every table is written: the patch has given all it holds, and the font check below is
+    // the revision's largest need of memory.
+    m_pSabunObject.reset();
 
     if (progress.report(step::kWriteImage, name)) return cancelled();
 
-    // Nothing is written that is not a font a system will open.
-    if (!newFontOpens(out, m_installedFont.header().numTables, &why))
+    // Nothing stays that is not a font a system will open: FreeType reads the file where it
+    // lies, mapped.
+    if (!newFontOpens(m_newFile->view(), m_installedFont.header().numTables, &why))
         return fail(result::kNewFileFailed, progress.path, why);
     if (m_dryRun) return result::kRevised;
 
-    // What is written is known by its length and digest from here on. A fresh file only: a
-    // name someone took meanwhile, or a link planted there, fails.
-    m_written = writtenImageOf(out);
-    if (!m_files.createExclusive(tempPath, out))
+    // What was written is known by its length and digest from here on; the directory and
+    // 'head', written last, are digested last.
+    const NewTable& head = *std::find_if(m_newTables.begin(), m_newTables.end(),
+                                         [](const NewTable& t) { return t.record.tag == Tag("head"); });
+    const std::uint64_t directoryEnd = sfnt::recordAt(m_newTables.size());
+    m_written.length = length;
+    m_written.late = {{head.record.offset, head.bytes.size()}, {0, directoryEnd}};
+    written.update(head.bytes);
+    std::vector<std::uint8_t> directory(directoryEnd);
+    if (!m_newFile->readAt(0, directory))
+        return fail(result::kNewFileFailed, tempPath, "temp-write", QStringLiteral("the new font can't be read back"));
+    written.update(directory);
+    m_written.digest = written.digest();
+    if (!m_newFile->close())
         return fail(result::kNewFileFailed, tempPath, "temp-create",
                     QStringLiteral("the temporary file can't be made (taken meanwhile, or the disk is full)"));
     return result::kRevised;
+}
+
+std::int32_t OpenTypeManager::writeTables(const FontProgress& progress, const std::vector<TagObj*>& slotTables) {
+    const MakeSabunData& patch = *m_pSabunObject;
+    Reason why;
+    m_newTables.assign(slotTables.size(), {});
+    for (std::size_t s = 0; s < slotTables.size(); ++s) {
+        const SabunTagObject* record = patch.getSabunTagTableNum(static_cast<std::int32_t>(s));
+        const TableInstructions::Placement placement = record->placement();
+        TagObj& table = *slotTables[s];
+        NewTable& made = m_newTables[s];
+        made.record = {table.tag(), 0, placement.offset, placement.length};
+        // 'name' and 'head' change once built (the strings, the adjustment): made in memory.
+        if (table.tag() == Tag("name") || table.tag() == Tag("head")) {
+            made.bytes.resize(placement.length);
+            if (!table.createUpdateTagObject(*record, made.bytes, &why))
+                return fail(result::kFontUnusable, progress.path, why);
+            continue;
+        }
+        switch (table.writeUpdateTagObject(*record, *m_newFile, &why)) {
+        case TagObj::Written::Done:
+            break;
+        case TagObj::Written::Refused:
+            return fail(result::kFontUnusable, progress.path, why);
+        case TagObj::Written::Failed:
+            return fail(result::kNewFileFailed, m_dryRun ? progress.path : QString(), why);
+        }
+    }
+    return result::kRevised;
+}
+
+bool OpenTypeManager::readBack(TableDigests* newTables, Hasher& image, Reason& why) {
+    constexpr std::uint64_t kPiece = 256 * 1024;
+    // The tables by where they lie; 'head' is summed from memory and written later.
+    std::vector<NewTable*> order;
+    for (NewTable& t : m_newTables) order.push_back(&t);
+    std::sort(order.begin(), order.end(),
+              [](const NewTable* a, const NewTable* b) { return a->record.offset < b->record.offset; });
+    const NewTable* head = nullptr;
+    for (const NewTable* t : order)
+        if (t->record.tag == Tag("head")) head = t;
+    struct Sums {
+        std::uint32_t checksum = 0;
+        std::unique_ptr<Hasher> digest;
+    };
+    std::vector<Sums> sums(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        if (newTables && isDigested(order[k]->record.tag) && order[k] != head)
+            sums[k].digest = std::make_unique<Hasher>();
+
+    const std::uint64_t size = m_newFile->size();
+    const std::uint64_t skipFrom = head ? head->record.offset : size,
+                        skipTo = head ? skipFrom + head->bytes.size() : size;
+    const platform::PieceBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, size)));
+    std::size_t k = 0;  // the first table that may overlap the next piece
+    for (std::uint64_t at = sfnt::recordAt(order.size()); at < size;) {
+        if (at == skipFrom) {
+            at = skipTo;
+            continue;
+        }
+        // Pieces end on multiples of their size (so each table's part starts on a word
+        // boundary), or where 'head' begins.
+        const std::uint64_t end = std::min({(at / kPiece + 1) * kPiece, size, at < skipFrom ? skipFrom : size});
+        const auto piece = buffer.first(static_cast<std::size_t>(end - at));
+        if (!m_newFile->readAt(at, piece)) {
+            why = {QStringLiteral("temp-write"), QStringLiteral("the new font can't be read back")};
+            return false;
+        }
+        image.update(piece);
+        // Each table's part of the piece: only a table's last part may end off a word boundary.
+        while (k < order.size() && order[k]->record.offset + std::uint64_t{order[k]->record.length} <= at) ++k;
+        for (std::size_t j = k; j < order.size() && order[j]->record.offset < end; ++j) {
+            const TableRecord& r = order[j]->record;
+            if (order[j] == head) continue;
+            const std::uint64_t from = std::max<std::uint64_t>(at, r.offset),
+                                to = std::min<std::uint64_t>(end, r.offset + std::uint64_t{r.length});
+            if (from >= to) continue;
+            const auto part = piece.subspan(static_cast<std::size_t>(from - at), static_cast<std::size_t>(to - from));
+            sums[j].checksum += CommonTool::tableChecksum(part);
+            if (sums[j].digest) sums[j].digest->update(part);
+        }
+        at = end;
+    }
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        NewTable& t = *order[j];
+        if (&t == head) continue;
+        // 'name' was summed as it was written; the read back must agree with it.
+        if (!t.bytes.empty() && t.record.checksum != sums[j].checksum) {
+            why = {QStringLiteral("temp-write"), QStringLiteral("the new font's 'name' table reads back otherwise")};
+            return false;
+        }
+        t.record.checksum = sums[j].checksum;
+        if (sums[j].digest) newTables->emplace_back(t.record.tag, sums[j].digest->digest());
+    }
+    if (newTables && head) newTables->emplace_back(head->record.tag, tableDigest(head->record.tag, head->bytes));
+    return true;
 }
 
 }  // namespace fr

@@ -24,18 +24,38 @@ constexpr std::uint64_t kLargestFont = 256u << 20;
 // Files are compared and digested through a buffer of this size.
 constexpr std::size_t kPiece = 256 * 1024;
 
-std::optional<std::pair<std::uint64_t, Digest128>> fileDigest(const platform::Files& files, const QString& path) {
+using Ranges = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+
+// The digest of a file as WrittenImage takes it: the bytes outside `late` in order, then
+// each of `late` (ranges inside the file, apart).
+std::optional<std::pair<std::uint64_t, Digest128>> fileDigest(const platform::Files& files, const QString& path,
+                                                              const Ranges& late = {}) {
     const auto file = files.openForReading(path);
     if (!file) return std::nullopt;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
+    const std::uint64_t size = file->size();
+    for (const auto& [offset, length] : late)
+        if (offset > size || length > size - offset) return std::nullopt;
+    const platform::PieceBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, size)));
     Hasher digest;
-    for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
-        const auto piece =
-            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
-        if (!file->readAt(at, piece)) return std::nullopt;
-        digest.update(piece);
+    const auto digestRange = [&](std::uint64_t from, std::uint64_t to) {
+        for (std::uint64_t at = from; at < to; at += kPiece) {
+            const auto piece = buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, to - at)));
+            if (!file->readAt(at, piece)) return false;
+            digest.update(piece);
+        }
+        return true;
+    };
+    Ranges sorted = late;
+    std::sort(sorted.begin(), sorted.end());
+    std::uint64_t at = 0;
+    for (const auto& [offset, length] : sorted) {
+        if (offset < at || !digestRange(at, offset)) return std::nullopt;
+        at = offset + length;
     }
-    return std::make_pair(file->size(), digest.digest());
+    if (!digestRange(at, size)) return std::nullopt;
+    for (const auto& [offset, length] : late)
+        if (!digestRange(offset, offset + length)) return std::nullopt;
+    return std::make_pair(size, digest.digest());
 }
 
 // Every table record's checksum is its table's ('head' with the adjustment taken as zero).
@@ -121,10 +141,11 @@ TableDigests imageTableDigests(std::span<const std::uint8_t> image, std::size_t 
 
 std::optional<TableDigests> installedTableDigests(const InstalledFont& font) {
     TableDigests digests;
+    const platform::PieceBuffer buffer(kPiece);  // one for every table
     for (const auto& table : font.tables()) {
         if (!isDigested(table->tag())) continue;
         const _TableList r = table->getTableList();
-        const auto digest = tableDigest(table->tag(), font.bytes(), r.offset, r.length);
+        const auto digest = tableDigest(table->tag(), font.bytes(), r.offset, r.length, buffer);
         if (!digest) return std::nullopt;
         digests.emplace_back(table->tag(), *digest);
     }
@@ -148,23 +169,22 @@ QString differingTables(const TableDigests& proved, const ManifestEntry::Tables&
     return (tags.size() == 1 ? QStringLiteral("table ") : QStringLiteral("tables ")) + tags.join(u' ');
 }
 
-WrittenImage writtenImageOf(std::span<const std::uint8_t> image) { return {image.size(), digestOf(image)}; }
+WrittenImage writtenImageOf(std::span<const std::uint8_t> image) { return {image.size(), digestOf(image), {}}; }
 
 std::optional<FileFingerprint> fingerprintOf(const platform::Files& files, const QString& path) try {
     const auto file = files.openForReading(path);
     if (!file) return std::nullopt;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
+    const platform::PieceBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size())));
     Hasher digest;
     crypto_hash_sha256_state sha;
     crypto_hash_sha256_init(&sha);
     for (std::uint64_t at = 0; at < file->size(); at += kPiece) {
-        const auto piece =
-            std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
+        const auto piece = buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, file->size() - at)));
         if (!file->readAt(at, piece)) return std::nullopt;
         digest.update(piece);
         crypto_hash_sha256_update(&sha, piece.data(), piece.size());
     }
-    FileFingerprint print{{file->size(), digest.digest()}, {}};
+    FileFingerprint print{{file->size(), digest.digest(), {}}, {}};
     crypto_hash_sha256_final(&sha, print.sha256.bytes.data());
     return print;
 } catch (const std::bad_alloc&) {
@@ -172,7 +192,7 @@ std::optional<FileFingerprint> fingerprintOf(const platform::Files& files, const
 }
 
 bool fileHoldsImage(const platform::Files& files, const QString& path, const WrittenImage& image) try {
-    const auto held = fileDigest(files, path);
+    const auto held = fileDigest(files, path, image.late);
     return held && held->first == image.length && held->second == image.digest;
 } catch (const std::bad_alloc&) {
     return false;

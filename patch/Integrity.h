@@ -60,6 +60,10 @@ QString differingTables(const TableDigests& proved, const ManifestEntry::Tables&
 struct WrittenImage {
     std::uint64_t length = 0;
     Digest128 digest;
+    // Ranges (offset, length) written after the rest: the directory and 'head', whose sums
+    // depend on every other byte. The digest is of the file's other bytes in order, then of
+    // these in this order, so that it is taken as the file is made, in one pass.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> late;
 };
 WrittenImage writtenImageOf(std::span<const std::uint8_t> image);
 // True when the file at `path` holds exactly that image (read through a buffer of its own).

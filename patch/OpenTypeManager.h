@@ -7,13 +7,14 @@
 
 #include "fonttables/InstalledFont.h"
 #include "fonttables/OpenTypeObj.h"
-#include "fonttables/ZeroedBuffer.h"
+#include "fonttables/TableDigest.h"
+#include "fonttables/TableDirectory.h"
 #include "patch/FontEntries.h"
+#include "patch/FontProgress.h"
 #include "patch/IdentityChecks.h"
 #include "patch/Integrity.h"
 #include "patch/MakeSabunData.h"
 #include "patch/PatchManifest.h"
-#include "patch/FontProgress.h"
 #include "patch/RevisionCodes.h"
 #include "platform/Files.h"
 #include "platform/Pauses.h"
@@ -66,12 +67,12 @@ public:
     }
 
     // --- the assembly and its stages (FontAssembly.cpp, AssemblyStages.cpp) ---
-    // Builds the new font from the loaded installed font and the patch, checks it and writes it
-    // to `tempPath`. `patch` is the source as the search listed it: the patch loaded must still
-    // carry the font name and version that listing read from it.
+    // Makes the new font from the loaded installed font and the patch in the file at
+    // `tempPath`, a piece at a time, and checks it. `patch` is the source as the search listed
+    // it: the patch loaded must still carry the font name and version that listing read from it.
     std::int32_t creatFontFileDiff(const FontProgress& progress, const SourceEntry& patch, const QString& tempPath);
-    // The two stages that work on the finished image: the License Description strings
-    // carried over, then the checksums.
+    // The two stages that finish the new font once every other table is written: the License
+    // Description strings carried over into its 'name', then the checksums.
     std::int32_t changeSerialNumber(const FontProgress& progress);
     std::int32_t setCheckSumAdjustment(const FontProgress& progress);
 
@@ -113,14 +114,15 @@ private:
     // on a word boundary, after the directory, and none over another. On true, `slotTables`
     // holds the table of each slot.
     bool newFontLayoutHolds(const MakeSabunData& patch, std::vector<TagObj*>& slotTables, Reason* why) const;
-    // The assembly once the patch is loaded: the image built, checked (against `expected`, the
-    // patch's manifest entry, where there is one) and written.
+    // The assembly once the patch is loaded: the new font written and checked (against
+    // `expected`, the patch's manifest entry, where there is one).
     std::int32_t buildAndWriteImage(const FontProgress& progress, const QString& name, const QString& tempPath,
                                     const ManifestEntry* expected);
-    // A zero-filled image of `length` bytes; false when memory for it can't be had.
-    bool allocateImage(std::uint32_t length);
-    std::span<std::uint8_t> image();
-    void releaseImage();
+    // Every table but 'name' and 'head' written into the new file, those two built in memory.
+    std::int32_t writeTables(const FontProgress& progress, const std::vector<TagObj*>& slotTables);
+    // The new file read back once: each table's checksum, the digests a manifest lists, and
+    // the file's own digest, all but what is written last.
+    bool readBack(TableDigests* newTables, Hasher& image, Reason& why);
 
     platform::Files& m_files;
     platform::Pauses& m_pauses;
@@ -128,8 +130,14 @@ private:
     NameField m_SerialNumber{};
     NameField m_SerialNumberUni{};
     std::unique_ptr<MakeSabunData> m_pSabunObject;
-    ZeroedBuffer m_pWriteData;  // the new image
-    std::uint32_t m_WriteLength = 0;
+    // The new font while it is made: its file, its directory in slot order, and the two
+    // tables that change after their build ('name', 'head'), held until they are written.
+    struct NewTable {
+        TableRecord record;
+        std::vector<std::uint8_t> bytes;  // 'name' and 'head' only
+    };
+    std::unique_ptr<platform::NewFile> m_newFile;
+    std::vector<NewTable> m_newTables;
     WrittenImage m_written;  // what the assembly wrote, once it has
     bool m_dryRun = false;
     Reason m_reason;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "platform/Leftovers.h"
+#include "platform/NewFile.h"
 #include "platform/ReadableBytes.h"
 
 #include <cstdint>
@@ -60,6 +61,12 @@ public:
     // Creates a new file that did not exist (never through a symbolic link), mode 0600,
     // holding the bytes; false when the name is taken or anything fails.
     virtual bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) = 0;
+    // The same made a piece at a time (NewFile.h): a new file of `length` bytes, zero-filled,
+    // never through a link, mode 0600, not flushed. Nothing when the name is taken or it can't
+    // be made. By default it is made in memory and created by createExclusive once closed.
+    virtual std::unique_ptr<NewFile> createNew(const QString& path, std::uint64_t length) {
+        return std::make_unique<NewFileInMemory>(length, this, path);
+    }
     // Replacing a file in place, in steps that never leave `to` holding anything but the old
     // file or a complete new one:
     // A flushed copy of `from` in a fresh file of ours beside `to` (in its folder, so that a

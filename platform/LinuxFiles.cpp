@@ -11,6 +11,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -118,6 +119,7 @@ class LinuxReadableFile : public ReadableBytes {
 public:
     LinuxReadableFile(Fd fd, std::uint64_t size) : m_fd(std::move(fd)), m_size(size) {}
     std::uint64_t size() const override { return m_size; }
+    int descriptor() const override { return m_fd.get(); }
     bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
         if (offset > m_size || out.size() > m_size - offset) return false;
         return readFully(m_fd.get(), offset, out);
@@ -237,6 +239,104 @@ Files::Removal LinuxFiles::removal(const QString& path) const {
 }
 
 bool LinuxFiles::remove(const QString& path) { return ::unlink(encodeNativePath(hostPath(path)).constData()) == 0; }
+
+namespace {
+// Writes every byte at `offset`; false on an error.
+bool writeFullyAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// A new file on the disk, written at offsets; copies of another file's ranges stay in the
+// kernel (a reflink where the file system offers one) unless the two files can't do that.
+class LinuxNewFile : public NewFile {
+public:
+    LinuxNewFile(Fd fd, std::uint64_t length) : m_fd(std::move(fd)), m_length(length) {}
+    ~LinuxNewFile() override { unmap(); }
+
+    std::uint64_t size() const override { return m_length; }
+    int descriptor() const override { return m_fd.get(); }
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+        if (offset > m_length || out.size() > m_length - offset) return false;
+        return readFully(m_fd.get(), offset, out);
+    }
+    bool write(std::uint64_t at, std::span<const std::uint8_t> bytes) override {
+        return at <= m_length && bytes.size() <= m_length - at && writeFullyAt(m_fd.get(), at, bytes);
+    }
+    bool copy(const ReadableBytes& from, std::uint64_t offset, std::uint64_t length, std::uint64_t at) override {
+        if (at > m_length || length > m_length - at || offset > from.size() || length > from.size() - offset)
+            return false;
+        auto in = static_cast<off_t>(offset), out = static_cast<off_t>(at);
+        while (length > 0 && from.descriptor() >= 0 && m_kernelCopies) {
+            const ssize_t n = ::copy_file_range(from.descriptor(), &in, m_fd.get(), &out, length, 0);
+            if (n > 0) {
+                length -= static_cast<std::uint64_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) return false;
+            m_kernelCopies = false;  // not between these two: through a buffer from here on
+        }
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
+        while (length > 0) {
+            const auto piece =
+                std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
+            if (!from.readAt(static_cast<std::uint64_t>(in), piece) ||
+                !writeFullyAt(m_fd.get(), static_cast<std::uint64_t>(out), piece))
+                return false;
+            in += static_cast<off_t>(piece.size());
+            out += static_cast<off_t>(piece.size());
+            length -= piece.size();
+        }
+        return true;
+    }
+    std::span<const std::uint8_t> view() override {
+        if (!m_view && m_length != 0) {
+            void* mapped = ::mmap(nullptr, static_cast<std::size_t>(m_length), PROT_READ, MAP_SHARED, m_fd.get(), 0);
+            if (mapped == MAP_FAILED) return {};
+            // A reader of a view looks here and there: no pages around those it reads.
+            (void)::madvise(mapped, static_cast<std::size_t>(m_length), MADV_RANDOM);
+            m_view = static_cast<const std::uint8_t*>(mapped);
+        }
+        return {m_view, m_view ? static_cast<std::size_t>(m_length) : 0};
+    }
+    bool close() override {
+        unmap();
+        return m_fd.close();
+    }
+
+private:
+    static constexpr std::uint64_t kCopyPiece = 256 * 1024;
+    void unmap() {
+        if (m_view) ::munmap(const_cast<std::uint8_t*>(m_view), static_cast<std::size_t>(m_length));
+        m_view = nullptr;
+    }
+    Fd m_fd;
+    std::uint64_t m_length;
+    const std::uint8_t* m_view = nullptr;
+    bool m_kernelCopies = true;
+};
+}  // namespace
+
+std::unique_ptr<NewFile> LinuxFiles::createNew(const QString& path, std::uint64_t length) {
+    const QByteArray host = encodeNativePath(hostPath(path));
+    Fd fd(::open(host.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return nullptr;
+    // Not flushed: the file is removed once copied, and a crash leaves only a leftover.
+    if (::ftruncate(fd.get(), static_cast<off_t>(length)) != 0) {
+        ::unlink(host.constData());
+        return nullptr;
+    }
+    return std::make_unique<LinuxNewFile>(std::move(fd), length);
+}
 
 bool LinuxFiles::createExclusive(const QString& path, std::span<const std::uint8_t> bytes) {
     const QByteArray host = encodeNativePath(hostPath(path));

@@ -26,6 +26,7 @@ public:
     Removal removal(const QString& path) const override;
     bool remove(const QString& path) override;
     bool createExclusive(const QString& path, std::span<const std::uint8_t> bytes) override;
+    std::unique_ptr<NewFile> createNew(const QString& path, std::uint64_t length) override;
     std::optional<QString> copyBeside(const QString& from, const QString& to) override;
     std::optional<QString> replaceKeepingOld(const QString& staged, const QString& to) override;
     bool rename(const QString& from, const QString& to) override;

@@ -18,11 +18,12 @@
 #include "patch/OpenTypeManager.h"
 #include "patch/PatchManifest.h"
 #include "patch/RevisionDriver.h"
-#include "platform/LinuxPlatform.h"
+#include "platform/LinuxFiles.h"
+#include "platform/LinuxPauses.h"
+#include "platform/LinuxVolumes.h"
 #include "platform/NativePath.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
 
 #include <unistd.h>
 #include <cstdio>
@@ -48,13 +49,25 @@ void complain(const QString& message) {
 
 }  // namespace
 
-// The key of a minisign public key file (its second line); nothing when it is none.
-std::optional<QString> keyOf(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+// The key of a minisign public key file (its second line); nothing when it is none. Read
+// through the platform's files, as everything the revision reads.
+std::optional<QString> keyOf(const platform::Files& files, const QString& file) {
+    constexpr std::uint64_t kLargestKeyFile = 4096;
+    const auto bytes = files.readAll(file, kLargestKeyFile);
+    if (!bytes) return std::nullopt;
+    const QList<QByteArray> lines =
+        QByteArray(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size()))
+            .trimmed()
+            .split('\n');
     if (lines.size() != 2 || !fr::minisignKeyId(QString::fromLatin1(lines[1]))) return std::nullopt;
     return QString::fromLatin1(lines[1].trimmed());
+}
+
+// The path from the working folder, as a path of the program's view.
+QString absolute(const QString& path) {
+    if (path.startsWith(u'/')) return QDir::cleanPath(path);
+    char here[4096];
+    return QDir::cleanPath(platform::decodeNativePath(::getcwd(here, sizeof here) ? here : "/") + u'/' + path);
 }
 
 int main(int argc, char** argv) {
@@ -63,9 +76,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args << platform::decodeNativePath(QByteArrayView(argv[i]));
     const bool noPauses = args.removeAll(QStringLiteral("--no-pauses")) > 0;
     const bool noFsync = args.removeAll(QStringLiteral("--no-fsync")) > 0;
+    // Only the services a revision uses: no font folders, processes or desktop.
+    platform::LinuxFiles files({}, {}, {}, !noFsync);
+    const platform::LinuxVolumes volumes;
+    platform::LinuxPauses pauses(noPauses);
+
     QString trustedKey;
     if (const qsizetype at = args.indexOf(QStringLiteral("--trusted-key")); at >= 0 && at + 1 < args.size()) {
-        const auto key = keyOf(args[at + 1]);
+        const auto key = keyOf(files, absolute(args[at + 1]));
         if (!key) {
             complain(QStringLiteral("%1 is not a minisign public key file").arg(args[at + 1]));
             return kUsageError;
@@ -79,23 +97,16 @@ int main(int argc, char** argv) {
                            "[--no-fsync]"));
         return kUsageError;
     }
-    const QString installed = QFileInfo(args[0]).absoluteFilePath();
-    const QString patch = QFileInfo(args[1]).absoluteFilePath();
+    const QString installed = absolute(args[0]);
+    const QString patch = absolute(args[1]);
 
     // Two runs in the same second draw different temporary names.
     std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));
 
-    platform::LinuxPlatformOptions options;
-    options.instantPauses = noPauses;
-    options.durable = !noFsync;
-    const platform::LinuxPlatform linux(options);
-    const platform::Platform services = linux.services();
-    platform::Files& files = *services.files;
-
     // A manifest beside the patch is honoured as the program honours one in its "host" folder:
     // only a patch it lists, signed with the trusted key, is applied, with the checks it allows.
     // This tool applies an unsigned patch on its caller's word.
-    const QString folder = QFileInfo(patch).path();
+    const QString folder = patch.left(std::max<qsizetype>(patch.lastIndexOf(u'/'), 1));
     const fr::ManifestReading manifest = fr::readManifest(files, folder, trustedKey);
     const fr::FolderTrust trust = fr::folderTrust(manifest, !trustedKey.isEmpty(), true, folder);
     if (!trust.usable) {
@@ -110,7 +121,7 @@ int main(int argc, char** argv) {
         complain(QStringLiteral("%1 is not listed in the manifest beside it").arg(patch));
         return fr::result::kPatchLoadFailed;
     }
-    const fr::FixedSourceLookup sources({source}, *services.volumes);
+    const fr::FixedSourceLookup sources({source}, volumes);
     const fr::SourceFor sourceFor = [&sources](const QString& name) { return sources.sourceForInstalledName(name); };
 
     // What an interrupted run left beside this font and in the temporary folder goes first,
@@ -148,7 +159,7 @@ int main(int argc, char** argv) {
         target.version = static_cast<std::uint32_t>(revision);
     }
 
-    fr::OpenTypeManager manager(files, *services.pauses);
+    fr::OpenTypeManager manager(files, pauses);
     const std::int32_t code = manager.updateOpenTypeDiff(target, printProgress, nullptr, 1, 0, sources);
     if (code != fr::result::kRevised)
         complain(QStringLiteral("%1: %2").arg(manager.reason().id, manager.reason().detail));
