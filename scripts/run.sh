@@ -5,9 +5,10 @@
 # terminal, and each revised font is then checked with ots-sanitize.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
-build="$top/build/plain"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+"$top/scripts/install-deps.sh" runtime
+# A build of its own without the tests, which need packages the sample run does not.
+build="$top/build/sample"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target font-reviser font-reviser-sample
 sample=$("$top/scripts/make_sample.sh" "$build")
 program="$build/app/font-reviser-sample"
