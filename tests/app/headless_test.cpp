@@ -780,6 +780,28 @@ private slots:
                 qPrintable(tree.installed[k]));
     }
 
+    // The patches come from --host where it is given, else "host" beside the program, else the
+    // folder a package of patches fills; the signature rules are the same for each.
+    void thePatchesComeFromWhereTheAdministratorPutThem() {
+        const FixtureSet& set = *m_set;
+        for (const QString& where : {QStringLiteral("/srv/patches"), QStringLiteral("/usr/share/font-reviser/host")}) {
+            SampleTree tree(set, true);
+            QDir().mkpath(QFileInfo(tree.real(where)).path());
+            QVERIFY(QDir().rename(tree.real(kHost), tree.real(where)));
+            const QStringList host = where.startsWith(QLatin1String("/srv"))
+                                         ? QStringList{QStringLiteral("--host"), where}
+                                         : QStringList{};
+            const Run r = run(tree, QStringList{QStringLiteral("--list"), QStringLiteral("--json")} + host);
+            QVERIFY2(r.status == 0, qPrintable(where));
+            QCOMPARE(field(r.events(), "target", "path").size(), kFixtureFaces.size());
+            QVERIFY(r.events().last().value(QStringLiteral("verified")).toBool());
+            // Beside the program again, "host" is the one taken: it has no patch, so none is.
+            QDir().mkpath(tree.real(kHost));
+            QCOMPARE(run(tree, QStringList{QStringLiteral("--list")} + host).status,
+                     host.isEmpty() ? wizard::exitcode::kNoPatchSource : 0);
+        }
+    }
+
     void aBoundThatIsNoFolderIsABadCommandLine() {
         SampleTree tree(*m_set);
         const Run r = run(tree, {QStringLiteral("--list"), QStringLiteral("--under"), QStringLiteral("/nowhere"),

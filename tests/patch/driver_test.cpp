@@ -676,3 +676,32 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+// The proof of a written file reads the directory and 'head', written last, last: a byte
+// changed there fails it as much as one anywhere else, and so does a range the file lacks.
+TEST(RevisionDriver, TheProofOfAWrittenFileCoversWhatWasWrittenLast) {
+    testsupport::TestPlatform tp;
+    Bytes bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    tp.writeFile(QStringLiteral("/f"), bytes);
+    // Written last: bytes 200..254 ('head'), then 0..43 (the directory).
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> late = {{200, 54}, {0, 44}};
+    Bytes order(bytes.begin() + 44, bytes.begin() + 200);
+    order.insert(order.end(), bytes.begin() + 254, bytes.end());
+    order.insert(order.end(), bytes.begin() + 200, bytes.begin() + 254);
+    order.insert(order.end(), bytes.begin(), bytes.begin() + 44);
+    const fr::WrittenImage image{bytes.size(), fr::digestOf(order), late};
+    EXPECT_TRUE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), image));
+    // The same digest read in the file's own order is another one.
+    EXPECT_FALSE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), fr::WrittenImage{bytes.size(), image.digest, {}}));
+    for (const std::size_t at : {std::size_t{3}, std::size_t{120}, std::size_t{230}, std::size_t{299}}) {
+        Bytes changed = bytes;
+        changed[at] ^= 0x40;
+        tp.writeFile(QStringLiteral("/f"), changed);
+        EXPECT_FALSE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), image)) << at;
+    }
+    tp.writeFile(QStringLiteral("/f"), Bytes(bytes.begin(), bytes.begin() + 250));
+    EXPECT_FALSE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), image));
+}
+}  // namespace

@@ -158,8 +158,38 @@ TEST_F(RootedFiles, CreateExclusiveNeverTakesAnExistingNameOrFollowsALink) {
     link("/t/planted2", "absent");
     EXPECT_FALSE(files.createExclusive("/t/planted", bytesOf("evil")));
     EXPECT_FALSE(files.createExclusive("/t/planted2", bytesOf("evil")));
+    EXPECT_FALSE(files.createNew("/t/planted", 4));
+    EXPECT_FALSE(files.createNew("/t/planted2", 4));
+    EXPECT_FALSE(files.createNew("/t/big", 4));
     EXPECT_EQ(contents("/t/victim"), "keep");
     EXPECT_FALSE(QFileInfo::exists(real("/t/absent")));
+
+    // Made a piece at a time: ranges of a file copied (in the kernel), of bytes in memory
+    // (through a buffer), bytes written, the rest zeros; it reads back and views what it holds.
+    const auto made = files.createNew("/t/made", 700 * 1024 + 10);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(*files.permissions("/t/made"), 0600u);
+    const auto source = files.openForReading("/t/big");
+    ASSERT_TRUE(source && source->descriptor() >= 0);
+    EXPECT_TRUE(made->copy(*source, 5, 600 * 1024, 2));
+    const platform::BytesInMemory memory(bytesOf("0123456789"));
+    EXPECT_TRUE(made->copy(memory, 3, 4, 700 * 1024 + 4));
+    EXPECT_TRUE(made->write(0, bytesOf("AB")));
+    EXPECT_FALSE(made->write(700 * 1024 + 9, bytesOf("xy")));
+    EXPECT_FALSE(made->copy(*source, 700 * 1024 - 1, 2, 0));
+    std::vector<std::uint8_t> expected(700 * 1024 + 10, 0);
+    expected[0] = 'A';
+    expected[1] = 'B';
+    std::copy(big.begin() + 5, big.begin() + 5 + 600 * 1024, expected.begin() + 2);
+    std::copy_n(bytesOf("3456").begin(), 4, expected.begin() + 700 * 1024 + 4);
+    const auto view = made->view();
+    EXPECT_TRUE(std::equal(view.begin(), view.end(), expected.begin(), expected.end()));
+    std::vector<std::uint8_t> back(16);
+    EXPECT_TRUE(made->readAt(600 * 1024 - 6, back));
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), expected.begin() + 600 * 1024 - 6));
+    EXPECT_TRUE(made->close());
+    EXPECT_EQ(contents("/t/made"), QByteArray(reinterpret_cast<const char*>(expected.data()),
+                                              static_cast<qsizetype>(expected.size())));
 }
 
 TEST_F(RootedFiles, ReplacementStepsKeepTheOldFontUntilTheCallerIsDone) {
