@@ -55,10 +55,10 @@ std::optional<QString> minisignKeyId(const QString& publicKey) {
     // "Ed", the key's number (eight bytes, least significant first), the Ed25519 key.
     const auto key = base64(publicKey.trimmed().toLatin1(), 2 + 8 + 32);
     if (!key || !key->startsWith("Ed")) return std::nullopt;
-    QString id;
-    for (int i = 9; i >= 2; --i)
-        id += QStringLiteral("%1").arg(static_cast<std::uint8_t>(key->at(i)), 2, 16, QChar(u'0'));
-    return id.toUpper();
+    // Most significant byte first, as minisign prints it.
+    QByteArray number(8, '\0');
+    for (int i = 0; i < 8; ++i) number[i] = key->at(9 - i);
+    return QString::fromLatin1(number.toHex().toUpper());
 }
 
 SignatureCheck verifyMinisign(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signatureFile,

@@ -36,8 +36,8 @@ namespace {
 constexpr int kUsageError = 64;
 
 bool printProgress(std::int32_t overall, std::int32_t step, const QString& line1, const QString& line2, void*) {
-    const QByteArray text = QStringLiteral("%1 %2 | %3 | %4\n").arg(overall).arg(step).arg(line1, line2).toUtf8();
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+    // Numbers without the locale's formatting: nothing of it is loaded for a line of digits.
+    std::printf("%d %d | %s | %s\n", overall, step, line1.toUtf8().constData(), line2.toUtf8().constData());
     std::fflush(stdout);
     return false;
 }
