@@ -788,9 +788,8 @@ private slots:
             SampleTree tree(set, true);
             QDir().mkpath(QFileInfo(tree.real(where)).path());
             QVERIFY(QDir().rename(tree.real(kHost), tree.real(where)));
-            const QStringList host = where.startsWith(QLatin1String("/srv"))
-                                         ? QStringList{QStringLiteral("--host"), where}
-                                         : QStringList{};
+            const QStringList host =
+                where.startsWith(QLatin1String("/srv")) ? QStringList{QStringLiteral("--host"), where} : QStringList{};
             const Run r = run(tree, QStringList{QStringLiteral("--list"), QStringLiteral("--json")} + host);
             QVERIFY2(r.status == 0, qPrintable(where));
             QCOMPARE(field(r.events(), "target", "path").size(), kFixtureFaces.size());

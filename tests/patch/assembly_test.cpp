@@ -59,7 +59,10 @@ struct Fixture {
     static constexpr std::uint32_t kDirectoryEnd = 12 + 16 * 7;
 
     // `adjusted`: the installed 'head' carries its whole-font adjustment, as a font in use does.
-    explicit Fixture(bool adjusted = false) {
+    // `postLength`: a 'post' that long instead (counting bytes), for a font larger than the
+    // pieces the new file is read back in.
+    explicit Fixture(bool adjusted = false, std::size_t postLength = 0) {
+        if (postLength) tables.back().data = counting(postLength, 0x31);
         installed = buildSfnt(tables);
         if (adjusted)
             putU32(installed, getU32(installed, 12 + 8) + 8, 0xB1B0AFBAu - paddedSum(installed, 0, installed.size()));
@@ -202,10 +205,11 @@ TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
         EXPECT_EQ(proved.written(), out) << what;
 
         const auto listedOf = [&](fr::ManifestEntry::Tables& tables) -> fr::Digest128& {
-            return std::find_if(tables.begin(), tables.end(), [&](const auto& e) {
-                       return e.first == fr::Tag(std::span<const std::uint8_t, 4>(
-                                             reinterpret_cast<const std::uint8_t*>(tag), 4));
-                   })
+            return std::find_if(tables.begin(), tables.end(),
+                                [&](const auto& e) {
+                                    return e.first == fr::Tag(std::span<const std::uint8_t, 4>(
+                                                          reinterpret_cast<const std::uint8_t*>(tag), 4));
+                                })
                 ->second;
         };
         // One table that is not what was listed, or one listed that the font lacks, before or
@@ -227,13 +231,62 @@ TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
     }
 }
 
+// A font larger than the pieces the new file is read back in: the changed table straddles their
+// ends (copies across them, new data over one), and every table's sum, the whole font's and
+// a manifest's digests come out right however the pieces cut them.
+TEST(Assembly, AFontLargerThanTheReadBacksPiecesIsSummedAndProvedWhole) {
+    constexpr std::uint32_t kPost = 700 * 1024;
+    PatchLayout layout = Fixture(false, kPost).unchangedReversed();
+    // 'head' first in the file, written last: the read back goes on past it.
+    PatchTable& head = const_cast<PatchTable&>(Fixture::in(layout, "head"));
+    for (auto& t : layout.tables) t.up_dataOffset += &t == &head ? 0 : 56;
+    head.up_dataOffset = Fixture::kDirectoryEnd;
+    layout.fontLength = 0;
+    for (const auto& t : layout.tables)
+        layout.fontLength = std::max(layout.fontLength, t.up_dataOffset + t.up_datalength);
+    PatchTable& post = const_cast<PatchTable&>(Fixture::in(layout, "post"));
+    post.changed = true;
+    post.olds = {{0, 262000, 0}, {262000, 300000, 262200}, {600000, 100000, 562300}};
+    post.news = {{262140, {0xEE, 0xEF, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5}}, {524285, {7}}};
+    Fixture f(true, kPost);
+    ASSERT_EQ(f.run(layout), fr::result::kRevised);
+    const Bytes out = f.written();
+    ASSERT_EQ(out.size(), layout.fontLength);
+    Bytes expected(kPost, 0);
+    const Bytes installedPost = f.installedTable(f.tables.size() - 1);
+    for (const auto& c : post.olds)
+        std::copy_n(installedPost.begin() + c.src_offset, c.src_length, expected.begin() + c.dst_offset);
+    for (const auto& n : post.news) std::copy(n.data.begin(), n.data.end(), expected.begin() + n.offset);
+    EXPECT_EQ(slice(out, post.up_dataOffset, kPost), expected);
+    for (const auto& t : layout.tables) {
+        Bytes zeroedAdjustment = out;
+        if (t.tag == "head") putU32(zeroedAdjustment, t.up_dataOffset + 8, 0);
+        EXPECT_EQ(getU32(out, 12 + 16 * t.tablePos + 4), paddedSum(zeroedAdjustment, t.up_dataOffset, t.up_datalength))
+            << t.tag;
+    }
+    EXPECT_EQ(paddedSum(out, 0, out.size()), 0xB1B0AFBAu);
+
+    fr::ManifestEntry entry{QStringLiteral("a.pa"), fr::sha256Of(buildPatch(layout)), {}, {}};
+    for (std::size_t k = 0; k < f.tables.size(); ++k) {
+        const fr::Tag t(
+            std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(f.tables[k].tag.data()), 4));
+        if (!fr::isDigested(t)) continue;
+        entry.oldTables.emplace_back(t, fr::tableDigest(t, f.installedTable(k)));
+        const PatchTable& made = Fixture::in(layout, f.tables[k].tag);
+        entry.newTables.emplace_back(t, fr::tableDigest(t, slice(out, made.up_dataOffset, made.up_datalength)));
+    }
+    Fixture proved(true, kPost);
+    EXPECT_EQ(proved.runListed(layout, entry), fr::result::kRevised);
+    EXPECT_EQ(proved.written(), out);
+}
+
 TEST(Assembly, ReportsItsPointsOnTheRunsScale) {
     Fixture f;
     ASSERT_EQ(f.run(f.unchangedReversed(), 3, 2), fr::result::kRevised);
     EXPECT_EQ(f.progress.points, (std::vector<std::pair<int, int>>{{79, 40}, {84, 55}, {87, 65}, {91, 75}, {96, 90}}));
-    EXPECT_EQ(f.progress.lines2, (std::vector<QString>{QStringLiteral("a.pa"), QStringLiteral("a.pa"),
-                                                       QStringLiteral("a.otf"), QStringLiteral("a.otf"),
-                                                       QStringLiteral("a.pa")}));
+    EXPECT_EQ(f.progress.lines2,
+              (std::vector<QString>{QStringLiteral("a.pa"), QStringLiteral("a.pa"), QStringLiteral("a.otf"),
+                                    QStringLiteral("a.otf"), QStringLiteral("a.pa")}));
 }
 
 TEST(Assembly, CancelsWithoutWritingAnything) {

@@ -6,9 +6,9 @@
 #include "patch/RevisionDriver.h"
 #include "platform/Leftovers.h"
 #include "support/FakePlatform.h"
-#include "support/ProgressSteps.h"
 #include "support/FaultyFiles.h"
 #include "support/FontBytes.h"
+#include "support/ProgressSteps.h"
 
 #include <QDir>
 #include <QFile>
@@ -569,8 +569,8 @@ TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPla
         std::optional<Bytes> inPlace, leftover;
         std::int32_t code;
         Bytes after;
-        bool patch = true;     // the run has the font's patch
-        bool manifest = false; // and its entry in a signed manifest
+        bool patch = true;      // the run has the font's patch
+        bool manifest = false;  // and its entry in a signed manifest
         bool keptAfter = false;
     };
     const std::vector<Case> cases = {
@@ -589,8 +589,8 @@ TEST(RevisionDriver, WhatAnInterruptedRunLeftBesideTheFontIsJudgedByTheFontInPla
         // A run without the font's patch proves nothing: what may be the only good copy stays.
         {"no patch: the old font kept beside a new one that is not whole stays", corrupt, old,
          fr::result::kTempNotRemovable, corrupt, false, false, true},
-        {"no patch: the old font kept beside the whole new one stays too", revised, old,
-         fr::result::kTempNotRemovable, revised, false, false, true},
+        {"no patch: the old font kept beside the whole new one stays too", revised, old, fr::result::kTempNotRemovable,
+         revised, false, false, true},
         {"no patch: a copy with the very bytes in place is removed", old, old, fr::result::kFontUnusable, old, false},
         {"no patch: a part of a new copy, no font at all, is removed", old,
          Bytes(revised.begin(), revised.begin() + 300), fr::result::kFontUnusable, old, false},
@@ -694,7 +694,8 @@ TEST(RevisionDriver, TheProofOfAWrittenFileCoversWhatWasWrittenLast) {
     const fr::WrittenImage image{bytes.size(), fr::digestOf(order), late};
     EXPECT_TRUE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), image));
     // The same digest read in the file's own order is another one.
-    EXPECT_FALSE(fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), fr::WrittenImage{bytes.size(), image.digest, {}}));
+    EXPECT_FALSE(
+        fr::fileHoldsImage(tp.files(), QStringLiteral("/f"), fr::WrittenImage{bytes.size(), image.digest, {}}));
     for (const std::size_t at : {std::size_t{3}, std::size_t{120}, std::size_t{230}, std::size_t{299}}) {
         Bytes changed = bytes;
         changed[at] ^= 0x40;

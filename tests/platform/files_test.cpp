@@ -188,8 +188,8 @@ TEST_F(RootedFiles, CreateExclusiveNeverTakesAnExistingNameOrFollowsALink) {
     EXPECT_TRUE(made->readAt(600 * 1024 - 6, back));
     EXPECT_TRUE(std::equal(back.begin(), back.end(), expected.begin() + 600 * 1024 - 6));
     EXPECT_TRUE(made->close());
-    EXPECT_EQ(contents("/t/made"), QByteArray(reinterpret_cast<const char*>(expected.data()),
-                                              static_cast<qsizetype>(expected.size())));
+    EXPECT_EQ(contents("/t/made"),
+              QByteArray(reinterpret_cast<const char*>(expected.data()), static_cast<qsizetype>(expected.size())));
 }
 
 TEST_F(RootedFiles, ReplacementStepsKeepTheOldFontUntilTheCallerIsDone) {

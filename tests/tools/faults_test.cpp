@@ -103,6 +103,15 @@ TEST_F(Faults, EachFailingCallGivesItsCodeAndLeavesAWholeFont) {
         {"the temporary folder fills up midway",
          {"FR_FAULT_OP=write", "FR_FAULT_ERRNO=ENOSPC", "FR_FAULT_AFTER=1000", temporary},
          result::kNewFileFailed},
+        {"the installed font's bytes copied into the temporary file stop midway: disk full",
+         {"FR_FAULT_OP=copy", "FR_FAULT_ERRNO=ENOSPC", "FR_FAULT_AFTER=100", temporary},
+         result::kNewFileFailed},
+        {"no copy in the kernel into the temporary file: the pieces through a buffer",
+         {"FR_FAULT_OP=copy", "FR_FAULT_ERRNO=EXDEV", temporary},
+         result::kRevised},
+        {"the pieces through a buffer stop midway",
+         {"FR_FAULT_OP=copy,write", "FR_FAULT_ERRNO=EXDEV", "FR_FAULT_AFTER=100", temporary},
+         result::kNewFileFailed},
         {"the copy beside the font stops midway: disk full",
          {"FR_FAULT_OP=copy", "FR_FAULT_ERRNO=ENOSPC", "FR_FAULT_AFTER=1000", beside},
          result::kCopyFailed},
@@ -158,6 +167,7 @@ TEST_F(Faults, AFailureAtAnyPointLeavesTheOldFontOrTheVerifiedNewOne) {
     const std::vector<Sweep> sweeps = {
         {"reads of the installed font", {"FR_FAULT_OP=read", fontPath()}, reads},
         {"writes of the temporary file", {"FR_FAULT_OP=write", "FR_FAULT_PATH=/tmp/font-reviser-"}, bytes},
+        {"copies into the temporary file", {"FR_FAULT_OP=copy", "FR_FAULT_PATH=/tmp/font-reviser-"}, bytes},
         {"the copy beside the font", {"FR_FAULT_OP=copy", "FR_FAULT_PATH=/Library/Fonts/."}, bytes},
         {"flushes and renames", {"FR_FAULT_OP=fsync,renameat2,rename"}, {0, 1, 2, 3}},
         // The check of the file in place failing where only a copy of ours can bring the old
