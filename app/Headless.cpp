@@ -227,17 +227,10 @@ private:
         if (m_stop && m_outcome.status == 0) m_outcome.status = fr::result::kCancelled;
         m_outcome.restartNeeded = !m_line.dryRun && !m_outcome.revised.isEmpty();
         if (!m_line.dryRun && !m_replaced.isEmpty()) refreshFolders(m_replaced);
-        if (m_outcome.status != 0) {
-            if (!m_outcome.reason) m_outcome.reason = cancelReason();
-            m_outcome.message = failureMessage(m_outcome.status, firstFailed);
-        } else if (m_line.dryRun) {
-            m_outcome.message = CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be put back.")
-                                    .arg(m_outcome.revised.size());
-        } else {
-            m_outcome.message = CommandLineText::tr("The fonts of run %1 were put back.").arg(run.id) +
-                                QLatin1Char('\n') +
-                                CommandLineText::tr("Restart the system so that the revised fonts take effect.");
-        }
+        endMessage(firstFailed,
+                   CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be put back.")
+                       .arg(m_outcome.revised.size()),
+                   CommandLineText::tr("The fonts of run %1 were put back.").arg(run.id));
         finishRecording();
         m_console.summary(m_outcome);
         return m_outcome.status;
@@ -369,20 +362,28 @@ private:
         }
         m_outcome.restartNeeded = !m_line.dryRun && !m_outcome.revised.isEmpty();
         if (!m_line.dryRun) refreshFontCaches();
-        if (m_outcome.status != fr::result::kRevised) {
-            if (!m_outcome.reason) m_outcome.reason = cancelReason();
-            m_outcome.message = failureMessage(m_outcome.status, m_firstFailed);
-        } else if (m_line.dryRun) {
-            m_outcome.message = CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be revised.")
-                                    .arg(m_outcome.revised.size());
-        } else {
-            m_outcome.message = CommandLineText::tr("The revision finished successfully.") + QLatin1Char('\n') +
-                                CommandLineText::tr("Restart the system so that the revised fonts take effect.");
-            if (m_line.restart) askForRestart();
-        }
+        endMessage(m_firstFailed,
+                   CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be revised.")
+                       .arg(m_outcome.revised.size()),
+                   CommandLineText::tr("The revision finished successfully."));
+        if (m_outcome.status == fr::result::kRevised && !m_line.dryRun && m_line.restart) askForRestart();
         finishRecording();
         m_console.summary(m_outcome);
         return m_outcome.status;
+    }
+
+    // The run's closing text: the first failure's message (at `firstFailed`), a dry run's
+    // `dryRun`, or what was `done` and the restart it needs.
+    void endMessage(const QString& firstFailed, const QString& dryRun, const QString& done) {
+        if (m_outcome.status != fr::result::kRevised) {
+            if (!m_outcome.reason) m_outcome.reason = cancelReason();
+            m_outcome.message = failureMessage(m_outcome.status, firstFailed);
+        } else {
+            m_outcome.message =
+                m_line.dryRun ? dryRun
+                              : done + QLatin1Char('\n') +
+                                    CommandLineText::tr("Restart the system so that the revised fonts take effect.");
+        }
     }
 
     // Programs started from now on see the new fonts at once: the caches of their folders.

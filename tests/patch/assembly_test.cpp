@@ -120,6 +120,21 @@ Bytes slice(const Bytes& b, std::size_t at, std::size_t length) {
     return Bytes(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + length));
 }
 
+// The manifest entry a vendor would list for `layout`: the installed tables of `f` and the new
+// ones as `out` holds them.
+fr::ManifestEntry listedAs(const Fixture& f, const PatchLayout& layout, const Bytes& out) {
+    fr::ManifestEntry entry{QStringLiteral("a.pa"), fr::sha256Of(buildPatch(layout)), {}, {}};
+    for (std::size_t k = 0; k < f.tables.size(); ++k) {
+        const fr::Tag t(
+            std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(f.tables[k].tag.data()), 4));
+        if (!fr::isDigested(t)) continue;
+        entry.oldTables.emplace_back(t, fr::tableDigest(t, f.installedTable(k)));
+        const PatchTable& made = Fixture::in(layout, f.tables[k].tag);
+        entry.newTables.emplace_back(t, fr::tableDigest(t, slice(out, made.up_dataOffset, made.up_datalength)));
+    }
+    return entry;
+}
+
 TEST(Assembly, RebuildsUnchangedTablesAtTheirNewOffsetsInPatchOrder) {
     Fixture f;
     const PatchLayout layout = f.unchangedReversed();
@@ -191,15 +206,7 @@ TEST(Assembly, ProvesWhatItReadAndWhatItMadeHoweverTheCopiesLie) {
         ASSERT_EQ(plain.run(layout), fr::result::kRevised) << what;
         const Bytes out = plain.written();
 
-        fr::ManifestEntry entry{QStringLiteral("a.pa"), fr::sha256Of(buildPatch(layout)), {}, {}};
-        for (std::size_t k = 0; k < plain.tables.size(); ++k) {
-            const fr::Tag t(
-                std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(plain.tables[k].tag.data()), 4));
-            if (!fr::isDigested(t)) continue;
-            entry.oldTables.emplace_back(t, fr::tableDigest(t, plain.installedTable(k)));
-            const PatchTable& made = Fixture::in(layout, plain.tables[k].tag);
-            entry.newTables.emplace_back(t, fr::tableDigest(t, slice(out, made.up_dataOffset, made.up_datalength)));
-        }
+        const fr::ManifestEntry entry = listedAs(plain, layout, out);
         Fixture proved(true);
         EXPECT_EQ(proved.runListed(layout, entry), fr::result::kRevised) << what;
         EXPECT_EQ(proved.written(), out) << what;
@@ -266,15 +273,7 @@ TEST(Assembly, AFontLargerThanTheReadBacksPiecesIsSummedAndProvedWhole) {
     }
     EXPECT_EQ(paddedSum(out, 0, out.size()), 0xB1B0AFBAu);
 
-    fr::ManifestEntry entry{QStringLiteral("a.pa"), fr::sha256Of(buildPatch(layout)), {}, {}};
-    for (std::size_t k = 0; k < f.tables.size(); ++k) {
-        const fr::Tag t(
-            std::span<const std::uint8_t, 4>(reinterpret_cast<const std::uint8_t*>(f.tables[k].tag.data()), 4));
-        if (!fr::isDigested(t)) continue;
-        entry.oldTables.emplace_back(t, fr::tableDigest(t, f.installedTable(k)));
-        const PatchTable& made = Fixture::in(layout, f.tables[k].tag);
-        entry.newTables.emplace_back(t, fr::tableDigest(t, slice(out, made.up_dataOffset, made.up_datalength)));
-    }
+    const fr::ManifestEntry entry = listedAs(f, layout, out);
     Fixture proved(true, kPost);
     EXPECT_EQ(proved.runListed(layout, entry), fr::result::kRevised);
     EXPECT_EQ(proved.written(), out);
