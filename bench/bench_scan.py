@@ -5,7 +5,9 @@ Usage: bench_scan.py BUILD_DIR TREE [--rounds N]
 
 TREE is made by make_scan_tree.py. In each round, in an order that turns from round to
 round:
-  ours        font-reviser-sample TREE --list   the program's own search, rooted in the tree
+  ours        font-reviser-sample TREE --list --allow-unsigned
+                                                 the program's own search, rooted in the tree
+                                                 (the tree's patches are not signed)
   find        GNU find with the same pruning     (folders skipped by name, depth limits)
   floor       min-walk TREE                      the listing and its entry types, nothing more
 Every command must find exactly the fonts in TREE/expected. Whole processes, start-up
@@ -56,7 +58,7 @@ def main():
     with open(f"{tree}/expected", encoding="utf-8") as f:
         expected = sorted(line for line in f.read().splitlines() if line)
     commands = {
-        "ours": ([f"{args.build}/app/font-reviser-sample", tree, "--list"],
+        "ours": ([f"{args.build}/app/font-reviser-sample", tree, "--list", "--allow-unsigned"],
                  lambda out: sorted(line.split("\t")[0] for line in out.splitlines() if line)),
         "find": (find_command(tree),
                  lambda out: sorted(line[len(tree):] for line in out.splitlines() if line)),

@@ -49,8 +49,10 @@ void walk(int fd, const std::string& view) {
             std::string path = view;
             if (path != "/") path += '/';
             path += n;
-            if (path.size() > 300 || contains(path, "/Volumes") || contains(path, "Backups.backupdb") ||
-                contains(path, ".app") || contains(path, "Contents") || contains(path, "framework"))
+            // A folder past the depth limit is not opened at all.
+            if (path.size() > 300 || parts(path) > (contains(path, "home") ? 7 : 5) ||
+                contains(path, "/Volumes") || contains(path, "Backups.backupdb") || contains(path, ".app") ||
+                contains(path, "Contents") || contains(path, "framework"))
                 continue;
             const int sub = ::openat(::dirfd(dir), n, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub >= 0) walk(sub, path);
