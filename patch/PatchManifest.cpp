@@ -55,10 +55,12 @@ std::optional<QString> minisignKeyId(const QString& publicKey) {
     // "Ed", the key's number (eight bytes, least significant first), the Ed25519 key.
     const auto key = base64(publicKey.trimmed().toLatin1(), 2 + 8 + 32);
     if (!key || !key->startsWith("Ed")) return std::nullopt;
-    // Most significant byte first, as minisign prints it.
+    // Most significant byte first and without leading zeros, as minisign prints it.
     QByteArray number(8, '\0');
     for (int i = 0; i < 8; ++i) number[i] = key->at(9 - i);
-    return QString::fromLatin1(number.toHex().toUpper());
+    QByteArray hex = number.toHex().toUpper();
+    while (hex.size() > 1 && hex.startsWith('0')) hex.remove(0, 1);
+    return QString::fromLatin1(hex);
 }
 
 SignatureCheck verifyMinisign(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signatureFile,

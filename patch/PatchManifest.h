@@ -89,8 +89,8 @@ std::optional<std::vector<std::shared_ptr<const ManifestEntry>>> parseManifest(s
 // The key built into the program: the one its vendor's manifests are signed with; empty in a
 // build that names none, which trusts no key.
 QString trustedManifestKey();
-// The key's number as minisign prints it (16 hexadecimal digits), or nothing for a text that
-// is no minisign public key.
+// The key's number as minisign prints it (hexadecimal, no leading zeros), or nothing for a
+// text that is no minisign public key.
 std::optional<QString> minisignKeyId(const QString& publicKey);
 
 }  // namespace fr

@@ -33,7 +33,8 @@ if "$top/scripts/package.sh" "$build" -DFR_HOST_FOLDER="$fixtures/patches" >/dev
 fi
 # A vendor's key pair, as a vendor makes one (no password), and the fixture manifest signed with it.
 minisign -G -W -p "$scratch/vendor.pub" -s "$scratch/vendor.key" >/dev/null
-vendor_id=$(sed -n 1p "$scratch/vendor.pub" | grep -oE '[0-9A-F]{16}$')
+# (minisign writes the key's number without leading zeros.)
+vendor_id=$(sed -n 1p "$scratch/vendor.pub" | grep -oE '[0-9A-F]+$')
 cp "$fixtures/patches/patches.manifest" "$scratch/patches.manifest"
 minisign -S -s "$scratch/vendor.key" -m "$scratch/patches.manifest" >/dev/null
 
@@ -59,7 +60,7 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share
 program="$scratch/root/usr/bin/font-reviser"
 version=$(LANG=C "$program" --version)
 grep -q '^font-reviser [0-9]' <<<"$version" || { echo "$version"; echo "--version does not name the program"; exit 1; }
-grep -q "$vendor_id" <<<"$version" || { echo "--version does not name the vendor's key $vendor_id"; exit 1; }
+grep -qw "$vendor_id" <<<"$version" || { echo "--version does not name the vendor's key $vendor_id"; exit 1; }
 export LANG=C HOME="$scratch/home" XDG_CACHE_HOME="$scratch/cache" TMPDIR="$scratch"
 mkdir -p "$HOME"
 status=0

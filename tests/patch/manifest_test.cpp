@@ -101,6 +101,30 @@ TEST(Manifest, OnlyWhatTheTrustedKeySignedIsRead) {
     }
 }
 
+// The key's number is shown as minisign shows it, so that an administrator can match the two:
+// minisign writes it without leading zeros.
+TEST(Manifest, TheKeyIsNumberedAsMinisignNumbersIt) {
+    QFile pub(QString::fromLatin1(kTestKeyFile));
+    ASSERT_TRUE(pub.open(QIODevice::ReadOnly));
+    const QString comment = QString::fromLatin1(pub.readLine().trimmed());
+    const auto keyWithNumber = [](std::initializer_list<std::uint8_t> leastSignificantFirst) {
+        QByteArray key("Ed");
+        for (const auto b : leastSignificantFirst) key.append(static_cast<char>(b));
+        key.append(QByteArray(32, '\x5a'));
+        return QString::fromLatin1(key.toBase64());
+    };
+    const std::vector<std::pair<QString, std::optional<QString>>> rows = {
+        {testsupport::testKey(), comment.section(u' ', -1)},
+        {keyWithNumber({0xbc, 0x9a, 0x78, 0x56, 0x34, 0x12, 0x0a, 0x00}), QStringLiteral("A123456789ABC")},
+        {keyWithNumber({0, 0, 0, 0, 0, 0, 0, 0}), QStringLiteral("0")},
+        {QString::fromLatin1(QByteArray("Ex" + QByteArray(40, '\1')).toBase64()), std::nullopt},
+    };
+    for (const auto& [key, number] : rows) {
+        SCOPED_TRACE(key.toStdString());
+        EXPECT_EQ(fr::minisignKeyId(key), number);
+    }
+}
+
 TEST(Manifest, OnlyTheFormThisProgramWritesIsRead) {
     const std::string head = "font-reviser patch manifest 1\n";
     const std::string sha = "sha256 " + std::string(64, 'b') + "\n";
