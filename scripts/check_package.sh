@@ -112,7 +112,7 @@ if ! tags=$(lintian --fail-on error,warning "$patches" 2>&1); then
   exit 1
 fi
 grep -v "running with root privileges" <<<"$tags" || true
-[[ $(dpkg-deb -f "$patches" Depends) == font-reviser && $(dpkg-deb -f "$patches" Architecture) == all ]] \
+[[ $(dpkg-deb -f "$patches" Depends) == "font-reviser (>= 1.2.0)" && $(dpkg-deb -f "$patches" Architecture) == all ]] \
   || { dpkg-deb -f "$patches"; echo "the patches' package is not for every architecture with the program"; exit 1; }
 dpkg-deb -x "$patches" "$scratch/patches-root"
 expected=$( (cd "$set_dir" && printf 'usr/share/font-reviser/host/%s\n' *; \

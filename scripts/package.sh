@@ -66,6 +66,7 @@ patches_package() {
     | gzip -9n > "$doc/changelog.gz"
   chmod 0644 "$doc/changelog.gz"
   (cd "$stage" && find usr -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum) > "$stage/DEBIAN/md5sums"
+  # 1.2.0 is the first program that looks in /usr/share/font-reviser/host.
   cat > "$stage/DEBIAN/control" <<EOF
 Package: font-reviser-patches
 Version: $version
@@ -73,7 +74,7 @@ Architecture: all
 Multi-Arch: foreign
 Maintainer: $contact
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
-Depends: font-reviser
+Depends: font-reviser (>= 1.2.0)
 Section: misc
 Priority: optional
 Homepage: https://velmora.example/font-reviser/
