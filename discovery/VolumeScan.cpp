@@ -271,6 +271,9 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
 
     const std::vector<platform::DirEntry> entries = scan.files.listEntries(path);
     for (const platform::DirEntry& entry : entries) {
+        // Most entries are plain files no rule below takes: their path is never made.
+        const bool mayBeLeftover = entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name);
+        if (entry.kind == platform::EntryKind::File && !mayBeLeftover && !candidateName(entry.name)) continue;
         const QString full = text::joinPath(path, entry.name);
 
         // What the listing says spares a second look at the disk; only entries it can't
@@ -316,7 +319,7 @@ bool FontCheckCtrl::walkFolder(const ScanContext& scan, const QString& path, con
         }
 
         // What an interrupted revision left beside a font goes once its run has ended.
-        if (entry.name.startsWith(QLatin1Char('.')) && platform::mayBeLeftoverName(entry.name)) {
+        if (mayBeLeftover) {
             clearMet(full);
             continue;
         }
