@@ -73,6 +73,12 @@ bool OpenTypeManager::newFontLayoutHolds(const MakeSabunData& patch, std::vector
         if (offset % 4 != 0)
             return refuse(why, "layout-alignment",
                           QStringLiteral("table %1 at %2, off a word boundary").arg(named).arg(offset));
+        // 'head' carries the whole-font sum, written into it last.
+        if (table->tag() == Tag("head") && placement.up_datalength < sfnt::head::kAdjustmentEnd)
+            return refuse(why, "layout-head",
+                          QStringLiteral("table %1 of %2 bytes holds no whole-font checksum")
+                              .arg(named)
+                              .arg(placement.up_datalength));
         extents.emplace_back(offset, end);
         slotTables[s] = table;
     }
@@ -278,7 +284,7 @@ bool OpenTypeManager::readBack(TableDigests* newTables, Hasher& image, Reason& w
     const platform::PieceBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, size)));
     std::size_t k = 0;  // the first table that may overlap the next piece
     for (std::uint64_t at = sfnt::recordAt(order.size()); at < size;) {
-        if (at == skipFrom) {
+        if (at == skipFrom && skipTo > skipFrom) {
             at = skipTo;
             continue;
         }

@@ -365,6 +365,22 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
              name.news = {{24, {0x00, 0x01}}, {28, {0x7F, 0x00}}};
          },
          kNewFile, "new-font-name"},
+        {"a new 'head' of no bytes",
+         [](PatchLayout& s) {
+             PatchTable& head = const_cast<PatchTable&>(Fixture::in(s, "head"));
+             head.changed = true;
+             head.olds = {};
+             head.up_datalength = 0;
+         },
+         kUnusable, "layout-head"},
+        {"a new 'head' that ends before its whole-font checksum",
+         [](PatchLayout& s) {
+             PatchTable& head = const_cast<PatchTable&>(Fixture::in(s, "head"));
+             head.changed = true;
+             head.olds = {{0, 8, 0}};
+             head.up_datalength = 8;
+         },
+         kUnusable, "layout-head"},
         {"another font's patch", [](PatchLayout& s) { s.fontName = "b"; }, kNotLoaded, "patch-other-font"},
         {"another version of the patch", [](PatchLayout& s) { s.fontVersion = 1; }, kNotLoaded, "patch-other-font"},
     };
