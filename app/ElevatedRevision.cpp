@@ -88,36 +88,54 @@ std::optional<QJsonObject> ElevatedRevision::nextEvent() {
 
 std::int32_t ElevatedRevision::revise(const fr::TargetEntry& target, fr::RevisionProgressProc proc, void* context,
                                       std::int32_t count, std::int32_t index, fr::Reason& reason) {
-    while (const std::optional<QJsonObject> event = nextEvent()) {
+    // How a font ended: refused by the helper's own checks, revised, or failed.
+    const auto endOf = [&reason](const QJsonObject& event) {
+        const QString kind = text(event, "event");
+        if (kind == QLatin1String("revised")) return fr::result::kRevised;
+        reason = reasonOf(event);
+        // Refused: not where the search looks, or not the font.
+        if (kind == QLatin1String("candidate-skipped")) return fr::result::kFontUnusable;
+        return event.value(QStringLiteral("code")).toInt();
+    };
+    if (const auto ended = m_ended.find(target.fullpath); ended != m_ended.end()) {
+        const QJsonObject event = ended.value();
+        m_ended.erase(ended);
+        return endOf(event);
+    }
+    while (!m_summary) {
+        const std::optional<QJsonObject> event = nextEvent();
+        if (!event) break;
         const QString kind = text(*event, "event");
+        if (kind == QLatin1String("summary")) {
+            m_summary = *event;
+            break;
+        }
+        const bool isEnd = kind == QLatin1String("candidate-skipped") || kind == QLatin1String("revised") ||
+                           kind == QLatin1String("failed");
+        // The helper refuses fonts before it revises any: another font's end waits for its turn.
         if (text(*event, "path") != target.fullpath) {
-            if (kind == QLatin1String("summary")) break;  // it ended before this font
+            if (isEnd) m_ended.insert(text(*event, "path"), *event);
             continue;
         }
-        if (kind == QLatin1String("candidate-skipped")) {
-            // The helper would not revise it: not where the search looks, or not the font.
-            reason = reasonOf(*event);
-            return fr::result::kFontUnusable;
-        }
-        if (kind == QLatin1String("progress")) {
+        if (isEnd) return endOf(*event);
+        // A cancel once confirmed is not asked again while the helper comes to its next point.
+        if (kind == QLatin1String("progress") && !m_cancelled) {
             const std::int32_t step = event->value(QStringLiteral("step")).toInt();
             if (proc &&
-                proc(fr::overallPercent(step, count, index), step, target.fullpath, text(*event, "file"), context) &&
-                !m_cancelled) {
+                proc(fr::overallPercent(step, count, index), step, target.fullpath, text(*event, "file"), context)) {
                 m_cancelled = true;
                 m_process->closeWriteChannel();
             }
-            continue;
-        }
-        if (kind == QLatin1String("revised")) return fr::result::kRevised;
-        if (kind == QLatin1String("failed")) {
-            reason = reasonOf(*event);
-            return event->value(QStringLiteral("code")).toInt();
         }
     }
     if (m_cancelled) {
         reason = {QStringLiteral("cancelled"), QStringLiteral("the revision was stopped before it changed anything")};
         return fr::result::kCancelled;
+    }
+    // It ended before this font: its own reason where it gave one.
+    if (m_summary && !text(*m_summary, "reason").isEmpty()) {
+        reason = reasonOf(*m_summary);
+        return fr::result::kNewFileFailed;
     }
     reason = {QStringLiteral("helper-ended"),
               target.fullpath + QStringLiteral(": the helper revising fonts with an administrator's rights ended "

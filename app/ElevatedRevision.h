@@ -11,6 +11,7 @@
 #include "patch/FontEntries.h"
 #include "patch/RevisionCodes.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -63,6 +64,9 @@ private:
     std::function<bool()> m_giveUp;
     std::unique_ptr<QProcess> m_process;
     bool m_cancelled = false;
+    // The end of fonts met while another was awaited, by path; the helper's summary once met.
+    QHash<QString, QJsonObject> m_ended;
+    std::optional<QJsonObject> m_summary;
 };
 
 }  // namespace wizard
