@@ -81,7 +81,18 @@ std::optional<RunRecord> RunRecord::fromJsonLine(const QByteArray& line) {
     });
     if (!plainId || !o.value(QStringLiteral("fonts")).isArray()) return std::nullopt;
     const QJsonArray fonts = o.value(QStringLiteral("fonts")).toArray();
-    for (const auto& font : fonts) run.fonts.push_back(fontRecord(font.toObject()));
+    // A kept copy lies in its run's backup folder under a number, as this program keeps it:
+    // any other path is no copy of ours, and no undo puts it in place.
+    const QString kept = QStringLiteral("%1/%2/").arg(QLatin1String(kBackupFolderName), run.id);
+    const auto ours = [&kept](const QString& backup) {
+        const QStringView number = QStringView(backup).mid(kept.size()).chopped(4);
+        return backup.startsWith(kept) && backup.endsWith(QLatin1String(".old")) && backup.size() > kept.size() + 4 &&
+               std::all_of(number.cbegin(), number.cend(), [](QChar c) { return c.isDigit(); });
+    };
+    for (const auto& font : fonts) {
+        run.fonts.push_back(fontRecord(font.toObject()));
+        if (!ours(run.fonts.back().backup)) run.fonts.back().backup.clear();
+    }
     return run;
 }
 
