@@ -38,17 +38,6 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Opens a regular file for reading. A fifo or device never blocks the open and is refused.
-int openRegularForReading(const QByteArray& host, struct stat& st) {
-    const int fd = ::open(host.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // The folder part and the name part of a native path ("/a/b" gives "/a" and "b").
 std::pair<QByteArray, QByteArray> splitNative(QByteArray path) {
     while (path.size() > 1 && path.endsWith('/')) path.chop(1);
@@ -133,14 +122,14 @@ private:
 
 std::unique_ptr<ReadableBytes> LinuxFiles::openForReading(const QString& path) const {
     struct stat st {};
-    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)), st));
+    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)).constData(), st));
     if (!fd) return nullptr;
     return std::make_unique<LinuxReadableFile>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
 std::optional<std::vector<std::uint8_t>> LinuxFiles::readAll(const QString& path, std::uint64_t limit) const {
     struct stat st {};
-    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)), st));
+    Fd fd(openRegularForReading(encodeNativePath(hostPath(path)).constData(), st));
     if (!fd) return std::nullopt;
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > limit) return std::nullopt;
@@ -372,7 +361,7 @@ void flushFolderOf(const QByteArray& path) {
 // `kept`; false (nothing left behind) when any step fails.
 bool copyOldBeside(const QByteArray& target, QByteArray& kept) {
     struct stat st {};
-    Fd in(openRegularForReading(target, st));
+    Fd in(openRegularForReading(target.constData(), st));
     if (!in) return false;
     QByteArray made;
     Fd out = createBeside(target, LeftoverKind::OldFont, made);
@@ -394,7 +383,7 @@ bool processRuns(std::int64_t pid) {
 
 std::optional<QString> LinuxFiles::copyBeside(const QString& from, const QString& to) {
     struct stat source {};
-    Fd in(openRegularForReading(encodeNativePath(hostPath(from)), source));
+    Fd in(openRegularForReading(encodeNativePath(hostPath(from)).constData(), source));
     if (!in) return std::nullopt;
 
     const QByteArray target = encodeNativePath(hostPath(to));

@@ -96,10 +96,15 @@ bool LinuxStateFolder::makeFolder(const QString& path) {
 bool LinuxStateFolder::appendLine(const QString& path, const QByteArray& line) {
     Fd fd(::open(host(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     const QByteArray bytes = line + '\n';
-    return fd &&
-           writeFully(fd.get(), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                      static_cast<std::size_t>(bytes.size())) &&
-           ::fsync(fd.get()) == 0 && fd.close();
+    struct stat before {};
+    if (!fd || ::fstat(fd.get(), &before) != 0) return false;
+    if (writeFully(fd.get(), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                   static_cast<std::size_t>(bytes.size())) &&
+        ::fsync(fd.get()) == 0)
+        return fd.close();
+    // Part of a line would join the next run's line to it, and both would be lost.
+    (void)::ftruncate(fd.get(), before.st_size);
+    return false;
 }
 
 bool LinuxStateFolder::linkOrCopy(const QString& from, const QString& to) {
@@ -108,9 +113,9 @@ bool LinuxStateFolder::linkOrCopy(const QString& from, const QString& to) {
     if (errno == EEXIST) return false;
     // Another file system, a file this user does not own (protected hard links), or one that
     // takes no more links: a copy.
-    Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    Fd in(openRegularForReading(source.constData(), st));
+    if (!in) return false;
     Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!out) return false;
     if (copyContents(in.get(), out.get()) && ::fsync(out.get()) == 0 && out.close()) return true;

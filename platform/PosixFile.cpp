@@ -1,11 +1,22 @@
 #include "platform/PosixFile.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
 namespace platform {
+
+int openRegularForReading(const char* path, struct stat& st) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 bool writeFully(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {

@@ -2,6 +2,7 @@
 // The few POSIX file pieces the Linux services share: a descriptor that closes itself, and
 // whole writes and copies that go on through interruptions.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -39,6 +40,9 @@ private:
     int m_fd;
 };
 
+// Opens a regular file for reading; -1 for anything else. A fifo or device never blocks the
+// open and is refused.
+int openRegularForReading(const char* path, struct stat& st);
 // Writes every byte; false on an error.
 bool writeFully(int fd, const std::uint8_t* data, std::size_t size);
 // Copies everything from `in` (from its position) to `out`: in the kernel where the file

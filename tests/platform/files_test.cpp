@@ -513,6 +513,16 @@ TEST_F(RootedState, TheLockAndTheKeptFontsTakeNothingTheyDidNotMake) {
     EXPECT_FALSE(state.linkOrCopy("/fonts/a.otf", "/var/lib/font-reviser/backup/r/2.old"));
     EXPECT_EQ(contents("/secret"), "keep");
     EXPECT_EQ(contents("/var/lib/font-reviser/backup/r/1.old"), "font");
+    // From another file system, copied: a font, but never a fifo, which would hold the run.
+    QTemporaryDir other(QStringLiteral("/dev/shm/font-reviser-test-XXXXXX"));
+    if (other.isValid()) {
+        link("/other", other.path());
+        put("/other/b.otf", "font b");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(other.path() + "/c.otf").constData(), 0600), 0);
+        EXPECT_TRUE(state.linkOrCopy("/other/b.otf", "/var/lib/font-reviser/backup/r/3.old"));
+        EXPECT_EQ(contents("/var/lib/font-reviser/backup/r/3.old"), "font b");
+        EXPECT_FALSE(state.linkOrCopy("/other/c.otf", "/var/lib/font-reviser/backup/r/4.old"));
+    }
     EXPECT_GT(state.spaceTaken("/var/lib/font-reviser/backup"), 0u);
     EXPECT_TRUE(state.removeTree("/var/lib/font-reviser/backup/r"));
     EXPECT_EQ(contents("/secret"), "keep");
