@@ -23,7 +23,7 @@ export HOME="$work/home" ANSIBLE_NOCOLOR=1 ANSIBLE_LOCAL_TEMP="$work/ansible" AN
   ANSIBLE_SSH_CONTROL_PATH_DIR="$work/cp" ANSIBLE_HOST_KEY_CHECKING=False ANSIBLE_RETRY_FILES_ENABLED=False
 mkdir -p "$HOME"
 
-(cd "$here" && ansible-lint -q revise-fonts.yml handlers/restart.yml group_vars/all.yml) \
+(cd "$here" && ansible-lint --offline -q revise-fonts.yml handlers/restart.yml group_vars/all.yml) \
   || { echo "ansible-lint found the above"; exit 1; }
 
 # Two sample trees, each with the controller's copy of its patches beside it.
