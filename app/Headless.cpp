@@ -59,6 +59,9 @@ QString failureMessage(std::int32_t code, const QString& path) {
     return message;
 }
 
+// A font an undo leaves as it is: the detail names it and why.
+QString notPutBack(const fr::Reason& why) { return CommandLineText::tr("Not put back: %1").arg(why.detail); }
+
 fr::Reason cancelReason() { return {QStringLiteral("cancelled"), QStringLiteral("stopped by SIGINT or SIGTERM")}; }
 
 // How often a run that waits for another asks for the lock again.
@@ -201,7 +204,7 @@ private:
         std::vector<const fr::FontRecord*> fonts;
         for (const fr::FontRecord& font : run.fonts)
             if (font.status == 0) fonts.push_back(&font);
-        QString firstFailed;
+        QString firstFailed, firstMessage;
         for (std::size_t i = 0; i < fonts.size() && !m_stop; ++i) {
             const fr::FontRecord& font = *fonts[i];
             const fr::TargetEntry target{font.path, 0};
@@ -211,7 +214,11 @@ private:
             const std::int32_t code = fr::undoFont(*m_services.files, *m_services.pauses, m_services.state->folder(),
                                                    font, m_line.dryRun, why);
             if (m_recorder) m_recorder->fontEnds(code, false, why);
-            m_console.fontEnds(target, code, false, code == 0 ? QString() : failureMessage(code, font.path), why);
+            // A font the undo leaves alone (changed since, its copy gone or changed) says why.
+            const QString message = code == 0                           ? QString()
+                                    : code == fr::result::kFontUnusable ? notPutBack(why)
+                                                                        : failureMessage(code, font.path);
+            m_console.fontEnds(target, code, false, message, why);
             if (code == 0) {
                 m_outcome.revised << font.path;
                 m_replaced << font.file;
@@ -222,6 +229,7 @@ private:
                 m_outcome.status = code;
                 m_outcome.reason = why;
                 firstFailed = font.path;
+                firstMessage = message;
             }
         }
         if (m_stop && m_outcome.status == 0) m_outcome.status = fr::result::kCancelled;
@@ -231,6 +239,7 @@ private:
                    CommandLineText::tr("Dry run: nothing was changed; %1 font(s) would be put back.")
                        .arg(m_outcome.revised.size()),
                    CommandLineText::tr("The fonts of run %1 were put back.").arg(run.id));
+        if (m_outcome.status == fr::result::kFontUnusable) m_outcome.message = firstMessage;
         finishRecording();
         m_console.summary(m_outcome);
         return m_outcome.status;

@@ -498,6 +498,10 @@ $XDG_RUNTIME_DIR/font-reviser.lock（一般ユーザー）を取得します。�
         <source>The fonts of run %1 were put back.</source>
         <translation>実行 %1 のフォントを元に戻しました。</translation>
     </message>
+    <message>
+        <source>Not put back: %1</source>
+        <translation>元に戻しませんでした: %1</translation>
+    </message>
 </context>
 <context>
     <name>EndWindow</name>

@@ -918,6 +918,7 @@ private slots:
         QCOMPARE(undo.status, fr::result::kFontUnusable);
         QCOMPARE(dry.status, undo.status);
         QCOMPARE(field(undo.events(), "failed", "reason"), QStringList{QStringLiteral("font-changed-since")});
+        QVERIFY(field(undo.events(), "failed", "message").value(0).startsWith(QStringLiteral("Not put back: ")));
         QCOMPARE(field(undo.events(), "restored", "path").size(), kFixtureFaces.size() - 2);
         QCOMPARE(field(dry.events(), "restored", "path"), field(undo.events(), "restored", "path"));
         for (int k = 0; k < kFixtureFaces.size(); ++k)
