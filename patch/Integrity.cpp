@@ -169,8 +169,6 @@ QString differingTables(const TableDigests& proved, const ManifestEntry::Tables&
     return (tags.size() == 1 ? QStringLiteral("table ") : QStringLiteral("tables ")) + tags.join(u' ');
 }
 
-WrittenImage writtenImageOf(std::span<const std::uint8_t> image) { return {image.size(), digestOf(image), {}}; }
-
 std::optional<FileFingerprint> fingerprintOf(const platform::Files& files, const QString& path) try {
     const auto file = files.openForReading(path);
     if (!file) return std::nullopt;

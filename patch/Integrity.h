@@ -65,7 +65,6 @@ struct WrittenImage {
     // these in this order, so that it is taken as the file is made, in one pass.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> late;
 };
-WrittenImage writtenImageOf(std::span<const std::uint8_t> image);
 // True when the file at `path` holds exactly that image (read through a buffer of its own).
 bool fileHoldsImage(const platform::Files& files, const QString& path, const WrittenImage& image);
 // What a whole file holds, read once: as an image is compared, and its SHA-256, the digest

@@ -19,21 +19,6 @@ constexpr std::uint32_t typeNull = fourCharCode("null");
 // does.
 enum class SessionManager { None, Gnome, Kde, Xfce };
 
-// A short fixed name for logs and scripts: "none", "gnome", "kde" or "xfce".
-constexpr const char* sessionManagerName(SessionManager manager) {
-    switch (manager) {
-    case SessionManager::Gnome:
-        return "gnome";
-    case SessionManager::Kde:
-        return "kde";
-    case SessionManager::Xfce:
-        return "xfce";
-    case SessionManager::None:
-        break;
-    }
-    return "none";
-}
-
 class RestartRequest {
 public:
     virtual ~RestartRequest() = default;

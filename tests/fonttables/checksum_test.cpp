@@ -2,7 +2,6 @@
 // checksum and the whole font's checkSumAdjustment of a new image.
 
 #include "fonttables/CommonTool.h"
-#include "fonttables/WholeFontChecksum.h"
 #include "support/FontBytes.h"
 
 #include <gtest/gtest.h>
@@ -95,48 +94,6 @@ TEST(TableCheckSum, WrapsOverManyLargeWords) {
     EXPECT_EQ(CommonTool::calcTableCheckSum(b.data(), static_cast<std::uint32_t>(b.size())), 0u - 4099u);
     EXPECT_EQ(CommonTool::calcTableCheckSum(b.data(), static_cast<std::uint32_t>(b.size())),
               referenceSum(b, static_cast<std::uint32_t>(b.size())));
-}
-
-// An image whose last table is the 54-byte 'head', written out without its padding, held in
-// a buffer that ends exactly there: nothing may be read past it.
-testsupport::Bytes imageEndingInHead(std::uint32_t priorAdjustment) {
-    using namespace testsupport;
-    Bytes head = headTable(0x00080100);
-    putU32(head, 8, priorAdjustment);
-    Bytes image = buildSfnt({{"CFF ", Bytes{1, 2, 3, 4, 5, 6, 7}}, {"head", head}});
-    image.resize(getU32(image, 12 + 16 + 8) + 54);
-    return image;
-}
-
-TEST(WholeFontChecksum, MakesTheImageSumToTheFontConstantWithTheHeadChecksumOfAZeroField) {
-    using namespace testsupport;
-    Bytes made[2];
-    for (const std::uint32_t prior : {0x12345678u, 0u}) {  // a prior adjustment counts as zero
-        Bytes image = imageEndingInHead(prior);
-        const auto head = fr::findHeadRecord(image, 2);
-        ASSERT_TRUE(head);
-        fr::storeAdjustment(image, *head, fr::prepareAdjustment(image, *head, 2));
-        Bytes headZeroed(image.end() - 54, image.end());
-        putU32(headZeroed, 8, 0);
-        EXPECT_EQ(getU32(image, 12 + 16 + 4), paddedSum(headZeroed));  // 56 bytes, two of them padding
-        EXPECT_EQ(paddedSum(image), 0xB1B0AFBAu);
-        made[prior == 0] = image;
-    }
-    EXPECT_EQ(made[0], made[1]);
-}
-
-TEST(WholeFontChecksum, NoUsableHeadIsFound) {
-    using namespace testsupport;
-    Bytes noHead = imageEndingInHead(0);
-    std::memcpy(noHead.data() + 12 + 16, "hea ", 4);
-    EXPECT_FALSE(fr::findHeadRecord(noHead, 2));
-    EXPECT_FALSE(fr::findHeadRecord(imageEndingInHead(0), 0));
-    Bytes pastTheEnd = imageEndingInHead(0);
-    putU32(pastTheEnd, 12 + 16 + 12, 60);
-    EXPECT_FALSE(fr::findHeadRecord(pastTheEnd, 2));
-    Bytes tooShort = imageEndingInHead(0);
-    putU32(tooShort, 12 + 16 + 12, 11);  // no room for the adjustment
-    EXPECT_FALSE(fr::findHeadRecord(tooShort, 2));
 }
 
 }  // namespace
