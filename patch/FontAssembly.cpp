@@ -134,21 +134,20 @@ std::int32_t OpenTypeManager::creatFontFileDiff(const FontProgress& progress, co
 
     if (progress.report(step::kPatchLoaded, name)) return cancelled();
 
-    try {
-        const std::int32_t code = buildAndWriteImage(progress, name, tempPath, expected);
-        // What is not a complete, checked new font does not stay.
+    // What is not a complete, checked new font does not stay (a file left where it can't be
+    // removed is cleared by the next run, as one an interrupted run left).
+    const auto discardUnfinished = [&](std::int32_t code) {
         if (code != result::kRevised && m_newFile && !m_dryRun) {
             m_newFile.reset();
             m_files.remove(tempPath);
         }
         return code;
+    };
+    try {
+        return discardUnfinished(buildAndWriteImage(progress, name, tempPath, expected));
     } catch (const std::bad_alloc&) {
-        if (m_newFile && !m_dryRun) {
-            m_newFile.reset();
-            m_files.remove(tempPath);
-        }
-        return fail(result::kNewFileFailed, progress.path, "image-memory",
-                    QStringLiteral("no memory for the new font"));
+        return discardUnfinished(
+            fail(result::kNewFileFailed, progress.path, "image-memory", QStringLiteral("no memory for the new font")));
     }
 }
 

@@ -32,7 +32,12 @@ std::optional<std::uint32_t> revisionAfterPatch(const platform::Files& files, co
         char tag[5] = {};
         if (!record || (record->getTagName(tag), Tag("head") != Tag(tag))) continue;
         std::vector<std::uint8_t> table(record->placement().length);
-        if (table.size() < sfnt::head::kFontRevision + 4 || !head->createUpdateTagObject(*record, table, why)) break;
+        if (table.size() < sfnt::head::kFontRevision + 4) {
+            refuse(why, "layout-head", QStringLiteral("the new 'head' table is too short for a revision"));
+            return std::nullopt;
+        }
+        // A 'head' the patch can't build says why.
+        if (!head->createUpdateTagObject(*record, table, why)) return std::nullopt;
         return bytes::Fixed<4>{std::span<const std::uint8_t, 4>(table.data() + sfnt::head::kFontRevision, 4)}.u32<0>();
     }
     refuse(why, "patch-no-head", QStringLiteral("the patch makes no 'head' table"));

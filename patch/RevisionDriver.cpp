@@ -138,8 +138,8 @@ std::int32_t OpenTypeManager::updateOpenTypeDiff(const TargetEntry& target, Revi
     if (!temporaryPath || (m_dryRun && !m_files.isDeletable(*temporaryPath)))
         return fail(result::kNewFileFailed, m_files.temporaryFolder(), "temp-folder",
                     QStringLiteral("no temporary folder this user may write ($TMPDIR, /tmp, /var/tmp)"));
-    // The file exists only once the assembly has returned 0: it is created at its last step,
-    // and a failed creation leaves nothing behind. A dry run creates none.
+    // The file stays only once the assembly has returned 0: it is made a piece at a time, and
+    // a failed or stopped assembly removes it. A dry run makes none.
     if (const std::int32_t code = creatFontFileDiff(progress, *source, *temporaryPath); code != result::kRevised)
         return code;
     return replaceInPlace(progress, *source, *temporaryPath, installed);

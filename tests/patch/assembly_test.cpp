@@ -3,6 +3,7 @@
 
 #include "fonttables/TableDigest.h"
 #include "patch/FontEntries.h"
+#include "patch/NewRevision.h"
 #include "patch/OpenTypeManager.h"
 #include "patch/PatchManifest.h"
 #include "support/FakePlatform.h"
@@ -393,6 +394,41 @@ TEST(Assembly, RefusesPatchesThatDoNotFitTheFontBeforeWritingAnything) {
         EXPECT_TRUE(f.wroteNothing()) << what;
         // 40, 55 once loaded, and to 90 where only the finished font is refused
         EXPECT_EQ(f.progress.points.size(), code == kNotLoaded ? 1u : code == kNewFile ? 5u : 2u) << what;
+    }
+}
+
+// What --list says a font becomes: the patch's 'head' built alone; one it can't build says why.
+TEST(Assembly, TheNewRevisionIsReadOffThePatchsHead) {
+    struct Case {
+        const char* what;
+        std::function<void(PatchTable&)> change;
+        std::optional<std::uint32_t> revision;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"carried over", [](PatchTable&) {}, 0x00080000u, ""},
+        {"too short to hold a revision",
+         [](PatchTable& head) {
+             head.changed = true;
+             head.olds = {{0, 4, 0}};
+             head.up_datalength = 4;
+         },
+         std::nullopt, "layout-head"},
+        {"copied from outside the installed 'head'",
+         [](PatchTable& head) {
+             head.changed = true;
+             head.olds = {{60, 4, 0}};
+         },
+         std::nullopt, "copy-outside"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        PatchLayout layout = f.unchangedReversed();
+        c.change(const_cast<PatchTable&>(Fixture::in(layout, "head")));
+        f.tp.writeFile(kPatch, buildPatch(layout));
+        fr::Reason why;
+        EXPECT_EQ(fr::revisionAfterPatch(f.tp.files(), kFont, listed(), &why), c.revision) << c.what;
+        EXPECT_EQ(why.id.toStdString(), c.reason) << c.what;
     }
 }
 
