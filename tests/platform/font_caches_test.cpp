@@ -8,7 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
+#include <sys/stat.h>
+
+#include <ctime>
 
 #include <optional>
 
@@ -73,6 +77,9 @@ std::optional<QStringList> cachedFiles(const QString& folder) {
 TEST(FontCaches, ARefreshWritesTheCacheOfTheFolderAsItNowStands) {
     ScratchFontconfig conf;
     ASSERT_TRUE(conf.addFont("Old.otf"));
+    // The folder's time set back, so that the font added below changes it on any clock.
+    const timespec past[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(conf.fonts()).constData(), past, 0), 0);
     // A view rooted at the scratch folder, where "/fonts" is the configuration's font folder:
     // the caches of the machine it runs on are not its own.
     platform::LinuxPlatformOptions rootedAtScratch;

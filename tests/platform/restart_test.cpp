@@ -242,7 +242,10 @@ TEST(LinuxRestart, AsksTheFirstRunningSessionManagerThatAccepts) {
         EXPECT_EQ(QDir(bus.startedFolder()).entryList(QDir::Files), QStringList{}) << "a manager was started";
 
         for (const QString& service : c.running) {
-            QDBusConnection::connectToBus(bus.address(), service).unregisterObject(paths[service]);
+            // The name given up and confirmed by the bus, so the next case can take it at once.
+            QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), service);
+            connection.unregisterObject(paths[service]);
+            connection.unregisterService(service);
             QDBusConnection::disconnectFromBus(service);
         }
     }
