@@ -274,10 +274,10 @@ public:
             if (n == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) return false;
             m_kernelCopies = false;  // not between these two: through a buffer from here on
         }
-        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
+        if (length == 0) return true;
+        const PieceBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
         while (length > 0) {
-            const auto piece =
-                std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
+            const auto piece = buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyPiece)));
             if (!from.readAt(static_cast<std::uint64_t>(in), piece) ||
                 !writeFullyAt(m_fd.get(), static_cast<std::uint64_t>(out), piece))
                 return false;
