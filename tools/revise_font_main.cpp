@@ -63,11 +63,13 @@ std::optional<QString> keyOf(const platform::Files& files, const QString& file) 
     return QString::fromLatin1(lines[1].trimmed());
 }
 
-// The path from the working folder, as a path of the program's view.
+// The path from the working folder, as a path of the program's view; empty where the working
+// folder can't be had (gone, or too long), never another file.
 QString absolute(const QString& path) {
     if (path.startsWith(u'/')) return QDir::cleanPath(path);
     char here[4096];
-    return QDir::cleanPath(platform::decodeNativePath(::getcwd(here, sizeof here) ? here : "/") + u'/' + path);
+    if (!::getcwd(here, sizeof here)) return {};
+    return QDir::cleanPath(platform::decodeNativePath(here) + u'/' + path);
 }
 
 int main(int argc, char** argv) {
@@ -99,6 +101,10 @@ int main(int argc, char** argv) {
     }
     const QString installed = absolute(args[0]);
     const QString patch = absolute(args[1]);
+    if (installed.isEmpty() || patch.isEmpty()) {
+        complain(QStringLiteral("the working folder can't be read: give the files' absolute paths"));
+        return kUsageError;
+    }
 
     // Two runs in the same second draw different temporary names.
     std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(::getpid()));

@@ -146,6 +146,12 @@ TEST_F(RealFonts, TheToolRefusesWhatItCannotRevise) {
     const QString name = kFonts.front();
     const QString tool = QStringLiteral(FR_BINARY_DIR "/tools/revise-font");
     EXPECT_EQ(runProcess(tool, {installedOf(name)}).code, 64);
+    // Relative paths in a working folder that is gone: no file is taken for them.
+    EXPECT_EQ(runProcess(QStringLiteral("/bin/sh"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral(R"(d=$(mktemp -d) && cd "$d" && rmdir "$d" && exec "$0" a.otf a.pa)"), tool})
+                  .code,
+              64);
 
     writeFile(installedOf(name), readFile(newFont(name)));  // already the newer revision
     EXPECT_EQ(runProcess(tool, {installedOf(name), patchOf(name), QStringLiteral("--no-pauses")}).code,
