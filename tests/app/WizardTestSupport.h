@@ -77,6 +77,11 @@ void quietPlatformWarnings();
 // says otherwise, so that the product's texts are compared byte for byte.
 void useLanguage(const char* locale);
 
+// A file's bytes, empty where it can't be read; a file written whole, its folders made, with
+// this mode where one is given: false where it can't be.
+QByteArray contents(const QString& path);
+bool put(const QString& path, const QByteArray& bytes, unsigned mode = 0);
+
 // The platform doubles, then the controller made on them with its windows loaded, in the
 // language useLanguage chose. `volumes` stands in for the doubles' own when given (it is used
 // only once a search starts), and `reviser` for the real engine's revision of each font.

@@ -16,17 +16,14 @@
 #include "platform/LinuxPlatform.h"
 #include "support/FixtureSet.h"
 #include "support/TestKey.h"
-#include "support/ToolScene.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
@@ -41,10 +38,10 @@
 
 #include <grp.h>
 
-#include <csignal>
 #include <cstdio>
-#include <functional>
 
+using apptest::contents;
+using apptest::put;
 using testsupport::FixtureSet;
 using testsupport::kFixtureFaces;
 
@@ -54,17 +51,6 @@ constexpr int kNobody = 65534;
 const QString kSystemFonts = QStringLiteral("/usr/share/fonts/opentype/velmora");
 const QString kUserFonts = QStringLiteral("/home/kana/.local/share/fonts");
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-bool put(const QString& path, const QByteArray& bytes, unsigned mode = 0644) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) return false;
-    f.close();
-    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
-}
 bool chownTree(const QString& path, int uid) {
     if (::lchown(QFile::encodeName(path).constData(), uid, uid) != 0) return false;
     for (const QFileInfo& entry :
@@ -78,16 +64,6 @@ bool chownTree(const QString& path, int uid) {
 
 // ---------------------------------------------------------------------------------------------
 // The child: the wizard as nobody, driven from the start window to its end.
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 int runChild(int argc, char** argv) {
     const QString scene = qEnvironmentVariable("FR_ELEVATION_CHILD");
@@ -115,7 +91,7 @@ int runChild(int argc, char** argv) {
     QJsonObject result;
     ctrl.awakeFromNib();
     ctrl.r_startWindow->findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
-    if (waitFor([&] { return ctrl.r_fontListWindow->isVisible() || ended; }, 60000) && !ended) {
+    if (QTest::qWaitFor([&] { return ctrl.r_fontListWindow->isVisible() || ended; }, 60000) && !ended) {
         QJsonArray marked;
         const auto* model = ctrl.r_searchFontList->model();
         for (int r = 0; r < model->rowCount(); ++r)
@@ -127,7 +103,7 @@ int runChild(int argc, char** argv) {
         ctrl.r_fontListWindow->findChild<QPushButton*>(QStringLiteral("enterButton"))->click();
         // Pressed before the first point: asked there, during the helper's first font.
         if (cancel) ctrl.progressWindowCancelButton();
-        waitFor([&] { return ctrl.r_endWindow->isVisible() || ended; }, 120000);
+        (void)QTest::qWaitFor([&] { return ctrl.r_endWindow->isVisible() || ended; }, 120000);
     }
     result.insert(QStringLiteral("endWindow"), ctrl.r_endWindow->isVisible());
     result.insert(QStringLiteral("told"), QJsonArray::fromStringList(log.told));
@@ -354,7 +330,7 @@ private slots:
             bus.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--system"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
             if (!bus.waitForStarted() ||
-                !waitFor([] { return QFile::exists(QStringLiteral("/run/dbus/system_bus_socket")); }, 5000))
+                !QTest::qWaitFor([] { return QFile::exists(QStringLiteral("/run/dbus/system_bus_socket")); }, 5000))
                 QSKIP("the system bus could not be started here");
         }
         const bool ownAuthority =

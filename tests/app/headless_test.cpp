@@ -1,9 +1,11 @@
 // The program without windows, end to end through the sample executable on a sample-like
 // tree of real fixture fonts: what --list and --revise find, write, print and exit with.
 
-#include "app/Headless.h"
+#include "WizardTestSupport.h"
+
 #include "app/CommandLine.h"
 #include "app/Console.h"
+#include "app/Headless.h"
 #include "patch/FontProgress.h"
 #include "patch/IdentityChecks.h"
 #include "patch/RevisionCodes.h"
@@ -41,16 +43,9 @@ namespace {
 const QString kProgram = QStringLiteral(FR_BINARY_DIR "/app/font-reviser-sample");
 const QString kHost = QStringLiteral("/Applications/FontReviser/host");
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using apptest::contents;
+using apptest::put;
 std::vector<std::uint8_t> bytesOf(const QByteArray& b) { return {b.begin(), b.end()}; }
-void put(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
-}
 
 // The six faces installed where desktops keep fonts (one name stored decomposed), their
 // patches in "host", with their signed manifest when asked. The sample program trusts the

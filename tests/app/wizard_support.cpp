@@ -3,7 +3,10 @@
 #include "app/Language.h"
 #include "support/FontBytes.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -11,6 +14,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace apptest {
 
@@ -32,6 +37,19 @@ const char* g_locale = "ja_JP";
 }  // namespace
 
 void useLanguage(const char* locale) { g_locale = locale; }
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool put(const QString& path, const QByteArray& bytes, unsigned mode) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) return false;
+    f.close();
+    return mode == 0 || ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
 
 void quietPlatformWarnings() {
     if (!g_previousHandler) g_previousHandler = qInstallMessageHandler(dropPlatformNotes);
