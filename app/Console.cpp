@@ -137,7 +137,9 @@ void Console::searchNote(const fr::SearchNote& note) {
     // A file of "host" named like a patch that is none is told always: the font it was for
     // would otherwise be left as it is without a word.
     const bool meantAsPatch = note.kind == Kind::SourceSkipped && note.reason.id != QLatin1String("source-name");
-    if (!m_verbose && !meantAsPatch) return;
+    // So is a folder the search was bounded to that it never enters.
+    const bool boundNotSearched = note.kind == Kind::VolumeSkipped && note.reason.id == QLatin1String("out-of-rules");
+    if (!m_verbose && !meantAsPatch && !boundNotSearched) return;
     if (m_json) {
         static constexpr const char* kEvents[] = {"source-skipped", "candidate-skipped", "volume-skipped",
                                                   "volume-walked", "font-folder-walked"};

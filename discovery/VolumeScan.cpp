@@ -154,14 +154,20 @@ bool FontCheckCtrl::searchOpenTypeFont(SearchStatusProc proc, void* context) {
                 starts = {volume};
                 break;
             }
-            if (isInside(folder, volume) && m_volumes.mountPointOf(folder) == volume &&
-                walkEnters(m_volumes, volume, folder))
+            if (!isInside(folder, volume) || m_volumes.mountPointOf(folder) != volume) continue;
+            if (walkEnters(m_volumes, volume, folder))
                 starts << folder;
+            else
+                note(SearchNote::Kind::VolumeSkipped, folder,
+                     {QStringLiteral("out-of-rules"),
+                      QStringLiteral("the search never enters it (past the depth limit, a folder it skips, or "
+                                     "under a link)")});
         }
         if (m_scope.under.isEmpty()) starts = {volume};
         if (starts.isEmpty()) {
             note(SearchNote::Kind::VolumeSkipped, volume,
-                 {QStringLiteral("out-of-scope"), QStringLiteral("no folder the search is bounded to lies on it")});
+                 {QStringLiteral("out-of-scope"),
+                  QStringLiteral("no folder the search is bounded to is searched on it")});
             continue;
         }
         for (const QString& start : starts) {

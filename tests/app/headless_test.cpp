@@ -752,7 +752,11 @@ private slots:
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
-        if (faces.isEmpty()) return;
+        if (faces.isEmpty()) {  // the bound is told, with why it was not searched
+            QCOMPARE(field(list.events(), "volume-skipped", "path"), QStringList{bounds.last()});
+            QCOMPARE(field(list.events(), "volume-skipped", "reason"), QStringList{QStringLiteral("out-of-rules")});
+            return;
+        }
         // A revision so bounded changes nothing outside.
         const Run revise = run(tree, QStringList{QStringLiteral("--revise"), QStringLiteral("--json")} + bounds);
         QCOMPARE(revise.status, 0);
