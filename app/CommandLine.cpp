@@ -40,7 +40,7 @@ CommandLine CommandLine::parse(const QStringList& options) {
             modes << Mode::History;
         else if (option == QLatin1String("--undo")) {
             modes << Mode::Undo;
-            if (i + 1 < options.size() && !options[i + 1].startsWith(QLatin1String("--"))) line.undoRun = options[++i];
+            if (const auto run = value()) line.undoRun = *run;
         } else if (option == QLatin1String("--json"))
             line.json = true;
         else if (option == QLatin1String("--restart"))

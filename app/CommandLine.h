@@ -39,7 +39,7 @@ struct CommandLine {
 
     static CommandLine parse(const QStringList& options);
     // Whether the run writes (and so takes the lock, keeps history and backups).
-    bool writes() const { return (mode == Mode::Revise || mode == Mode::Undo) && !dryRun; }
+    bool writes() const { return mode == Mode::Helper || ((mode == Mode::Revise || mode == Mode::Undo) && !dryRun); }
 };
 
 // The text of --help; `program` is the name to show in the usage line.

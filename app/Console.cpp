@@ -293,7 +293,7 @@ void Console::history(const std::vector<fr::RunRecord>& runs, const std::vector<
     const QLocale locale;
     if (m_json) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
-            QJsonObject run = QJsonDocument::fromJson(runs[i].toJsonLine()).object();
+            QJsonObject run = runs[i].toJson();
             run.insert(QStringLiteral("backupBytes"), static_cast<qint64>(backupBytes[i]));
             writeJson("run", {{QStringLiteral("record"), run.toVariantMap()}});
         }

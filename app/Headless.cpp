@@ -109,7 +109,7 @@ private:
     // One run that writes at a time: a second one ends at once, or waits as long as it was
     // told to.
     std::optional<int> takeLock() {
-        if ((!m_line.writes() && m_line.mode != CommandLine::Mode::Helper) || !m_services.state) return std::nullopt;
+        if (!m_line.writes() || !m_services.state) return std::nullopt;
         std::int64_t holder = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_line.waitSeconds);
         for (;;) {
@@ -150,7 +150,7 @@ private:
 
     // A record of this run, where the run writes and the platform keeps records.
     void startRecording(const QString& kind, const QString& patchSet, const QString& undoes = {}) {
-        if (!m_line.writes() && m_line.mode != CommandLine::Mode::Helper) return;
+        if (!m_line.writes()) return;
         if (!m_services.state) return;
         fr::RunRecord run = fr::newRun(kind);
         run.patchSet = patchSet;

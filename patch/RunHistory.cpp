@@ -50,7 +50,9 @@ FontRecord fontRecord(const QJsonObject& o) {
 }
 }  // namespace
 
-QByteArray RunRecord::toJsonLine() const {
+QByteArray RunRecord::toJsonLine() const { return QJsonDocument(toJson()).toJson(QJsonDocument::Compact); }
+
+QJsonObject RunRecord::toJson() const {
     QJsonArray list;
     for (const FontRecord& font : fonts) list.append(fontObject(font));
     QJsonObject o{{QStringLiteral("run"), id},          {QStringLiteral("time"), time},
@@ -58,7 +60,7 @@ QByteArray RunRecord::toJsonLine() const {
                   {QStringLiteral("status"), status},   {QStringLiteral("fonts"), list}};
     if (!patchSet.isEmpty()) o.insert(QStringLiteral("patchSet"), patchSet);
     if (!undoes.isEmpty()) o.insert(QStringLiteral("undoes"), undoes);
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return o;
 }
 
 std::optional<RunRecord> RunRecord::fromJsonLine(const QByteArray& line) {

@@ -20,6 +20,7 @@
 #include "platform/Journal.h"
 #include "platform/StateFolder.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <cstdint>
@@ -48,6 +49,7 @@ struct RunRecord {
     std::int32_t status = 0;
     std::vector<FontRecord> fonts;
 
+    QJsonObject toJson() const;
     QByteArray toJsonLine() const;
     // Nothing for a line that is no record (a torn last line, say).
     static std::optional<RunRecord> fromJsonLine(const QByteArray& line);
