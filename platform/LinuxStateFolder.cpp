@@ -103,7 +103,7 @@ bool LinuxStateFolder::appendLine(const QString& path, const QByteArray& line) {
         ::fsync(fd.get()) == 0)
         return fd.close();
     // Part of a line would join the next run's line to it, and both would be lost.
-    (void)::ftruncate(fd.get(), before.st_size);
+    [[maybe_unused]] const int takenBack = ::ftruncate(fd.get(), before.st_size);
     return false;
 }
 
